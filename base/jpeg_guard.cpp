@@ -1,0 +1,77 @@
+#include "base/jpeg_guard.h"
+
+#include <atomic>
+
+#include "base/jpeg_compat.h"
+
+namespace quill {
+namespace {
+
+std::atomic<MessageSink> gSink{nullptr};
+
+[[noreturn]] void errorExit(j_common_ptr cinfo) {
+    (*cinfo->err->output_message)(cinfo);
+    auto* err = reinterpret_cast<JpegErrorMgr*>(cinfo->err);
+    std::longjmp(err->jump, 1);
+}
+
+void outputMessage(j_common_ptr cinfo) {
+    char buffer[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, buffer);
+    emitMessage(buffer);
+}
+
+void scanLimitMonitor(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* err = reinterpret_cast<JpegErrorMgr*>(cinfo->err);
+    if (err->maxScans > 0 && dinfo->input_scan_number > err->maxScans) {
+        emitMessage("Too many progressive scans");
+        std::longjmp(err->jump, 1);
+    }
+}
+
+}  // namespace
+
+void setMessageSink(MessageSink sink) { gSink.store(sink); }
+
+void emitMessage(const char* text) {
+    if (MessageSink sink = gSink.load()) {
+        sink(text);
+    } else {
+        std::fprintf(stderr, "%s\n", text);
+    }
+}
+
+void initJpegError(JpegErrorMgr& err, int maxScans) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = errorExit;
+    err.pub.output_message = outputMessage;
+    err.maxScans = maxScans;
+}
+
+void limitProgressiveScans(j_decompress_ptr cinfo, JpegErrorMgr& err) {
+    if (err.maxScans <= 0) return;
+    err.progress = {};
+    err.progress.progress_monitor = scanLimitMonitor;
+    cinfo->progress = &err.progress;
+}
+
+JpegDecompressor::JpegDecompressor(int maxScans) {
+    initJpegError(err, maxScans);
+    cinfo.err = &err.pub;
+    created = runJpegPhase(err, [this] { jpeg_create_decompress(&cinfo); });
+    if (created) {
+        cinfo.mem->max_memory_to_use = kJpegMaxMemory;
+        limitProgressiveScans(&cinfo, err);
+    }
+}
+
+JpegCompressor::JpegCompressor() {
+    initJpegError(err);
+    cinfo.err = &err.pub;
+    created = runJpegPhase(err, [this] { jpeg_create_compress(&cinfo); });
+    if (created) cinfo.mem->max_memory_to_use = kJpegMaxMemory;
+}
+
+}  // namespace quill

@@ -1,0 +1,63 @@
+// Guarded phases over libjpeg: the error exit longjmps back into runJpegPhase,
+// never through a C++ destructor. Owners of the libjpeg objects live in the
+// caller; a lambda run by runJpegPhase must hold nothing with a destructor.
+// Internal to the core libraries: includes jpeglib.h.
+#pragma once
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace quill {
+
+struct JpegErrorMgr {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    int maxScans;  // 0: no limit; checked by the progress monitor
+    jpeg_progress_mgr progress;
+};
+
+// Where libjpeg's (and libpng's) messages go; stderr unless a test captures them.
+using MessageSink = void (*)(const char* text);
+void setMessageSink(MessageSink sink);
+void emitMessage(const char* text);
+
+// Sets up err as cinfo's error manager with our exit and output hooks.
+// Must run before jpeg_create_*.
+void initJpegError(JpegErrorMgr& err, int maxScans = 0);
+
+// Installs the scan-limit progress monitor on a decompressor (after create).
+void limitProgressiveScans(j_decompress_ptr cinfo, JpegErrorMgr& err);
+
+// Runs phase() with err's jump armed; false when libjpeg raised an error.
+template <class Phase>
+bool runJpegPhase(JpegErrorMgr& err, Phase&& phase) {
+    if (setjmp(err.jump)) return false;
+    phase();
+    return true;
+}
+
+// RAII owners; a zeroed struct is safe to destroy even when create failed.
+struct JpegDecompressor {
+    jpeg_decompress_struct cinfo{};
+    JpegErrorMgr err{};
+    bool created = false;
+    explicit JpegDecompressor(int maxScans = kMaxScansDefault);
+    ~JpegDecompressor() { jpeg_destroy_decompress(&cinfo); }
+    JpegDecompressor(const JpegDecompressor&) = delete;
+    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
+    static constexpr int kMaxScansDefault = 1000;
+};
+
+struct JpegCompressor {
+    jpeg_compress_struct cinfo{};
+    JpegErrorMgr err{};
+    bool created = false;
+    JpegCompressor();
+    ~JpegCompressor() { jpeg_destroy_compress(&cinfo); }
+    JpegCompressor(const JpegCompressor&) = delete;
+    JpegCompressor& operator=(const JpegCompressor&) = delete;
+};
+
+}  // namespace quill

@@ -1,0 +1,22 @@
+#include "base/png_guard.h"
+
+#include "base/jpeg_guard.h"
+
+namespace quill {
+namespace {
+
+void pngError(png_structp png, png_const_charp text) {
+    emitMessage(text);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp text) { emitMessage(text); }
+
+}  // namespace
+
+PngReader::PngReader() {
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    if (png) info = png_create_info_struct(png);
+}
+
+}  // namespace quill
