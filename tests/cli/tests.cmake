@@ -1,0 +1,1 @@
+# Tests that run quillmark-cli as a user would ($<TARGET_FILE:quillmark-cli>).

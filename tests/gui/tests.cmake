@@ -1,0 +1,1 @@
+# GUI tests (QtTest or GoogleTest, offscreen), linking quill_gui.

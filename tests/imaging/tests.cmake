@@ -1,0 +1,1 @@
+# Tests of quill_imaging: quill_add_test(NAME SOURCES ... LIBS ...).

@@ -1,0 +1,1 @@
+# Tests of quill_lossless: quill_add_test(NAME SOURCES ... LIBS ...).
