@@ -1,1 +1,3 @@
-# GUI tests (QtTest or GoogleTest, offscreen), linking quill_gui.
+# GUI tests run offscreen (QT_QPA_PLATFORM=offscreen) and link quill_gui.
+include(${CMAKE_CURRENT_LIST_DIR}/settings_tests.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/window_tests.cmake)

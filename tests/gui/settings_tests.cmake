@@ -1,0 +1,1 @@
+# Tests of the settings file, small dialogs, viewer launch and single instance.

@@ -1,0 +1,1 @@
+# Tests of the main window, toolbar, file list, folder scan and preview pane.
