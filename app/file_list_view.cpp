@@ -52,6 +52,8 @@ void SortHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     if (logicalIndex != markColumn_ || mark_ == Mark::None) return;
     // A small chevron centred on the top edge, above the header text.
     painter->save();
+    // The style may leave an empty clip behind after drawing the label.
+    painter->setClipRect(rect);
     painter->setRenderHint(QPainter::Antialiasing, true);
     const qreal cx = rect.center().x() + 0.5;
     const qreal top = rect.top() + 1.5;
@@ -72,6 +74,11 @@ void SortHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
 }
 
 FileTable::FileTable(QWidget* parent) : QTableView(parent) {}
+
+void FileTable::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
 
 void FileTable::mouseReleaseEvent(QMouseEvent* event) {
     QTableView::mouseReleaseEvent(event);

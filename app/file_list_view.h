@@ -44,6 +44,9 @@ signals:
     void listDoubleClicked(int row);
 
 protected:
+    // Taking the focus does not make the first row current: a freshly
+    // listed folder shows no row as chosen and no preview.
+    void focusInEvent(QFocusEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

@@ -118,6 +118,32 @@ TEST(FileListView, HeaderClicksKeepOneDirectionPerColumn) {
     EXPECT_EQ(view.header()->mark(0), SortHeader::Mark::Up);
 }
 
+// Dark pixels in the top strip of a header section, where the mark goes.
+int markPixels(SortHeader* header, int column) {
+    const QImage image = header->grab().toImage();
+    const int x0 = header->sectionViewportPosition(column);
+    const int w = header->sectionSize(column);
+    int dark = 0;
+    for (int y = 0; y < 7; ++y)
+        for (int x = x0 + w / 2 - 6; x <= x0 + w / 2 + 6; ++x) dark += qGray(image.pixel(x, y)) < 110;
+    return dark;
+}
+
+TEST(FileListView, HeaderDrawsTheMarkOnTheSortColumnOnly) {
+    QWidget parent;
+    parent.resize(700, 200);
+    FileListView view(&parent);
+    view.table()->resize(700, 200);
+    view.model()->appendRows({row("b"), row("a")});
+    parent.show();
+    EXPECT_EQ(markPixels(view.header(), 0), 0);
+    view.columnClick(0);
+    EXPECT_GT(markPixels(view.header(), 0), 2);
+    view.columnClick(2);
+    EXPECT_EQ(markPixels(view.header(), 0), 0);
+    EXPECT_GT(markPixels(view.header(), 2), 2);
+}
+
 TEST(FileListView, SelectionAndCurrentRowFollowTheirRowsWhenSorting) {
     QWidget parent;
     FileListView view(&parent);
