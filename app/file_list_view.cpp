@@ -82,7 +82,7 @@ void FileTable::focusInEvent(QFocusEvent* event) {
 
 void FileTable::mouseReleaseEvent(QMouseEvent* event) {
     QTableView::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) emit listClicked();
+    if (event->button() == Qt::LeftButton) emit listClicked();
 }
 
 void FileTable::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -14,6 +14,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -244,6 +246,10 @@ void CMainFrame::selectToggleCommand() {
 
 void CMainFrame::showAtStart() {
     if (placement_.valid() && applyPlacement(*this, placement_)) return;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 9 / 10;
+        resize(size().boundedTo(room));
+    }
     showCentred(*this);
 }
 
