@@ -3,4 +3,6 @@ quill_add_test(lossless_test
   SOURCES
     lossless/lossless_test_util.cpp
     lossless/coef_transform_test.cpp
+    lossless/convert_lossless_test.cpp
+    lossless/lossless_batch_test.cpp
   LIBS quill_lossless)
