@@ -419,6 +419,26 @@ TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
     EXPECT_EQ(third.geometry().size(), QSize(320, 200));
 }
 
+TEST(WindowPlacement, MinimisedComesBackMinimised) {
+    QWidget first;
+    first.setGeometry(30, 30, 300, 200);
+    first.show();
+    first.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
+    WindowPlacement p = placementOf(first);
+    EXPECT_EQ(p.showCmd, kShowMinimized);
+    EXPECT_EQ(p.flags, kRestoreToMaximized);
+    EXPECT_EQ(p.normalRight - p.normalLeft, 300);
+
+    QWidget second;
+    ASSERT_TRUE(applyPlacement(second, p));
+    EXPECT_TRUE(second.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(second.windowState() & Qt::WindowMaximized);
+    p.flags = 0;
+    QWidget third;
+    ASSERT_TRUE(applyPlacement(third, p));
+    EXPECT_EQ(third.windowState(), Qt::WindowMinimized);
+}
+
 TEST(WindowPlacement, UnusableRecordsLeaveTheWindowAlone) {
     WindowPlacement p;
     p.length = 44;
