@@ -1,0 +1,40 @@
+#include "imaging/dib.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace quill {
+
+std::int64_t dibStride(std::int64_t bitCount, std::int64_t width) {
+    if (bitCount < 0 || width < 0 || width > INT32_MAX) return -1;
+    return ((bitCount * width + 31) / 32) * 4;
+}
+
+bool dibSizeAllowed(std::int64_t width, std::int64_t height) {
+    if (width < 0 || height < 0) return false;
+    // The stride formula is evaluated in int by Windows-era readers of this
+    // shape; keep width * 24 + 31 and stride * height inside int32.
+    if (width > (INT32_MAX - 31) / 24) return false;
+    if (width * height > kMaxDibPixels) return false;
+    return dibStride(24, width) * height <= INT32_MAX - std::int64_t(kDibInfoBytes);
+}
+
+Dib allocateDib(int width, int height, bool zeroed) {
+    Dib dib;
+    if (!dibSizeAllowed(width, height)) return dib;
+    const std::size_t rows = std::size_t(dibStride(24, width)) * std::size_t(height);
+    const std::size_t total = rows + kDibInfoBytes;
+    auto* block = static_cast<std::uint8_t*>(zeroed ? std::calloc(total, 1) : std::malloc(total));
+    if (!block) return dib;
+    if (!zeroed) std::memset(block + rows, 0, kDibInfoBytes);
+    dib.pixels.reset(block);
+    BitmapInfoHeader header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biSizeImage = std::uint32_t(rows);
+    dib.info = new (block + rows) BitmapInfoHeader(header);
+    return dib;
+}
+
+}  // namespace quill

@@ -1,0 +1,52 @@
+// LoadedImage: a BMP, GIF, JPEG or PNG file decoded into one 24-bit
+// bottom-up DIB block (see dib.h), with the file's size, modification time,
+// source bit depth and, for a full-size JPEG decode, its MCU size.
+// Loaders never talk to the user; they return false and leave no picture.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "imaging/dib.h"
+
+namespace quill {
+
+struct LoadedImage {
+    BitmapInfoHeader* info = nullptr;  // points into pixels, behind the last row
+    PixelBlock pixels;                 // rows, then the 44-byte BITMAPINFO
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t sourceBits = 0;      // bit depth of the source (preview's "%d bits")
+    std::uint64_t fileSize = 0;        // bytes, from the file system
+    std::int64_t modified = 0;         // seconds since 1970-01-01 UTC
+    std::int32_t mcuWidth = 0;         // JPEG at full size only; else 0
+    std::int32_t mcuHeight = 0;
+
+    bool empty() const { return !info || !pixels; }
+    std::size_t stride() const { return info ? std::size_t(dibStride(24, info->biWidth)) : 0; }
+    std::uint8_t* row(int y) const { return pixels.get() + std::size_t(y) * stride(); }
+
+    // Loads path by its extension (.bmp .gif .jpg .jpeg .png, any case).
+    // previewWidth 0 decodes a JPEG at full size; otherwise libjpeg reduces
+    // it to about that width with the fast DCT (previews). An empty
+    // extension fails and leaves the record untouched; any other failure
+    // leaves it empty.
+    bool LoadImageFile(const std::filesystem::path& path, int previewWidth);
+};
+
+// Per-format loaders: fill `image` (a fresh record) from path.
+bool LoadBmp(LoadedImage& image, const std::filesystem::path& path);
+bool LoadGif(LoadedImage& image, const std::filesystem::path& path);
+bool LoadPng(LoadedImage& image, const std::filesystem::path& path);
+bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth);
+
+// Moves a loaded picture into a Dib (for the resampler and encoder).
+inline Dib takeDib(LoadedImage& image) {
+    Dib dib;
+    dib.info = image.info;
+    dib.pixels = std::move(image.pixels);
+    image.info = nullptr;
+    return dib;
+}
+
+}  // namespace quill
