@@ -38,6 +38,7 @@ void showAboutBox(QWidget* owner) {
     groupLayout->addWidget(icon);
     groupLayout->addWidget(name);
     groupLayout->addWidget(line2);
+    group->setMinimumWidth(340);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
     ok->setObjectName("button1");
@@ -52,7 +53,6 @@ void showAboutBox(QWidget* owner) {
     layout->addWidget(group);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    dialog.setMinimumWidth(360);
 
     dialog.adjustSize();
     placeDialog(dialog, owner);

@@ -2,6 +2,9 @@
 
 #include "base/file_util.h"
 
+#include <unistd.h>
+
+#include <cstdint>
 #include <system_error>
 
 namespace quill {
@@ -174,7 +177,17 @@ bool IniFile::save(const fs::path& path) const {
     std::error_code ec;
     if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
     std::string text = serialize();
-    return writeFileInPlace(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), true);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (writeFileInPlace(path, data, text.size(), true)) return true;
+    // A writable file in a folder that takes no new files (no room for the
+    // temporary): rewriting it in place beats losing the settings.
+    std::optional<FileStatus> st = statFile(path);
+    if (!st || !st->regular) return false;
+    FilePtr f = openFile(path, "r+b");
+    if (!f) return false;
+    bool ok = (text.empty() || std::fwrite(data, 1, text.size(), f.get()) == text.size()) &&
+              std::fflush(f.get()) == 0 && ::ftruncate(::fileno(f.get()), ::off_t(text.size())) == 0;
+    return ok;
 }
 
 std::string encodeStruct(const std::uint8_t* data, std::size_t size) {
@@ -212,10 +225,12 @@ std::int32_t parseProfileInt(std::string_view text) {
     bool negative = false;
     std::size_t i = 0;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    std::uint32_t v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) v = v * 10u + std::uint32_t(text[i] - '0');
-    if (negative) v = 0u - v;
-    return std::int32_t(v);
+    std::int64_t v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + (text[i] - '0');
+        if (v > INT32_MAX) v = INT32_MAX;
+    }
+    return negative ? 0 : std::int32_t(v);
 }
 
 }  // namespace quill

@@ -68,7 +68,8 @@ std::string encodeStruct(const std::uint8_t* data, std::size_t size);
 // False unless text holds exactly size bytes plus a matching checksum.
 bool decodeStruct(std::string_view text, std::uint8_t* out, std::size_t size);
 
-// Leading decimal digits (optional sign) as a 32-bit value; 0 when none.
+// Leading decimal digits as a number, 0 when none or negative, held at
+// INT32_MAX when larger.
 std::int32_t parseProfileInt(std::string_view text);
 
 }  // namespace quill

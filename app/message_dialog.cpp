@@ -27,6 +27,7 @@ int showMessage(QWidget* owner, int kind, const QString& title, const QString& t
     message->setWordWrap(true);
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     message->setMinimumWidth(300);
+    message->setMaximumWidth(560);
     message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* button1 = new QPushButton(QStringLiteral("閉じる"), &dialog);

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "app/app_settings.h"
@@ -176,7 +177,7 @@ TEST(SettingsFile, ReadsLikeThePlatformProfileReader) {
     ASSERT_TRUE(loadSettings(file, s, p));
     EXPECT_EQ(s.overwrite, 1);
     EXPECT_EQ(s.forceProgressive, 12);
-    EXPECT_EQ(s.useViewer, -1);
+    EXPECT_EQ(s.useViewer, 0);
     EXPECT_EQ(s.viewerPath, "  quoted path  ");
     EXPECT_EQ(s.timestamp, (SystemTime{2021, 3, 4, 4, 5, 6, 7, 89}));
     EXPECT_EQ(s.forceRegularSize, 0);
@@ -270,6 +271,7 @@ TEST(SettingsFile, HostileFilesGiveDefaults) {
     std::string odd = "[setting\n11=" + std::string(100000, 'F') + "\n21=99999999999999999999\n";
     EXPECT_TRUE(loadSettings(writeBytes(dir / "odd.ini", bytesOf(odd)), s, p));
     EXPECT_EQ(s.compression, CompressionSettings{});
+    EXPECT_EQ(s.overwrite, INT32_MAX);
     // A folder where the file should be.
     fs::create_directories(dir / "folder.ini");
     EXPECT_FALSE(loadSettings(dir / "folder.ini", s, p));
@@ -328,6 +330,46 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableOrAlreadyThere) {
 
     EXPECT_EQ(settingsFilePathFor(dir / "gone", config), config / "quillmark" / "status.ini");
     EXPECT_EQ(settingsFilePathFor(fs::path(), config), config / "quillmark" / "status.ini");
+}
+
+// Runs `fn` in a child without root's rights; its exit status is the result.
+int asNobody(const std::function<int()>& fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        _exit(fn());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+TEST(SettingsLocation, WritableFileInAFolderThatTakesNoNewFilesIsStillSaved) {
+    TempDir dir;
+    fs::path exe = dir / "bin";
+    fs::create_directories(exe);
+    fs::path file = writeBytes(exe / "status.ini", bytesOf("[setting]\n21=1\n22=1\nextra=" + std::string(500, 'x') + "\n"));
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(exe, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(file, fs::perms::all);
+    EXPECT_EQ(asNobody([&] {
+        AppSettings s;
+        s.overwrite = 0;
+        s.forceRegularSize = 1;
+        return saveSettings(file, s, WindowPlacement{}) ? 0 : 1;
+    }), 0);
+    AppSettings back;
+    WindowPlacement p;
+    ASSERT_TRUE(loadSettings(file, back, p));
+    EXPECT_EQ(back.overwrite, 0);
+    EXPECT_EQ(back.forceProgressive, 0);
+    EXPECT_EQ(back.forceRegularSize, 1);
+    EXPECT_EQ(textOf(file).find("extra="), textOf(file).rfind("extra="));  // no stale tail
+    EXPECT_EQ(textOf(file).substr(textOf(file).size() - 4), "xxx\n");
+
+    // Neither the folder nor the file writable: the failure is reported.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(asNobody([&] { return saveSettings(file, AppSettings{}, WindowPlacement{}) ? 0 : 1; }), 1);
 }
 
 TEST(SettingsLocation, ConfigFolderFollowsTheEnvironment) {
