@@ -41,9 +41,9 @@ public:
     int itemParam(int row) const;
 
     // Reorders the rows by one column: as text (only A-Z folded) or as the
-    // leading decimal number of each text. Selection and current row follow
-    // their rows.
-    void sortRows(int column, bool asText, bool descending);
+    // leading decimal number of each text. Persistent indexes follow their
+    // rows. Returns the new row of each old row (empty when nothing moved).
+    std::vector<int> sortRows(int column, bool asText, bool descending);
 
 private:
     struct Row {

@@ -10,6 +10,8 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace quill {
 
 namespace {
@@ -126,24 +128,34 @@ FileListView::FileListView(QWidget* parentWidget)
     connect(header_, &QHeaderView::sectionClicked, this, &FileListView::columnClick);
     QItemSelectionModel* selection = table_->selectionModel();
     connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
-        if (current.isValid()) emit rowFocused(current.row());
+        if (current.isValid() && !restoring_) emit rowFocused(current.row());
     });
     connect(selection, &QItemSelectionModel::selectionChanged, this, [this](const QItemSelection& selected) {
         const QModelIndex current = table_->selectionModel()->currentIndex();
-        if (current.isValid() && selected.contains(current)) emit rowFocused(current.row());
+        if (current.isValid() && !restoring_ && selected.contains(current)) emit rowFocused(current.row());
     });
     connect(table_, &FileTable::listClicked, this, &FileListView::clicked);
     connect(table_, &FileTable::listDoubleClicked, this, &FileListView::doubleClicked);
 }
 
+std::vector<char> FileListView::selectionMarks() const {
+    std::vector<char> marks(static_cast<std::size_t>(rowCount()), 0);
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection())
+        for (int row = std::max(range.top(), 0); row <= range.bottom() && row < rowCount(); ++row)
+            marks[static_cast<std::size_t>(row)] = 1;
+    return marks;
+}
+
 int FileListView::selectedCount() const {
-    return static_cast<int>(table_->selectionModel()->selectedRows().size());
+    const std::vector<char> marks = selectionMarks();
+    return static_cast<int>(std::count(marks.begin(), marks.end(), 1));
 }
 
 std::vector<int> FileListView::selectedRows() const {
+    const std::vector<char> marks = selectionMarks();
     std::vector<int> rows;
-    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
+    for (std::size_t i = 0; i < marks.size(); ++i)
+        if (marks[i]) rows.push_back(static_cast<int>(i));
     return rows;
 }
 
@@ -152,7 +164,36 @@ void FileListView::columnClick(int column) {
     sortColumn = column;
     sortAsText = columnSortsAsNumber(column) ? 0 : 1;
     direction[column] = direction[column] == 1 ? 0 : 1;
-    model_->sortRows(column, sortAsText != 0, direction[column] == 1);
+
+    // The selection is carried over by hand as runs of rows: the selection
+    // model's own bookkeeping across a reorder costs far more on big lists.
+    QItemSelectionModel* selection = table_->selectionModel();
+    std::vector<char> marks = selectionMarks();
+    const bool anySelected = std::find(marks.begin(), marks.end(), 1) != marks.end();
+    restoring_ = true;
+    if (anySelected) selection->clearSelection();
+    const std::vector<int> newRowOf = model_->sortRows(column, sortAsText != 0, direction[column] == 1);
+    if (anySelected) {
+        if (!newRowOf.empty()) {
+            std::vector<char> moved(marks.size(), 0);
+            for (std::size_t i = 0; i < marks.size(); ++i)
+                if (marks[i]) moved[static_cast<std::size_t>(newRowOf[i])] = 1;
+            marks.swap(moved);
+        }
+        QItemSelection runs;
+        for (int row = 0; row < static_cast<int>(marks.size());) {
+            if (!marks[static_cast<std::size_t>(row)]) {
+                ++row;
+                continue;
+            }
+            int end = row;
+            while (end + 1 < static_cast<int>(marks.size()) && marks[static_cast<std::size_t>(end + 1)]) ++end;
+            runs.append(QItemSelectionRange(model_->index(row, 0), model_->index(end, kListColumns - 1)));
+            row = end + 1;
+        }
+        selection->select(runs, QItemSelectionModel::Select);
+    }
+    restoring_ = false;
     header_->setMark(column, direction[column] == 1 ? SortHeader::Mark::Down : SortHeader::Mark::Up);
 }
 
@@ -164,7 +205,7 @@ void FileListView::setAllSelected(bool selected) {
     }
     if (rowCount() == 0) return;
     const QItemSelection all(model_->index(0, 0), model_->index(rowCount() - 1, kListColumns - 1));
-    selection->select(all, QItemSelectionModel::Select);
+    selection->select(all, QItemSelectionModel::ClearAndSelect);
 }
 
 void FileListView::clearSelection() { table_->selectionModel()->clearSelection(); }

@@ -86,9 +86,13 @@ signals:
     void doubleClicked(int row);
 
 private:
+    // One flag per row: selected or not.
+    std::vector<char> selectionMarks() const;
+
     FileTable* table_;
     FileListModel* model_;
     SortHeader* header_;
+    bool restoring_ = false;
 };
 
 }  // namespace quill

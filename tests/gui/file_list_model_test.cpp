@@ -2,11 +2,13 @@
 // for the numeric columns, one direction per column, and rows that stay
 // whole through any number of sorts.
 #include "app/file_list_view.h"
+#include "inspection/folder_listing.h"
 
 #include <gtest/gtest.h>
 
 #include <QItemSelectionModel>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,32 @@ TEST(FileListModel, NamesDifferingOnlyInCaseCompareEqual) {
     ASSERT_EQ(names.size(), 4u);
     EXPECT_TRUE((names[0] == "a.jpg" && names[1] == "A.jpg") || (names[0] == "A.jpg" && names[1] == "a.jpg"));
     EXPECT_TRUE((names[2] == "b.jpg" && names[3] == "B.JPG") || (names[2] == "B.JPG" && names[3] == "b.jpg"));
+}
+
+TEST(FileListModel, TextOrderAgreesWithTheListComparisonOnMixedTexts) {
+    // Pieces chosen to hit the shortcuts of the sort: shared prefixes,
+    // letters of both cases, multi-byte characters on either side of the
+    // surrogate range, and texts shorter than eight bytes.
+    const std::vector<std::string> pieces = {"a", "A", "b", "_", "0", "photo_00", "\x7f", "\xC3\xA9", "\xC3\x89",
+                                             "\xE6\x97\xA5", "\xEE\x80\x80", "\xF0\x9F\x98\x80", "~"};
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    std::vector<JpegInfo> rows;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        const int parts = static_cast<int>(next() % 6);
+        for (int k = 0; k < parts; ++k) text += pieces[next() % pieces.size()];
+        rows.push_back(row(text));
+    }
+    FileListModel model;
+    model.appendRows(rows);
+    for (bool descending : {false, true}) {
+        model.sortRows(0, true, descending);
+        for (int r = 0; r + 1 < model.rowCount(); ++r) {
+            const int c = compareListText(model.cell(r, 0), model.cell(r + 1, 0));
+            ASSERT_TRUE(descending ? c >= 0 : c <= 0) << r << ": " << model.cell(r, 0) << " / " << model.cell(r + 1, 0);
+        }
+    }
 }
 
 TEST(FileListModel, NumericColumnsReadLeadingNumbersAndTreatOthersAsZero) {
@@ -157,6 +185,24 @@ TEST(FileListView, SelectionAndCurrentRowFollowTheirRowsWhenSorting) {
     EXPECT_EQ(column(*view.model(), 0), (Names{"a", "b", "c", "d"}));
     EXPECT_EQ(view.selectedRows(), (std::vector<int>{0, 1}));
     EXPECT_EQ(selection->currentIndex().row(), 3);
+
+    // Many separate runs of selected rows survive a sort.
+    FileListView big(&parent);
+    std::vector<JpegInfo> rows;
+    for (int i = 0; i < 300; ++i) rows.push_back(row("n" + std::to_string((i * 7919) % 300), std::to_string(i)));
+    big.model()->appendRows(rows);
+    std::set<std::string> chosen;
+    for (int r = 0; r < 300; r += 3) {
+        big.table()->selectionModel()->select(big.model()->index(r, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        chosen.insert(std::string(big.model()->cell(r, 0)));
+    }
+    big.columnClick(0);
+    big.columnClick(1);
+    std::set<std::string> after;
+    for (int r : big.selectedRows()) after.insert(std::string(big.model()->cell(r, 0)));
+    EXPECT_EQ(after, chosen);
+    EXPECT_EQ(big.selectedCount(), 100);
 
     view.setAllSelected(true);
     EXPECT_EQ(view.selectedCount(), 4);
