@@ -108,7 +108,7 @@ struct MemoryDest {
     static MemoryDest* self(j_compress_ptr cinfo) { return reinterpret_cast<MemoryDest*>(cinfo->dest); }
     static void init(j_compress_ptr cinfo) {
         MemoryDest* d = self(cinfo);
-        d->capacity = std::max<std::size_t>(1, std::min<std::size_t>(d->maxBytes, 1 << 16));
+        d->capacity = std::min<std::size_t>(d->maxBytes + 1, 1 << 16);
         d->data = static_cast<std::uint8_t*>(std::malloc(d->capacity));
         if (!d->data) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
         d->pub.next_output_byte = d->data;
@@ -116,11 +116,13 @@ struct MemoryDest {
     }
     static boolean grow(j_compress_ptr cinfo) {
         MemoryDest* d = self(cinfo);
-        if (d->capacity >= d->maxBytes) {
+        // libjpeg asks for room as soon as the buffer is full, even when no
+        // byte follows; only holding more than maxBytes proves a miss.
+        if (d->capacity > d->maxBytes) {
             d->overflow = true;
             std::longjmp(d->err->jump, 1);
         }
-        const std::size_t next = d->capacity > d->maxBytes / 2 ? d->maxBytes : d->capacity * 2;
+        const std::size_t next = std::min(d->capacity * 2, d->maxBytes + 1);
         auto* bigger = static_cast<std::uint8_t*>(std::realloc(d->data, next));
         if (!bigger) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
         d->data = bigger;
@@ -279,7 +281,7 @@ EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const Bitma
     out.clear();
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return EncodeStatus::Failed;
     MemoryDest dest;
-    dest.maxBytes = std::size_t(std::min<std::uint64_t>(maxBytes, SIZE_MAX));
+    dest.maxBytes = std::size_t(std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
     if (!encode(settings, info, pixels, quality, nullptr, &dest))
         return dest.overflow ? EncodeStatus::TooLarge : EncodeStatus::Failed;
     if (dest.size > dest.maxBytes) return EncodeStatus::TooLarge;

@@ -71,7 +71,7 @@ bool LoadGif(LoadedImage& image, const std::filesystem::path& path) {
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
     if (!map || map->ColorCount <= 0) return false;
 
-    Dib dib = allocateDib(screenW, screenH, true);
+    Dib dib = allocateDib(screenW, screenH);
     if (dib.empty()) return false;
 
     // A non-zero background index paints the canvas with that entry of the

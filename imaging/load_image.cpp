@@ -7,6 +7,7 @@ namespace quill {
 namespace detail {
 
 FilePtr openImageFile(LoadedImage& image, const std::filesystem::path& path) {
+    image = LoadedImage{};
     auto status = statFile(path);
     if (!status || !status->regular || status->size == 0) return nullptr;
     image.fileSize = status->size;

@@ -53,7 +53,7 @@ bool LoadPng(LoadedImage& image, const std::filesystem::path& path) {
     // else would overrun the DIB rows.
     if (png_get_rowbytes(png, info) != std::size_t(width) * 3) return false;
 
-    Dib dib = allocateDib(int(width), int(height), true);
+    Dib dib = allocateDib(int(width), int(height));
     if (dib.empty()) return false;
     Dib* out = &dib;
     const int rows = int(height);

@@ -99,7 +99,7 @@ bool ResampleDib(ResampleMethod method, const BitmapInfoHeader* info, const std:
     }
     outW = std::max(outW, 0);
     outH = std::max(outH, 0);
-    result = allocateDib(outW, outH, true);
+    result = allocateDib(outW, outH);
     if (result.empty()) return false;
     if (w == 0 || h == 0 || scale <= 0) return true;
 

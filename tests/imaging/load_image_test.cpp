@@ -401,14 +401,18 @@ TEST(GifLoad, LocalMapWinsAndReportsItsDepth) {
 TEST(GifLoad, BadFilesFail) {
     TempDir dir;
     LoadedImage img;
-    // Frame reaching past the screen.
+    // Frame reaching past the screen (giflib will not write one: move it after).
     test::GifSpec outside{.width = 4, .height = 4, .globalMap = kMap};
-    outside.frames.push_back({.left = 2, .width = 4, .height = 2, .index = [](int, int) { return 1; }});
-    EXPECT_FALSE(LoadGif(img, writeBytes(dir / "o.gif", test::makeGif(outside))));
+    outside.frames.push_back({.width = 4, .height = 2, .index = [](int, int) { return 1; }});
+    Bytes moved = test::makeGif(outside);
+    ASSERT_EQ(moved[25], 0x2C);  // image descriptor behind header, screen and 4-entry map
+    moved[26] = 2;               // left = 2, width 4, screen 4
+    EXPECT_FALSE(LoadGif(img, writeBytes(dir / "o.gif", moved)));
     // No colour map at all.
-    test::GifSpec nomap{.width = 4, .height = 4};
-    nomap.frames.push_back({.width = 4, .height = 4, .index = [](int, int) { return 0; }});
-    EXPECT_FALSE(LoadGif(img, writeBytes(dir / "n.gif", test::makeGif(nomap))));
+    Bytes nomap = test::makeGif(outside);
+    nomap[10] &= 0x7F;                                 // no global map flag
+    nomap.erase(nomap.begin() + 13, nomap.begin() + 25);  // and no map bytes
+    EXPECT_FALSE(LoadGif(img, writeBytes(dir / "n.gif", nomap)));
     // No image.
     EXPECT_FALSE(LoadGif(img, writeBytes(dir / "e.gif", test::makeGif({.globalMap = kMap}))));
     // Truncated raster.
@@ -488,7 +492,7 @@ TEST(BmpLoad, TwentyFourBitRowsAreCopiedVerbatim) {
     const Bytes file = test::makeBmp(spec);
     LoadedImage img;
     ASSERT_TRUE(LoadBmp(img, writeBytes(dir / "a.bmp", file)));
-    EXPECT_EQ(std::memcmp(img.pixels.get(), file.data() + 54, 24 * 4), 0);
+    EXPECT_EQ(std::memcmp(img.pixels.get(), file.data() + 54, 20 * 4), 0);  // stride 20, padding included
 }
 
 TEST(BmpLoad, UnsupportedAndMalformedHeadersFail) {

@@ -5,4 +5,6 @@ quill_add_test(imaging_test
   SOURCES
     imaging/compression_settings_test.cpp
     imaging/load_image_test.cpp
+    imaging/resample_dib_test.cpp
+    imaging/encode_jpeg_test.cpp
   LIBS quill_imaging)
