@@ -7,4 +7,5 @@ quill_add_test(imaging_test
     imaging/load_image_test.cpp
     imaging/resample_dib_test.cpp
     imaging/encode_jpeg_test.cpp
+    imaging/recompress_test.cpp
   LIBS quill_imaging)
