@@ -1,0 +1,91 @@
+// The settings that survive a restart (AppSettings) and the main window's
+// placement, kept in status.ini, section "setting", keys "01" to "41".
+// Reading never fails: a missing file or an unreadable key gives defaults.
+// Writing happens once, when the main window goes away.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "imaging/compression_settings.h"
+
+class QWidget;
+
+namespace quill {
+
+namespace fs = std::filesystem;
+
+// Eight 16-bit fields in the order of the 16-byte record on disk; local time.
+struct SystemTime {
+    std::uint16_t year = 2000;
+    std::uint16_t month = 1;
+    std::uint16_t dayOfWeek = 0;  // 0 = Sunday
+    std::uint16_t day = 1;
+    std::uint16_t hour = 0;
+    std::uint16_t minute = 0;
+    std::uint16_t second = 0;
+    std::uint16_t milliseconds = 0;
+
+    bool operator==(const SystemTime&) const = default;
+};
+
+struct AppSettings {
+    CompressionSettings compression;  // "11"
+    std::int32_t overwrite = 0;         // "21", toggled by 57696
+    std::int32_t forceProgressive = 0;  // "22", toggled by 57697
+    std::int32_t useViewer = 0;         // "31"
+    std::string viewerPath;             // "32", UTF-8
+    std::int32_t applyTimestamp = 0;    // "33"
+    SystemTime timestamp;               // "34"
+    std::int32_t forceRegularSize = 0;  // "41"
+
+    bool operator==(const AppSettings&) const = default;
+};
+
+// Show commands and flags of the 44-byte placement record ("01").
+inline constexpr std::uint32_t kShowNormal = 1;
+inline constexpr std::uint32_t kShowMinimized = 2;
+inline constexpr std::uint32_t kShowMaximized = 3;
+inline constexpr std::uint32_t kRestoreToMaximized = 2;  // flag: minimised from maximised
+inline constexpr std::uint32_t kPlacementLength = 44;
+
+// Eleven 32-bit fields in the order on disk. The normal rectangle is the
+// window's restored geometry with right and bottom exclusive.
+struct WindowPlacement {
+    std::uint32_t length = 0;  // 44 once read or taken from a window; 0: none
+    std::uint32_t flags = 0;
+    std::uint32_t showCmd = 0;
+    std::int32_t minX = -1, minY = -1;
+    std::int32_t maxX = -1, maxY = -1;
+    std::int32_t normalLeft = 0, normalTop = 0, normalRight = 0, normalBottom = 0;
+
+    bool valid() const { return length == kPlacementLength; }
+    bool operator==(const WindowPlacement&) const = default;
+};
+
+// status.ini beside the executable when that folder is writable or already
+// holds one, else <config folder>/quillmark/status.ini.
+fs::path settingsFilePath();
+// The same rule for given folders (testable).
+fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& configDir);
+// $XDG_CONFIG_HOME, else $HOME/.config.
+fs::path userConfigDir();
+
+// Fills both records; every key that is missing or fails its check keeps its
+// default (placement.length 0 when "01" is unusable). True when the file was read.
+bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& placement);
+// Writes all keys in order, keeping other sections and unknown keys of the
+// file. A placement that is not valid() leaves key "01" out.
+bool saveSettings(const fs::path& file, const AppSettings& settings, const WindowPlacement& placement);
+
+// The window's restored rectangle and show state.
+WindowPlacement placementOf(const QWidget& window);
+// Sets the restored rectangle and shows the window in the saved state
+// (maximised stays maximised, minimised comes back minimised). False, and the
+// window untouched, when the record is invalid or lies on no screen.
+bool applyPlacement(QWidget& window, const WindowPlacement& placement);
+// Centres the window on the primary screen keeping its size, then shows it.
+void showCentred(QWidget& window);
+
+}  // namespace quill

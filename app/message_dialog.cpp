@@ -1,0 +1,75 @@
+#include "app/message_dialog.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/dialog_placement.h"
+
+namespace quill {
+
+int showMessage(QWidget* owner, int kind, const QString& title, const QString& text) {
+    QDialog dialog(owner);
+    dialog.setObjectName("messageDialog");
+    dialog.setWindowTitle(title);
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* icon = new QLabel(&dialog);
+    icon->setObjectName("icon");
+    icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    auto* message = new QLabel(text, &dialog);
+    message->setObjectName("text");
+    message->setWordWrap(true);
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message->setMinimumWidth(300);
+    message->setMaximumWidth(560);
+    message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* button1 = new QPushButton(QStringLiteral("閉じる"), &dialog);
+    button1->setObjectName("button1");
+    button1->setDefault(true);
+    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
+    button2->setObjectName("button2");
+    QObject::connect(button1, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(1); });
+    QObject::connect(button2, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(2); });
+
+    int iconSize = dialog.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &dialog);
+    if (kind == kMessageInfo) {
+        icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(iconSize));
+        button2->hide();
+    } else if (kind == kMessageQuestion) {
+        icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(iconSize));
+        button1->setText(QStringLiteral("実行"));
+    } else {
+        icon->hide();
+        button2->hide();
+    }
+
+    auto* body = new QHBoxLayout;
+    body->setSpacing(16);
+    body->addWidget(icon);
+    body->addWidget(message, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(button1);
+    buttons->addWidget(button2);
+    buttons->addStretch(1);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(18, 18, 18, 12);
+    layout->setSpacing(16);
+    layout->addLayout(body, 1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    dialog.adjustSize();
+    placeDialog(dialog, owner);
+    // Esc and the close box reject, which ends with 0; both mean "キャンセル".
+    return dialog.exec() == 1 ? 1 : 2;
+}
+
+}  // namespace quill

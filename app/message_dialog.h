@@ -1,0 +1,16 @@
+// The message dialog: the one way the program asks or reports.
+#pragma once
+
+class QString;
+class QWidget;
+
+namespace quill {
+
+inline constexpr int kMessageInfo = 0;      // icon, one "閉じる" button
+inline constexpr int kMessageQuestion = 1;  // icon, "実行" and "キャンセル"
+// Any other kind: no icon, one "閉じる" button.
+
+// Modal; 1 when button 1 was pressed, 2 for "キャンセル", Esc or closing.
+int showMessage(QWidget* owner, int kind, const QString& title, const QString& text);
+
+}  // namespace quill

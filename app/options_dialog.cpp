@@ -1,0 +1,160 @@
+#include "app/options_dialog.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QDialog>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+#include "app/app_settings.h"
+#include "app/dialog_placement.h"
+
+namespace quill {
+
+namespace {
+
+// The record the dialog edits; copied back only on "設定する".
+struct OptionsRecord {
+    int useViewer = 0;
+    QString viewerPath;
+    int useTimestamp = 0;
+    SystemTime timestamp;
+};
+
+void chooseViewer(QWidget* dialog, QLineEdit* pathEdit) {
+    QFileDialog files(dialog);
+    files.setObjectName("viewerFileDialog");
+    files.setFileMode(QFileDialog::ExistingFile);
+    files.setAcceptMode(QFileDialog::AcceptOpen);
+    // Programs here carry no extension, so the filter takes every file.
+    files.setNameFilter(QStringLiteral("ビューワー (*)"));
+    files.setOption(QFileDialog::ReadOnly, false);
+    if (files.exec() != QDialog::Accepted) return;
+    const QStringList chosen = files.selectedFiles();
+    if (!chosen.isEmpty()) pathEdit->setText(chosen.front());
+}
+
+}  // namespace
+
+int runOptionsDialog(QWidget* owner, AppSettings& settings) {
+    OptionsRecord record;
+    record.useViewer = settings.useViewer != 0 ? 1 : 0;
+    record.viewerPath = QString::fromStdString(settings.viewerPath);
+    record.useTimestamp = settings.applyTimestamp != 0 ? 1 : 0;
+    record.timestamp = settings.timestamp;
+
+    QDialog dialog(owner);
+    dialog.setObjectName("optionsDialog");
+    dialog.setWindowTitle(QStringLiteral("オプション設定"));
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* viewerGroup = new QGroupBox(QStringLiteral("画像表示"), &dialog);
+    auto* useViewer = new QCheckBox(QStringLiteral("ビューワーを指定する"), viewerGroup);
+    useViewer->setObjectName("useViewer");
+    auto* viewerPath = new QLineEdit(viewerGroup);
+    viewerPath->setObjectName("viewerPath");
+    viewerPath->setReadOnly(true);
+    viewerPath->setMinimumWidth(300);
+    auto* browse = new QPushButton(QStringLiteral("..."), viewerGroup);
+    browse->setObjectName("browseViewer");
+    browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    auto* viewerLayout = new QGridLayout(viewerGroup);
+    viewerLayout->addWidget(useViewer, 0, 0, 1, 2);
+    viewerLayout->addWidget(viewerPath, 1, 0);
+    viewerLayout->addWidget(browse, 1, 1);
+
+    auto* timeGroup = new QGroupBox(QStringLiteral("ファイル時刻"), &dialog);
+    auto* useTimestamp = new QCheckBox(QStringLiteral("タイムスタンプを指定する"), timeGroup);
+    useTimestamp->setObjectName("useTimestamp");
+    auto* datePicker = new QDateEdit(timeGroup);
+    datePicker->setObjectName("datePicker");
+    datePicker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    datePicker->setCalendarPopup(true);
+    datePicker->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
+    auto* timePicker = new QTimeEdit(timeGroup);
+    timePicker->setObjectName("timePicker");
+    timePicker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    auto* timeLayout = new QGridLayout(timeGroup);
+    timeLayout->addWidget(useTimestamp, 0, 0, 1, 3);
+    timeLayout->addWidget(datePicker, 1, 0);
+    timeLayout->addWidget(timePicker, 1, 1);
+    timeLayout->setColumnStretch(2, 1);
+
+    auto* button1 = new QPushButton(QStringLiteral("設定する"), &dialog);
+    button1->setObjectName("button1");
+    button1->setDefault(true);
+    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
+    button2->setObjectName("button2");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(button1);
+    buttons->addWidget(button2);
+
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(viewerGroup);
+    layout->addWidget(timeGroup);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    useViewer->setChecked(record.useViewer == 1);
+    browse->setEnabled(record.useViewer == 1);
+    viewerPath->setText(record.viewerPath);
+    useTimestamp->setChecked(record.useTimestamp == 1);
+    datePicker->setEnabled(record.useTimestamp == 1);
+    timePicker->setEnabled(record.useTimestamp == 1);
+    // A stored value that names no real date shows the default instead.
+    const SystemTime& t = record.timestamp;
+    QDate date(t.year, t.month, t.day);
+    datePicker->setDate(date.isValid() && date >= datePicker->minimumDate() ? date : QDate(2000, 1, 1));
+    QTime time(t.hour, t.minute, t.second);
+    timePicker->setTime(time.isValid() ? time : QTime(0, 0, 0));
+
+    QObject::connect(useViewer, &QCheckBox::toggled, browse, &QWidget::setEnabled);
+    QObject::connect(useTimestamp, &QCheckBox::toggled, datePicker, &QWidget::setEnabled);
+    QObject::connect(useTimestamp, &QCheckBox::toggled, timePicker, &QWidget::setEnabled);
+    QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, viewerPath] { chooseViewer(&dialog, viewerPath); });
+    QObject::connect(button1, &QPushButton::clicked, &dialog, [&] {
+        record.useViewer = useViewer->isChecked() ? 1 : 0;
+        record.useTimestamp = useTimestamp->isChecked() ? 1 : 0;
+        if (record.useViewer) record.viewerPath = viewerPath->text();
+        if (record.useTimestamp) {
+            // Date fields from the date picker, which keeps the milliseconds it
+            // was given; hour, minute and second from the time picker.
+            QDate d = datePicker->date();
+            QTime tm = timePicker->time();
+            SystemTime s = record.timestamp;
+            s.year = std::uint16_t(d.year());
+            s.month = std::uint16_t(d.month());
+            s.day = std::uint16_t(d.day());
+            s.dayOfWeek = std::uint16_t(d.dayOfWeek() % 7);
+            s.hour = std::uint16_t(tm.hour());
+            s.minute = std::uint16_t(tm.minute());
+            s.second = std::uint16_t(tm.second());
+            if (s.milliseconds > 999) s.milliseconds = 0;
+            record.timestamp = s;
+        }
+        dialog.done(1);
+    });
+    QObject::connect(button2, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(2); });
+
+    dialog.adjustSize();
+    placeDialog(dialog, owner);
+    if (dialog.exec() != 1) return 2;
+
+    settings.useViewer = record.useViewer;
+    settings.viewerPath = record.viewerPath.toStdString();
+    settings.applyTimestamp = record.useTimestamp;
+    settings.timestamp = record.timestamp;
+    return 1;
+}
+
+}  // namespace quill

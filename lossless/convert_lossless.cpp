@@ -1,0 +1,156 @@
+// The conversion pipeline around CoefTransform: read the source's
+// coefficients, rearrange them, write them with new entropy coding. The
+// output is written under a fresh hidden name beside its destination and
+// renamed into place only when complete, so a failure leaves nothing behind.
+#include "lossless/convert_lossless.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "base/file_util.h"
+#include "base/jpeg_compat.h"
+#include "base/jpeg_guard.h"
+#include "lossless/coef_transform.h"
+
+namespace quill {
+namespace {
+
+// A new file beside `target` under a name that did not exist before; removed
+// on destruction unless committed. Created 0666 so the umask applies as it
+// would to any new file.
+class StagedFile {
+public:
+    explicit StagedFile(const fs::path& target) : target_(target) {
+        static std::atomic<unsigned> counter{0};
+        const fs::path dir = target.parent_path();
+        const std::string stem = "." + target.filename().string() + ".";
+        for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+            const unsigned n = counter.fetch_add(1) ^ (unsigned(::getpid()) << 12);
+            fs::path candidate = dir / (stem + std::to_string(n) + ".part");
+            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                if (errno == EEXIST) continue;
+                return;
+            }
+            file_ = ::fdopen(fd, "wb");
+            if (!file_) {
+                ::close(fd);
+                ::unlink(candidate.c_str());
+                return;
+            }
+            path_ = std::move(candidate);
+        }
+    }
+    ~StagedFile() {
+        if (file_) std::fclose(file_);
+        if (!path_.empty() && !committed_) ::unlink(path_.c_str());
+    }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    std::FILE* file() const { return file_; }
+
+    bool commit(bool replace) {
+        if (!file_) return false;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!closed) return false;
+        committed_ = replace ? renameReplace(path_, target_) : renameNoReplace(path_, target_);
+        return committed_;
+    }
+
+private:
+    fs::path target_;
+    fs::path path_;
+    std::FILE* file_ = nullptr;
+    bool committed_ = false;
+};
+
+JDIMENSION roundUpTo(JDIMENSION value, JDIMENSION unit) {
+    return (value + unit - 1) / unit * unit;
+}
+
+}  // namespace
+
+bool convertLossless(const LosslessOptions& o) {
+    FilePtr in = openFile(o.sourcePath, "rb");
+    if (!in) return false;
+    unsigned char soi[2] = {0, 0};
+    if (std::fread(soi, 1, 2, in.get()) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) return false;
+    if (std::fseek(in.get(), 0, SEEK_SET) != 0) return false;
+
+    StagedFile out(o.outputPath);
+    if (!out.file()) return false;
+
+    JpegDecompressor src(kMaxProgressiveScans);
+    JpegCompressor dst;
+    if (!src.created || !dst.created) return false;
+    // One error manager and one recovery point for both objects: transcoding
+    // interleaves calls on them, and the guard must cover every one.
+    dst.cinfo.err = &src.err.pub;
+
+    TransformRequest req{};
+    bool imperfect = false;
+    std::FILE* inFile = in.get();
+    std::FILE* outFile = out.file();
+    const bool ok = runJpegPhase(src.err, [&] {
+        j_decompress_ptr s = &src.cinfo;
+        j_compress_ptr d = &dst.cinfo;
+        jpeg_stdio_src(s, inFile);
+        if (!o.stripMarkers) saveMarkersForCopy(s);
+        jpeg_read_header(s, TRUE);
+
+        req.forceGrayscale = o.grayscale;
+        req.transform = o.transform;
+        req.crop = o.crop;
+        std::uint32_t right = o.cropRight, bottom = o.cropBottom;
+        if (o.forceRegularSize) {
+            // Take in the padding blocks every file stores past its nominal
+            // edge: the image becomes whole MCUs, the crop follows.
+            const JDIMENSION mcuW = JDIMENSION(s->max_h_samp_factor * kDctSize);
+            const JDIMENSION mcuH = JDIMENSION(s->max_v_samp_factor * kDctSize);
+            s->image_width = roundUpTo(s->image_width, mcuW);
+            s->image_height = roundUpTo(s->image_height, mcuH);
+            right = roundUpTo(right, mcuW);
+            bottom = roundUpTo(bottom, mcuH);
+        } else {
+            req.trim = true;
+        }
+        if (o.crop) {
+            // Unsigned wrap on reversed edges makes an oversize width, which
+            // the crop checks reject.
+            req.cropWidth = right - o.cropLeft;
+            req.cropHeight = bottom - o.cropTop;
+            req.cropX = o.cropLeft;
+            req.cropY = o.cropTop;
+            req.cropWidthMode = req.cropHeightMode = CropMode::Positive;
+            req.cropXMode = req.cropYMode = CropMode::Positive;
+        }
+        if (!prepareWorkspace(s, req)) {
+            imperfect = true;
+            return;
+        }
+        jpeg_copy_critical_parameters(s, d);
+        CoefArrays srcArrays = jpeg_read_coefficients(s);
+        CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
+        if (!o.keepJfif) d->write_JFIF_header = FALSE;
+        if (o.progressive)
+            jpeg_simple_progression(d);
+        else
+            d->optimize_coding = TRUE;
+        jpeg_stdio_dest(d, outFile);
+        jpeg_write_coefficients(d, dstArrays);
+        if (!o.stripMarkers) writeCopiedMarkers(s, d);
+        executeTransform(s, d, srcArrays, req);
+        jpeg_finish_compress(d);
+        jpeg_finish_decompress(s);
+    });
+    if (!ok || imperfect) return false;
+    return out.commit(o.replaceExisting);
+}
+
+}  // namespace quill

@@ -1,0 +1,36 @@
+// convertLossless: one JPEG file in, one JPEG file out, entirely in the
+// DCT-coefficient domain (clean, baseline, progressive, grayscale, the seven
+// rotations and mirrorings, crop). It decodes no pixels and talks to no user:
+// its only report is the boolean result, library messages go to the sink.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "lossless/transform_kind.h"
+
+namespace quill {
+
+struct LosslessOptions {
+    std::filesystem::path sourcePath;
+    std::filesystem::path outputPath;
+    bool stripMarkers = false;  // drop every APPn and COM segment
+    bool keepJfif = false;      // false forbids the JFIF APP0 in the output
+    bool progressive = false;   // false: sequential with optimized Huffman tables
+    bool grayscale = false;     // keep only the luminance component
+    bool forceRegularSize = false;  // enlarge to whole MCUs, no trimming
+    TransformKind transform = TransformKind::None;
+    bool crop = false;
+    std::uint32_t cropLeft = 0, cropTop = 0;      // source pixels
+    std::uint32_t cropRight = 0, cropBottom = 0;  // exclusive
+    // false: fail rather than replace a file that appears at outputPath
+    // while the conversion runs (batch outputs take free names).
+    bool replaceExisting = true;
+};
+
+// True when the output was completely written. The output appears at
+// outputPath only then, in one rename; on failure nothing is left behind and
+// an existing file at outputPath is untouched.
+bool convertLossless(const LosslessOptions& options);
+
+}  // namespace quill

@@ -1,0 +1,32 @@
+// The work a lossless batch does for one file, without the thread, the
+// progress dialog or the list: name the output, convert, and in overwrite
+// mode put the result in the source's place.
+#pragma once
+
+#include <filesystem>
+
+#include "lossless/lossless_op.h"
+#include "lossless/replace_source.h"
+
+namespace quill {
+
+struct LosslessBatchSettings {
+    LosslessOp op = LosslessOp::OpNoTransform;
+    bool overwrite = false;
+    bool forceProgressive = false;
+    bool forceRegularSize = false;
+};
+
+struct LosslessFileResult {
+    bool converted = false;  // counts as a completed file
+    std::filesystem::path outputPath;  // where the new content is now
+    ReplaceOutcome replace = ReplaceOutcome::Failed;  // only with overwrite
+};
+
+// hasApp0 and progressive describe the source as the file list shows it.
+// confirm is asked only in overwrite mode and only for a read-only source.
+LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
+                                    const std::filesystem::path& source, bool hasApp0,
+                                    bool progressive, const ConfirmReadOnly& confirm);
+
+}  // namespace quill

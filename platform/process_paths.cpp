@@ -1,0 +1,21 @@
+#include "platform/process_paths.h"
+
+#include <unistd.h>
+
+#include <system_error>
+
+namespace quill {
+
+std::filesystem::path executablePath() {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : p;
+}
+
+bool canCreateFilesIn(const std::filesystem::path& dir) {
+    std::error_code ec;
+    if (dir.empty() || !std::filesystem::is_directory(dir, ec)) return false;
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace quill

@@ -1,0 +1,485 @@
+// The small dialogs driven as a user would, offscreen: buttons, Esc, the
+// placement rule, the options round trip, the viewer launch and its error,
+// and window placement records applied to real windows.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/about_dialog.h"
+#include "app/app_settings.h"
+#include "app/message_dialog.h"
+#include "app/options_dialog.h"
+#include "app/viewer.h"
+#include "tests/support/test_files.h"
+
+namespace quill {
+namespace {
+
+using test::TempDir;
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "settings_dialogs_test";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+    }
+    void TearDown() override { delete app_; }
+
+private:
+    QApplication* app_ = nullptr;
+};
+const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Saves a picture of the dialog when QUILL_SCREENSHOT_DIR names a folder.
+void screenshot(QWidget* w, const char* name) {
+    QString dir = qEnvironmentVariable("QUILL_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w->grab().save(QDir(dir).filePath(QString::fromUtf8(name) + ".png"));
+}
+
+// Runs `act` on the first modal dialog named `name` once it is up; records
+// a failure when none appears.
+void whenModal(const QString& name, std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* w = QApplication::activeModalWidget();
+        bool found = w && w->objectName() == name && w->isVisible();
+        if (!found && clock->elapsed() <= 10000) return;
+        // This closure dies with the timer, perhaps while act() runs a
+        // nested dialog: run a copy.
+        auto run = act;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (found) {
+            run(w);
+        } else {
+            ADD_FAILURE() << "no modal dialog " << name.toStdString();
+            if (w) w->close();
+        }
+    });
+    timer->start();
+}
+
+template <class T>
+T* child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QString::fromUtf8(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+struct MessageView {
+    QString title, text, button1;
+    bool icon = false, button1Shown = false, button2Shown = false;
+};
+
+// Shows a message, looks at it, then ends it with `finish`.
+int showAndRead(int kind, MessageView& view, std::function<void(QWidget*)> finish, QWidget* owner = nullptr,
+                const char* shot = nullptr) {
+    whenModal("messageDialog", [&, finish](QWidget* d) {
+        view.title = d->windowTitle();
+        view.text = child<QLabel>(d, "text")->text();
+        view.icon = child<QLabel>(d, "icon")->isVisibleTo(d);
+        view.button1 = child<QPushButton>(d, "button1")->text();
+        view.button1Shown = child<QPushButton>(d, "button1")->isVisibleTo(d);
+        view.button2Shown = child<QPushButton>(d, "button2")->isVisibleTo(d);
+        if (shot) screenshot(d, shot);
+        finish(d);
+    });
+    return showMessage(owner, kind, QStringLiteral("確認"), QStringLiteral("3 個のファイルを削除します。"));
+}
+
+void click(QWidget* d, const char* button) { child<QPushButton>(d, button)->click(); }
+void escape(QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); }
+
+TEST(MessageDialog, InformationHasOneCloseButton) {
+    MessageView v;
+    EXPECT_EQ(showAndRead(0, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_info"), 1);
+    EXPECT_EQ(v.title, QStringLiteral("確認"));
+    EXPECT_EQ(v.text, QStringLiteral("3 個のファイルを削除します。"));
+    EXPECT_TRUE(v.icon);
+    EXPECT_EQ(v.button1, QStringLiteral("閉じる"));
+    EXPECT_TRUE(v.button1Shown);
+    EXPECT_FALSE(v.button2Shown);
+    EXPECT_EQ(showAndRead(0, v, escape), 2);
+}
+
+TEST(MessageDialog, QuestionOffersRunAndCancel) {
+    MessageView v;
+    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_question"), 1);
+    EXPECT_TRUE(v.icon);
+    EXPECT_EQ(v.button1, QStringLiteral("実行"));
+    EXPECT_TRUE(v.button1Shown);
+    EXPECT_TRUE(v.button2Shown);
+    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { click(d, "button2"); }), 2);
+    EXPECT_EQ(showAndRead(1, v, escape), 2);
+    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { d->close(); }), 2);
+}
+
+TEST(MessageDialog, OtherKindsHaveNoIconAndOneButton) {
+    for (int kind : {2, -1, 99}) {
+        MessageView v;
+        EXPECT_EQ(showAndRead(kind, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_plain"), 1);
+        EXPECT_FALSE(v.icon);
+        EXPECT_EQ(v.button1, QStringLiteral("閉じる"));
+        EXPECT_FALSE(v.button2Shown);
+        EXPECT_EQ(showAndRead(kind, v, escape), 2);
+    }
+}
+
+TEST(DialogPlacement, CentredOnlyOverAnOwnerWiderAndTaller) {
+    QWidget owner;
+    owner.setGeometry(40, 30, 700, 500);
+    owner.show();
+    QRect dialogRect, ownerRect = owner.frameGeometry();
+    MessageView v;
+    showAndRead(0, v, [&](QWidget* d) {
+        dialogRect = d->frameGeometry();
+        click(d, "button1");
+    }, &owner);
+    EXPECT_EQ(dialogRect.left(), ownerRect.left() + (ownerRect.width() - dialogRect.width()) / 2);
+    EXPECT_EQ(dialogRect.top(), ownerRect.top() + (ownerRect.height() - dialogRect.height()) / 2);
+
+    // Wider but not taller: the dialog stays at the owner's client origin.
+    owner.setGeometry(60, 70, 700, 60);
+    ownerRect = owner.geometry();
+    showAndRead(0, v, [&](QWidget* d) {
+        dialogRect = d->frameGeometry();
+        click(d, "button1");
+    }, &owner);
+    EXPECT_EQ(dialogRect.topLeft(), ownerRect.topLeft());
+}
+
+struct OptionsDriver {
+    std::function<void(QWidget*)> act;
+    bool viewerChecked = false, browseEnabled = false, stampChecked = false, pickersEnabled = false;
+    QString shownPath;
+    QDate shownDate;
+    QTime shownTime;
+};
+
+int runOptions(AppSettings& settings, OptionsDriver& driver, const char* shot = nullptr) {
+    whenModal("optionsDialog", [&driver, shot](QWidget* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("オプション設定"));
+        driver.viewerChecked = child<QCheckBox>(d, "useViewer")->isChecked();
+        driver.browseEnabled = child<QPushButton>(d, "browseViewer")->isEnabled();
+        driver.stampChecked = child<QCheckBox>(d, "useTimestamp")->isChecked();
+        driver.pickersEnabled =
+            child<QDateEdit>(d, "datePicker")->isEnabled() && child<QTimeEdit>(d, "timePicker")->isEnabled();
+        driver.shownPath = child<QLineEdit>(d, "viewerPath")->text();
+        driver.shownDate = child<QDateEdit>(d, "datePicker")->date();
+        driver.shownTime = child<QTimeEdit>(d, "timePicker")->time();
+        if (shot) screenshot(d, shot);
+        driver.act(d);
+    });
+    return runOptionsDialog(nullptr, settings);
+}
+
+// Picks `path` in the viewer file dialog that the "..." button opens.
+void browseTo(QWidget* options, const QString& path, bool accept) {
+    whenModal("viewerFileDialog", [path, accept](QWidget* w) {
+        auto* files = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(files, nullptr);
+        screenshot(files, "viewer_file_dialog");
+        files->selectFile(path);
+        QMetaObject::invokeMethod(files, accept ? "accept" : "reject");
+    });
+    child<QPushButton>(options, "browseViewer")->click();
+}
+
+TEST(OptionsDialog, SetStoresViewerAndTimeStamp) {
+    TempDir dir;
+    QString viewer = QString::fromStdString((test::writeBytes(dir / "my viewer", {'#', '!'})).string());
+    AppSettings s;
+    s.viewerPath = "/old/viewer";
+    s.timestamp.milliseconds = 250;
+    OptionsDriver d;
+    d.act = [&](QWidget* w) {
+        child<QCheckBox>(w, "useViewer")->click();
+        EXPECT_TRUE(child<QPushButton>(w, "browseViewer")->isEnabled());
+        browseTo(w, viewer, true);
+        EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), viewer);
+        child<QCheckBox>(w, "useTimestamp")->click();
+        EXPECT_TRUE(child<QDateEdit>(w, "datePicker")->isEnabled());
+        child<QDateEdit>(w, "datePicker")->setDate(QDate(2021, 3, 4));
+        child<QTimeEdit>(w, "timePicker")->setTime(QTime(5, 6, 7));
+        screenshot(w, "options_dialog");
+        click(w, "button1");
+    };
+    EXPECT_EQ(runOptions(s, d), 1);
+    EXPECT_FALSE(d.viewerChecked);
+    EXPECT_FALSE(d.browseEnabled);
+    EXPECT_FALSE(d.pickersEnabled);
+    EXPECT_EQ(d.shownPath, QStringLiteral("/old/viewer"));
+    EXPECT_EQ(d.shownDate, QDate(2000, 1, 1));
+    EXPECT_EQ(s.useViewer, 1);
+    EXPECT_EQ(QString::fromStdString(s.viewerPath), viewer);
+    EXPECT_EQ(s.applyTimestamp, 1);
+    // 2021-03-04 was a Thursday; the milliseconds stay as they were.
+    EXPECT_EQ(s.timestamp, (SystemTime{2021, 3, 4, 4, 5, 6, 7, 250}));
+}
+
+TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
+    TempDir dir;
+    QString viewer = QString::fromStdString((test::writeBytes(dir / "v", {'x'})).string());
+    AppSettings s;
+    s.useViewer = 1;
+    s.viewerPath = "/keep/this";
+    s.applyTimestamp = 7;  // any non-zero value shows as checked
+    s.timestamp = SystemTime{2019, 12, 2, 31, 23, 59, 58, 0};
+    AppSettings before = s;
+    OptionsDriver d;
+    d.act = [&](QWidget* w) {
+        browseTo(w, viewer, true);
+        child<QCheckBox>(w, "useTimestamp")->click();
+        child<QDateEdit>(w, "datePicker")->setDate(QDate(2022, 2, 2));
+        click(w, "button2");
+    };
+    EXPECT_EQ(runOptions(s, d), 2);
+    EXPECT_TRUE(d.viewerChecked);
+    EXPECT_TRUE(d.browseEnabled);
+    EXPECT_TRUE(d.stampChecked);
+    EXPECT_TRUE(d.pickersEnabled);
+    EXPECT_EQ(d.shownDate, QDate(2019, 12, 31));
+    EXPECT_EQ(d.shownTime, QTime(23, 59, 58));
+    EXPECT_EQ(s, before);
+
+    d.act = [&](QWidget* w) { escape(w); };
+    EXPECT_EQ(runOptions(s, d), 2);
+    EXPECT_EQ(s, before);
+}
+
+TEST(OptionsDialog, UncheckingKeepsStoredValuesAndCancelledBrowseKeepsPath) {
+    AppSettings s;
+    s.useViewer = 1;
+    s.viewerPath = "/usr/bin/viewer";
+    s.applyTimestamp = 1;
+    s.timestamp = SystemTime{2021, 3, 4, 4, 5, 6, 7, 0};
+    OptionsDriver d;
+    d.act = [&](QWidget* w) {
+        browseTo(w, "/nonexistent/whatever", false);
+        EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), QStringLiteral("/usr/bin/viewer"));
+        child<QCheckBox>(w, "useViewer")->click();
+        child<QCheckBox>(w, "useTimestamp")->click();
+        child<QDateEdit>(w, "datePicker")->setDate(QDate(2030, 1, 1));
+        click(w, "button1");
+    };
+    EXPECT_EQ(runOptions(s, d), 1);
+    EXPECT_EQ(s.useViewer, 0);
+    EXPECT_EQ(s.viewerPath, "/usr/bin/viewer");
+    EXPECT_EQ(s.applyTimestamp, 0);
+    EXPECT_EQ(s.timestamp, (SystemTime{2021, 3, 4, 4, 5, 6, 7, 0}));
+}
+
+TEST(OptionsDialog, CheckedWithEmptyPathStoresEmptyAndBadStampShowsDefault) {
+    AppSettings s;
+    s.timestamp = SystemTime{2021, 13, 0, 40, 25, 61, 61, 5000};
+    OptionsDriver d;
+    d.act = [&](QWidget* w) {
+        child<QCheckBox>(w, "useViewer")->click();
+        child<QCheckBox>(w, "useTimestamp")->click();
+        click(w, "button1");
+    };
+    EXPECT_EQ(runOptions(s, d), 1);
+    EXPECT_EQ(d.shownDate, QDate(2000, 1, 1));
+    EXPECT_EQ(d.shownTime, QTime(0, 0, 0));
+    EXPECT_EQ(s.useViewer, 1);
+    EXPECT_EQ(s.viewerPath, "");
+    EXPECT_EQ(s.timestamp, (SystemTime{2000, 1, 6, 1, 0, 0, 0, 0}));
+}
+
+TEST(AboutBox, ShowsNameAndVersionAndEndsWithOkOrEsc) {
+    QString title, version;
+    whenModal("aboutDialog", [&](QWidget* d) {
+        title = d->windowTitle();
+        version = child<QLabel>(d, "version")->text();
+        screenshot(d, "about_box");
+        click(d, "button1");
+    });
+    showAboutBox(nullptr);
+    EXPECT_EQ(title, QStringLiteral("Quillmarkのバージョン情報"));
+    EXPECT_EQ(version, QStringLiteral("Quillmark Version 0.38"));
+    bool ended = false;
+    whenModal("aboutDialog", [&](QWidget* d) {
+        ended = true;
+        escape(d);
+    });
+    showAboutBox(nullptr);
+    EXPECT_TRUE(ended);
+}
+
+TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
+    TempDir dir;
+    fs::create_directories(dir / "a folder");
+    for (std::string viewer : {std::string(), (dir / "no such viewer").string(), (dir / "a folder").string()}) {
+        AppSettings s;
+        s.useViewer = 1;
+        s.viewerPath = viewer;
+        QString title, text;
+        bool oneButton = false;
+        whenModal("messageDialog", [&](QWidget* d) {
+            title = d->windowTitle();
+            text = child<QLabel>(d, "text")->text();
+            oneButton = !child<QPushButton>(d, "button2")->isVisibleTo(d);
+            if (viewer.empty()) screenshot(d, "viewer_error");
+            click(d, "button1");
+        });
+        openInViewer(nullptr, s, QStringLiteral("/photos/a.jpg"));
+        EXPECT_EQ(title, QStringLiteral("ビューワーエラー")) << viewer;
+        EXPECT_EQ(text, QStringLiteral("指定したビューワーがありません。"));
+        EXPECT_TRUE(oneButton);
+    }
+}
+
+TEST(Viewer, ConfiguredViewerGetsThePathAsOneArgument) {
+    TempDir dir;
+    fs::path out = dir / "args.txt";
+    fs::path script = dir / "viewer.sh";
+    test::writeBytes(script, [&] {
+        std::string s = "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + (dir / "args.tmp").string() + "'\nmv '" +
+                        (dir / "args.tmp").string() + "' '" + out.string() + "'\n";
+        return test::Bytes(s.begin(), s.end());
+    }());
+    fs::permissions(script, fs::perms::owner_all);
+    AppSettings s;
+    s.useViewer = 1;
+    s.viewerPath = script.string();
+    const QString photo = QStringLiteral("/photos/my \"best\" 写真/a b.jpg");
+    openInViewer(nullptr, s, photo);
+    QElapsedTimer t;
+    t.start();
+    while (!fs::exists(out) && t.elapsed() < 10000) QTest::qWait(20);
+    ASSERT_TRUE(fs::exists(out));
+    test::Bytes got = test::readBytes(out);
+    EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(got.data()), qsizetype(got.size())),
+              QStringLiteral("1|") + photo);
+}
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+TEST(Viewer, WithoutAViewerTheAssociatedProgramOpensTheFile) {
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    AppSettings s;
+    s.viewerPath = "/does/not/matter";
+    openInViewer(nullptr, s, QStringLiteral("/photos/a b/c.jpg"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(recorder.urls.size(), 1);
+    EXPECT_EQ(recorder.urls.front().toLocalFile(), QStringLiteral("/photos/a b/c.jpg"));
+}
+
+TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
+    QWidget first;
+    first.setGeometry(50, 40, 320, 200);
+    first.show();
+    WindowPlacement p = placementOf(first);
+    EXPECT_TRUE(p.valid());
+    EXPECT_EQ(p.showCmd, kShowNormal);
+    EXPECT_EQ(p.normalRight - p.normalLeft, 320);
+    EXPECT_EQ(p.normalBottom - p.normalTop, 200);
+
+    QWidget second;
+    ASSERT_TRUE(applyPlacement(second, p));
+    EXPECT_TRUE(second.isVisible());
+    EXPECT_EQ(second.geometry(), first.geometry());
+
+    first.showMaximized();
+    QTest::qWait(10);
+    WindowPlacement maxed = placementOf(first);
+    EXPECT_EQ(maxed.showCmd, kShowMaximized);
+    EXPECT_EQ(maxed.normalLeft, p.normalLeft);
+    EXPECT_EQ(maxed.normalBottom, p.normalBottom);
+    QWidget third;
+    ASSERT_TRUE(applyPlacement(third, maxed));
+    EXPECT_TRUE(third.isMaximized());
+    third.showNormal();
+    QTest::qWait(10);
+    EXPECT_EQ(third.geometry().size(), QSize(320, 200));
+}
+
+TEST(WindowPlacement, MinimisedComesBackMinimised) {
+    QWidget first;
+    first.setGeometry(30, 30, 300, 200);
+    first.show();
+    first.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
+    WindowPlacement p = placementOf(first);
+    EXPECT_EQ(p.showCmd, kShowMinimized);
+    EXPECT_EQ(p.flags, kRestoreToMaximized);
+    EXPECT_EQ(p.normalRight - p.normalLeft, 300);
+
+    QWidget second;
+    ASSERT_TRUE(applyPlacement(second, p));
+    EXPECT_TRUE(second.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(second.windowState() & Qt::WindowMaximized);
+    p.flags = 0;
+    QWidget third;
+    ASSERT_TRUE(applyPlacement(third, p));
+    EXPECT_EQ(third.windowState(), Qt::WindowMinimized);
+}
+
+TEST(WindowPlacement, UnusableRecordsLeaveTheWindowAlone) {
+    WindowPlacement p;
+    p.length = 44;
+    p.showCmd = kShowNormal;
+    p.normalLeft = 10, p.normalTop = 10, p.normalRight = 300, p.normalBottom = 200;
+    QWidget w;
+    WindowPlacement wrongLength = p;
+    wrongLength.length = 40;
+    WindowPlacement empty = p;
+    empty.normalRight = empty.normalLeft;
+    WindowPlacement offScreen = p;
+    offScreen.normalLeft = 50000, offScreen.normalRight = 50300;
+    WindowPlacement huge = p;
+    huge.normalLeft = INT32_MIN, huge.normalRight = INT32_MAX;
+    for (const WindowPlacement& bad : {wrongLength, empty, offScreen, huge, WindowPlacement{}}) {
+        EXPECT_FALSE(applyPlacement(w, bad));
+        EXPECT_FALSE(w.isVisible());
+    }
+    // A record saying "hidden" still shows the window.
+    WindowPlacement hidden = p;
+    hidden.showCmd = 0;
+    ASSERT_TRUE(applyPlacement(w, hidden));
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST(WindowPlacement, CentredOnThePrimaryScreen) {
+    QWidget w;
+    w.resize(300, 200);
+    showCentred(w);
+    QRect s = QGuiApplication::primaryScreen()->geometry();
+    QRect f = w.frameGeometry();
+    EXPECT_EQ(f.left(), s.left() + (s.width() - f.width()) / 2);
+    EXPECT_EQ(f.top(), s.top() + (s.height() - f.height()) / 2);
+}
+
+}  // namespace
+}  // namespace quill
+
+#include "settings_dialogs_test.moc"

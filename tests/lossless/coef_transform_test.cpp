@@ -1,0 +1,428 @@
+// CoefTransform against jpegtran (same library, same options: the files must
+// match byte for byte), plus the geometry rules, crop checks, grayscale
+// checks and the Exif dimension fix.
+#include "lossless/coef_transform.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "base/jpeg_guard.h"
+#include "tests/lossless/lossless_test_util.h"
+
+namespace quill {
+namespace {
+
+using namespace quill::test;
+
+const TransformKind kAllKinds[] = {
+    TransformKind::None,       TransformKind::FlipH,    TransformKind::FlipV,
+    TransformKind::Transpose,  TransformKind::Transverse, TransformKind::Rotate90,
+    TransformKind::Rotate180,  TransformKind::Rotate270,
+};
+
+bool swaps(TransformKind k) {
+    return k == TransformKind::Transpose || k == TransformKind::Transverse ||
+           k == TransformKind::Rotate90 || k == TransformKind::Rotate270;
+}
+
+std::string gMessages;
+void captureMessage(const char* text) { gMessages += text; }
+
+struct MessageCapture {
+    MessageCapture() {
+        gMessages.clear();
+        setMessageSink(captureMessage);
+    }
+    ~MessageCapture() { setMessageSink(nullptr); }
+};
+
+// Every transform, with and without trim, on every sampling, at an iMCU-aligned
+// size and at one that leaves partial iMCUs on both edges.
+TEST(CoefTransformOracle, EveryTransformMatchesJpegtranByteForByte) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    const std::pair<int, int> sizes[] = {{64, 32}, {77, 45}};
+    for (const SourceKind& kind : kSources) {
+        for (auto [w, h] : sizes) {
+            const Bytes source = makeSource(kind, w, h);
+            for (TransformKind t : kAllKinds) {
+                for (bool trim : {false, true}) {
+                    SCOPED_TRACE(kind.name + " " + std::to_string(w) + "x" + std::to_string(h) +
+                                 " kind " + std::to_string(int(t)) + (trim ? " trim" : ""));
+                    TransformRequest req{};
+                    req.transform = t;
+                    req.trim = trim;
+                    const Bytes ours = transcode(source, req);
+                    ASSERT_FALSE(ours.empty());
+                    std::string args = std::string("-copy all -optimize ") + jpegtranArgs(t);
+                    if (trim) args += " -trim";
+                    const Bytes ref = runJpegtran(args, source);
+                    ASSERT_FALSE(ref.empty());
+                    EXPECT_TRUE(ours == ref);
+                }
+            }
+        }
+    }
+}
+
+TEST(CoefTransformOracle, ProgressiveSourcesAndOutputMatchJpegtran) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    for (const SourceKind& kind : kSources) {
+        const Bytes source = makeSource(kind, 83, 51, true);
+        for (TransformKind t : {TransformKind::Rotate90, TransformKind::FlipH, TransformKind::Transverse}) {
+            SCOPED_TRACE(kind.name + " kind " + std::to_string(int(t)));
+            TransformRequest req{};
+            req.transform = t;
+            req.trim = true;
+            const Bytes ours = transcode(source, req, {.copyMarkers = true, .progressive = true});
+            const Bytes ref =
+                runJpegtran(std::string("-copy all -progressive -trim ") + jpegtranArgs(t), source);
+            ASSERT_FALSE(ref.empty());
+            EXPECT_TRUE(ours == ref);
+            EXPECT_TRUE(probeJpeg(ours).progressive);
+        }
+    }
+}
+
+TEST(CoefTransformOracle, CropsMatchJpegtran) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    struct Crop {
+        std::uint32_t w, h, x, y;
+    };
+    const Crop crops[] = {{30, 40, 20, 5}, {17, 9, 0, 0}, {64, 33, 13, 27}, {1, 1, 76, 59}};
+    for (const SourceKind& kind : kSources) {
+        const Bytes source = makeSource(kind, 100, 60);
+        for (const Crop& c : crops) {
+            for (TransformKind t : {TransformKind::None, TransformKind::FlipH, TransformKind::Rotate90,
+                                    TransformKind::FlipV}) {
+                SCOPED_TRACE(kind.name + " crop " + std::to_string(c.w) + "x" + std::to_string(c.h) +
+                             "+" + std::to_string(c.x) + "+" + std::to_string(c.y) + " kind " +
+                             std::to_string(int(t)));
+                TransformRequest req{};
+                req.transform = t;
+                req.trim = true;
+                req.crop = true;
+                req.cropWidth = c.w;
+                req.cropHeight = c.h;
+                req.cropX = c.x;
+                req.cropY = c.y;
+                req.cropWidthMode = req.cropHeightMode = req.cropXMode = req.cropYMode =
+                    CropMode::Positive;
+                const Bytes ours = transcode(source, req);
+                const std::string spec = std::to_string(c.w) + "x" + std::to_string(c.h) + "+" +
+                                         std::to_string(c.x) + "+" + std::to_string(c.y);
+                const Bytes ref = runJpegtran(
+                    std::string("-copy all -optimize -trim ") + jpegtranArgs(t) + " -crop " + spec,
+                    source);
+                if (ref.empty()) {
+                    EXPECT_TRUE(ours.empty());  // both refuse
+                    continue;
+                }
+                EXPECT_TRUE(ours == ref);
+            }
+        }
+    }
+}
+
+TEST(CoefTransformOracle, GrayscaleMatchesJpegtran) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    for (int s = 0; s < 5; ++s) {  // every YCbCr sampling and gray
+        const SourceKind& kind = kSources[s];
+        const Bytes source = makeSource(kind, 77, 45);
+        for (TransformKind t : {TransformKind::None, TransformKind::Rotate270, TransformKind::Rotate180}) {
+            SCOPED_TRACE(kind.name + " kind " + std::to_string(int(t)));
+            TransformRequest req{};
+            req.transform = t;
+            req.trim = true;
+            req.forceGrayscale = true;
+            const Bytes ours = transcode(source, req);
+            const Bytes ref =
+                runJpegtran(std::string("-copy all -optimize -grayscale -trim ") + jpegtranArgs(t), source);
+            ASSERT_FALSE(ref.empty());
+            EXPECT_TRUE(ours == ref);
+            const JpegProbe p = probeJpeg(ours);
+            EXPECT_EQ(p.components, 1);
+            EXPECT_EQ(p.sampling[0], std::make_pair(1, 1));
+        }
+    }
+}
+
+// The pixels themselves: on a 4:4:4 or gray source aligned to whole blocks,
+// the transformed file decodes to the transformed picture. The integer IDCT
+// may round a mirrored block differently by one, and colour conversion can
+// add one more; a misplaced or mis-signed block would be far off.
+TEST(CoefTransformPixels, DecodedOutputIsTheTransformedPicture) {
+    for (int s : {0, 4}) {
+        const Bytes source = makeSource(kSources[s], 48, 32);
+        const Decoded in = decodeJpeg(source);
+        for (TransformKind t : kAllKinds) {
+            SCOPED_TRACE(kSources[s].name + " kind " + std::to_string(int(t)));
+            TransformRequest req{};
+            req.transform = t;
+            const Decoded out = decodeJpeg(transcode(source, req));
+            ASSERT_EQ(out.width, swaps(t) ? in.height : in.width);
+            ASSERT_EQ(out.height, swaps(t) ? in.width : in.height);
+            int worst = 0;
+            for (int y = 0; y < out.height; ++y) {
+                for (int x = 0; x < out.width; ++x) {
+                    int sx = x, sy = y;
+                    switch (t) {
+                        case TransformKind::FlipH: sx = in.width - 1 - x; break;
+                        case TransformKind::FlipV: sy = in.height - 1 - y; break;
+                        case TransformKind::Transpose: sx = y, sy = x; break;
+                        case TransformKind::Transverse:
+                            sx = in.width - 1 - y, sy = in.height - 1 - x;
+                            break;
+                        case TransformKind::Rotate90: sx = y, sy = in.height - 1 - x; break;
+                        case TransformKind::Rotate180:
+                            sx = in.width - 1 - x, sy = in.height - 1 - y;
+                            break;
+                        case TransformKind::Rotate270: sx = in.width - 1 - y, sy = x; break;
+                        default: break;
+                    }
+                    for (int c = 0; c < in.components; ++c) {
+                        const int a = out.pixels[(size_t(y) * out.width + x) * out.components + c];
+                        const int b = in.pixels[(size_t(sy) * in.width + sx) * in.components + c];
+                        worst = std::max(worst, std::abs(a - b));
+                    }
+                }
+            }
+            EXPECT_LE(worst, in.components == 1 ? 1 : 2);
+        }
+    }
+}
+
+TEST(CoefTransformGeometry, SizesSamplingAndTablesFollowTheTransform) {
+    const Bytes source = makeSource(kSources[1], 77, 45);  // 4:2:2, MCU 16x8
+    const JpegProbe in = probeJpeg(source);
+    for (TransformKind t : kAllKinds) {
+        SCOPED_TRACE(int(t));
+        TransformRequest req{};
+        req.transform = t;
+        const JpegProbe out = probeJpeg(transcode(source, req));
+        ASSERT_TRUE(out.ok);
+        EXPECT_EQ(out.width, swaps(t) ? 45 : 77);
+        EXPECT_EQ(out.height, swaps(t) ? 77 : 45);
+        EXPECT_EQ(out.sampling[0], swaps(t) ? std::make_pair(1, 2) : std::make_pair(2, 1));
+        for (int slot = 0; slot < 2; ++slot) {
+            for (int u = 0; u < 8; ++u)
+                for (int v = 0; v < 8; ++v)
+                    EXPECT_EQ(out.quant[slot][u * 8 + v],
+                              swaps(t) ? in.quant[slot][v * 8 + u] : in.quant[slot][u * 8 + v]);
+        }
+    }
+}
+
+TEST(CoefTransformGeometry, TrimDropsOnlyThePartialIMCUsThatWouldMove) {
+    const Bytes source = makeSource(kSources[2], 100, 60);  // 4:2:0, iMCU 16x16
+    const struct {
+        TransformKind kind;
+        int w, h;
+    } expected[] = {
+        {TransformKind::FlipH, 96, 60},     {TransformKind::FlipV, 100, 48},
+        {TransformKind::Rotate90, 48, 100}, {TransformKind::Rotate270, 60, 96},
+        {TransformKind::Transpose, 60, 100}, {TransformKind::Rotate180, 96, 48},
+        {TransformKind::Transverse, 48, 96}, {TransformKind::None, 100, 60},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(int(e.kind));
+        TransformRequest req{};
+        req.transform = e.kind;
+        req.trim = true;
+        const JpegProbe out = probeJpeg(transcode(source, req));
+        EXPECT_EQ(out.width, e.w);
+        EXPECT_EQ(out.height, e.h);
+    }
+}
+
+TEST(CoefTransformGeometry, ImageNarrowerThanOneIMCUIsNotMirrored) {
+    const Bytes source = makeSource(kSources[2], 12, 40);
+    TransformRequest req{};
+    req.transform = TransformKind::FlipH;
+    req.trim = true;
+    const Bytes out = transcode(source, req);
+    const Decoded a = decodeJpeg(source), b = decodeJpeg(out);
+    EXPECT_EQ(b.width, 12);
+    EXPECT_EQ(a.pixels, b.pixels);
+}
+
+TEST(CoefTransformGeometry, PerfectModeRefusesPartialIMCUs) {
+    EXPECT_TRUE(isPerfectTransform(64, 48, 16, 16, TransformKind::Rotate180));
+    EXPECT_FALSE(isPerfectTransform(100, 48, 16, 16, TransformKind::FlipH));
+    EXPECT_TRUE(isPerfectTransform(100, 48, 16, 16, TransformKind::FlipV));
+    EXPECT_FALSE(isPerfectTransform(64, 60, 16, 16, TransformKind::Rotate90));
+    EXPECT_TRUE(isPerfectTransform(100, 60, 16, 16, TransformKind::Transpose));
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    TransformRequest req{};
+    req.transform = TransformKind::FlipH;
+    req.perfect = true;
+    EXPECT_TRUE(transcode(source, req).empty());
+}
+
+TransformRequest cropRequest(TransformKind t, std::uint32_t w, std::uint32_t h, std::uint32_t x,
+                             std::uint32_t y) {
+    TransformRequest req{};
+    req.transform = t;
+    req.crop = true;
+    req.cropWidth = w;
+    req.cropHeight = h;
+    req.cropX = x;
+    req.cropY = y;
+    req.cropWidthMode = req.cropHeightMode = req.cropXMode = req.cropYMode = CropMode::Positive;
+    return req;
+}
+
+TEST(CoefTransformCrop, WidensLeftAndTopToTheIMCUGrid) {
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    const Bytes out = transcode(source, cropRequest(TransformKind::None, 30, 40, 20, 5));
+    const Decoded a = decodeJpeg(source), b = decodeJpeg(out);
+    ASSERT_EQ(b.width, 34);
+    ASSERT_EQ(b.height, 45);
+    // Block-aligned interior pixels away from the new edges come from (16, 0).
+    int worst = 0;
+    for (int y = 8; y < 32; ++y)
+        for (int x = 8; x < 24; ++x)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(b.pixels[(size_t(y) * 34 + x) * 3 + c]) -
+                                                 int(a.pixels[(size_t(y) * 100 + x + 16) * 3 + c])));
+    EXPECT_EQ(worst, 0);
+}
+
+TEST(CoefTransformCrop, InvalidRequestsFailWithTheLibraryMessage) {
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    MessageCapture capture;
+    EXPECT_TRUE(transcode(source, cropRequest(TransformKind::None, 0, 10, 0, 0)).empty());
+    EXPECT_NE(gMessages.find("Invalid crop request"), std::string::npos);
+    EXPECT_TRUE(transcode(source, cropRequest(TransformKind::None, 50, 10, 60, 0)).empty());
+    EXPECT_TRUE(transcode(source, cropRequest(TransformKind::None, 10, 10, 100, 0)).empty());
+    EXPECT_TRUE(transcode(source, cropRequest(TransformKind::Rotate90, 120, 10, 0, 0)).empty());
+    EXPECT_TRUE(transcode(source, cropRequest(TransformKind::None, 10, 61, 0, 0)).empty());
+    // Offsets measured from the far edge are honoured.
+    TransformRequest neg = cropRequest(TransformKind::None, 20, 20, 0, 0);
+    neg.cropXMode = neg.cropYMode = CropMode::Negative;
+    const JpegProbe p = probeJpeg(transcode(source, neg));
+    EXPECT_EQ(p.width, 20 + 80 % 16);
+    EXPECT_EQ(p.height, 20 + 40 % 16);
+}
+
+TEST(CoefTransformGrayscale, RefusesWhatHasNoLuminanceToKeep) {
+    MessageCapture capture;
+    TransformRequest req{};
+    req.forceGrayscale = true;
+    EXPECT_TRUE(transcode(makeSource(kSources[5], 32, 32), req).empty());  // CMYK
+    EXPECT_NE(gMessages.find("Unsupported color conversion request"), std::string::npos);
+
+    // Luminance subsampled relative to chroma: patch a 4:4:4 frame header so
+    // component 2 claims 2x2.
+    Bytes odd = makeSource(kSources[0], 32, 32);
+    for (size_t i = 0; i + 1 < odd.size(); ++i) {
+        if (odd[i] == 0xFF && odd[i + 1] == 0xC0) {
+            odd[i + 2 + 8 + 3 * 1 + 1] = 0x22;
+            break;
+        }
+    }
+    EXPECT_TRUE(transcode(odd, req).empty());
+}
+
+TEST(CoefTransformGrayscale, SubsampledSingleComponentBecomesOneByOne) {
+    SourceKind gray22 = {"gray22", Space::Gray, Space::Gray, 2, 2};
+    const Bytes source = makeSource(gray22, 40, 24);
+    ASSERT_EQ(probeJpeg(source).sampling[0], std::make_pair(2, 2));
+    TransformRequest req{};
+    req.forceGrayscale = true;
+    const Bytes out = transcode(source, req);
+    EXPECT_EQ(probeJpeg(out).sampling[0], std::make_pair(1, 1));
+    EXPECT_EQ(decodeJpeg(out).pixels, decodeJpeg(source).pixels);
+}
+
+TEST(CoefTransformGrayscale, LuminanceKeepsItsTableSlot) {
+    // Move the luminance to table 1 by patching the frame header of a 4:2:0
+    // file: component 1 takes slot 1, the chroma slot 0.
+    Bytes source = makeSource(kSources[2], 32, 32);
+    for (size_t i = 0; i + 1 < source.size(); ++i) {
+        if (source[i] == 0xFF && source[i + 1] == 0xC0) {
+            source[i + 2 + 8 + 2] = 1;
+            source[i + 2 + 8 + 3 + 2] = 0;
+            source[i + 2 + 8 + 6 + 2] = 0;
+            break;
+        }
+    }
+    TransformRequest req{};
+    req.forceGrayscale = true;
+    const JpegProbe p = probeJpeg(transcode(source, req));
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.quantSlot[0], 1);
+}
+
+// ---- Exif --------------------------------------------------------------
+
+Bytes tiffOf(const Bytes& payload) { return Bytes(payload.begin() + 6, payload.end()); }
+
+TEST(FixExifDimensions, RewritesBothByteOrdersAsLong) {
+    for (bool big : {false, true}) {
+        Bytes payload = makeExifPayload(big, 4032, 3024);
+        Bytes tiff = tiffOf(payload);
+        fixExifDimensions(tiff.data(), std::uint32_t(tiff.size()), 3024, 4032);
+        payload.resize(6);
+        payload.insert(payload.end(), tiff.begin(), tiff.end());
+        ExifDims d;
+        ASSERT_TRUE(readExifDims(payload, d));
+        EXPECT_EQ(d.width, 3024u);
+        EXPECT_EQ(d.height, 4032u);
+        EXPECT_EQ(d.widthType, 4);
+        EXPECT_EQ(d.heightType, 4);
+    }
+}
+
+TEST(FixExifDimensions, LeavesMalformedStructuresUntouched) {
+    const Bytes good = tiffOf(makeExifPayload(false, 640, 480));
+    auto unchanged = [](Bytes tiff) {
+        const Bytes before = tiff;
+        fixExifDimensions(tiff.data(), std::uint32_t(tiff.size()), 1, 2);
+        return tiff == before;
+    };
+    Bytes b = good;
+    b[6] = 1;  // IFD0 offset 65536 + 8
+    EXPECT_TRUE(unchanged(b));
+    b = good;
+    b[4] = 0xF0;  // IFD0 offset past the end
+    EXPECT_TRUE(unchanged(b));
+    b = good;
+    b[2] = 43;  // not a TIFF magic
+    EXPECT_TRUE(unchanged(b));
+    b = good;
+    b[0] = b[1] = 'X';
+    EXPECT_TRUE(unchanged(b));
+    // Sub-IFD with a single entry.
+    b = good;
+    const size_t sub = 8 + 2 + 24 + 4;
+    b[sub] = 1;
+    EXPECT_TRUE(unchanged(b));
+    // Sub-IFD pointer with its upper half set.
+    b = good;
+    b[8 + 2 + 12 + 8 + 2] = 1;
+    EXPECT_TRUE(unchanged(b));
+    // Too short to hold an entry.
+    EXPECT_TRUE(unchanged(Bytes(good.begin(), good.begin() + 11)));
+    // Cut inside the sub-IFD: the entries that lie outside are not touched.
+    EXPECT_TRUE(unchanged(Bytes(good.begin(), good.begin() + sub + 2 + 12 + 11)));
+}
+
+// Random offsets and counts in buffers of their exact size: under ASan any
+// read or write outside the segment fails the test.
+TEST(FixExifDimensions, NeverLeavesTheSegmentWhateverItHolds) {
+    std::mt19937 rng(12345);
+    const Bytes base = tiffOf(makeExifPayload(true, 100, 200));
+    for (int round = 0; round < 20000; ++round) {
+        Bytes b(base.begin(), base.begin() + std::uniform_int_distribution<size_t>(0, base.size())(rng));
+        for (int flips = 0; flips < 4 && !b.empty(); ++flips)
+            b[rng() % b.size()] = std::uint8_t(rng() % 4 == 0 ? 0xFF : rng());
+        std::vector<std::uint8_t> exact(b.begin(), b.end());
+        fixExifDimensions(exact.empty() ? nullptr : exact.data(), std::uint32_t(exact.size()), 7, 9);
+    }
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace quill

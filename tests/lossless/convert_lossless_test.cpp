@@ -1,0 +1,339 @@
+// convertLossless end to end on files: what each kind of source turns into,
+// which segments survive, and that a failure leaves nothing behind.
+#include "lossless/convert_lossless.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "lossless/lossless_op.h"
+#include "tests/lossless/lossless_test_util.h"
+
+namespace quill {
+namespace {
+
+using namespace quill::test;
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+LosslessOptions optionsFor(const fs::path& in, const fs::path& out) {
+    LosslessOptions o;
+    o.sourcePath = in;
+    o.outputPath = out;
+    o.keepJfif = true;
+    return o;
+}
+
+Bytes withSegments(JpegSpec spec, std::vector<Segment> segments) {
+    spec.segments = std::move(segments);
+    return makeJpeg(spec);
+}
+
+TEST(ConvertLossless, RefusesWhatIsNotAJpegAndCreatesNothing) {
+    TempDir dir;
+    const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
+    writeBytes(dir / "fake.jpg", png);
+    writeBytes(dir / "tiny.jpg", Bytes{0xFF});
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "fake.jpg", dir / "out.jpg")));
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "tiny.jpg", dir / "out.jpg")));
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "missing.jpg", dir / "out.jpg")));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"fake.jpg", "tiny.jpg"}));
+}
+
+TEST(ConvertLossless, FailureRemovesThePartialOutputAndKeepsAnExistingFile) {
+    TempDir dir;
+    writeBytes(dir / "cmyk.jpg", makeSource(kSources[5], 64, 64));
+    writeBytes(dir / "out.jpg", Bytes{'o', 'l', 'd'});
+    LosslessOptions o = optionsFor(dir / "cmyk.jpg", dir / "out.jpg");
+    o.grayscale = true;
+    EXPECT_FALSE(convertLossless(o));
+    EXPECT_EQ(readBytes(dir / "out.jpg"), (Bytes{'o', 'l', 'd'}));
+    o.outputPath = dir / "new.jpg";
+    EXPECT_FALSE(convertLossless(o));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"cmyk.jpg", "out.jpg"}));
+
+    // A stream that breaks off inside its header fails the same way.
+    Bytes cut = makeSource(kSources[2], 64, 64);
+    cut.resize(40);
+    writeBytes(dir / "cut.jpg", cut);
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "cut.jpg", dir / "cut_out.jpg")));
+    EXPECT_FALSE(fs::exists(dir / "cut_out.jpg"));
+}
+
+TEST(ConvertLossless, ReplacesAnExistingOutputOnlyWhenAllowed) {
+    TempDir dir;
+    writeBytes(dir / "a.jpg", makeSource(kSources[2], 32, 32));
+    writeBytes(dir / "out.jpg", Bytes{'o', 'l', 'd'});
+    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "out.jpg");
+    o.replaceExisting = false;
+    EXPECT_FALSE(convertLossless(o));
+    EXPECT_EQ(readBytes(dir / "out.jpg"), (Bytes{'o', 'l', 'd'}));
+    o.replaceExisting = true;
+    EXPECT_TRUE(convertLossless(o));
+    EXPECT_TRUE(probeJpeg(readBytes(dir / "out.jpg")).ok);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.jpg", "out.jpg"}));
+}
+
+TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
+    TempDir dir;
+    Bytes cut = makeSource(kSources[2], 128, 128);
+    cut.resize(cut.size() * 2 / 3);
+    writeBytes(dir / "cut.jpg", cut);
+    EXPECT_TRUE(convertLossless(optionsFor(dir / "cut.jpg", dir / "cut_out.jpg")));
+    EXPECT_EQ(decodeJpeg(readBytes(dir / "cut_out.jpg")).width, 128);
+
+    // A tiny file declaring 65000 x 65000 pixels: refused by the memory limit.
+    Bytes huge = makeSource(kSources[0], 16, 16);
+    for (size_t i = 0; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = huge[i + 7] = 0xFD;
+            huge[i + 6] = huge[i + 8] = 0xE8;
+            break;
+        }
+    }
+    writeBytes(dir / "huge.jpg", huge);
+    LosslessOptions o = optionsFor(dir / "huge.jpg", dir / "huge_out.jpg");
+    o.transform = TransformKind::Rotate90;
+    EXPECT_FALSE(convertLossless(o));
+    EXPECT_FALSE(fs::exists(dir / "huge_out.jpg"));
+}
+
+TEST(ConvertLossless, ProgressiveRotationSwapsSizeSamplingAndTables) {
+    TempDir dir;
+    for (int s : {1, 2}) {  // 4:2:2 and 4:2:0
+        writeBytes(dir / "p.jpg", makeSource(kSources[s], 64, 48, true));
+        const JpegProbe in = probeJpeg(readBytes(dir / "p.jpg"));
+        LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "p.jpg",
+                                               dir / "r.jpg", true, in.progressive, false);
+        ASSERT_TRUE(convertLossless(o));
+        const JpegProbe out = probeJpeg(readBytes(dir / "r.jpg"));
+        EXPECT_TRUE(out.progressive);
+        EXPECT_EQ(out.width, 48);
+        EXPECT_EQ(out.height, 64);
+        EXPECT_EQ(out.sampling[0], s == 1 ? std::make_pair(1, 2) : std::make_pair(2, 2));
+        EXPECT_EQ(out.quant[0][1], in.quant[0][8]);
+        EXPECT_EQ(out.quant[1][8 * 7 + 2], in.quant[1][8 * 2 + 7]);
+    }
+}
+
+TEST(ConvertLossless, BatchFlipTrimsAndMatchesJpegtran) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpFlipHorizontal, dir / "a.jpg",
+                                                 dir / "b.jpg", true, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    const Bytes ours = readBytes(dir / "b.jpg");
+    EXPECT_EQ(probeJpeg(ours).width, 96);
+    EXPECT_EQ(ours, runJpegtran("-copy all -optimize -trim -flip horizontal", source));
+}
+
+TEST(ConvertLossless, CropAlignsToTheGridAndMatchesJpegtran) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    writeBytes(dir / "a.jpg", source);
+    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "c.jpg");
+    o.crop = true;
+    o.cropLeft = 20, o.cropTop = 5, o.cropRight = 50, o.cropBottom = 45;
+    ASSERT_TRUE(convertLossless(o));
+    const Bytes ours = readBytes(dir / "c.jpg");
+    EXPECT_EQ(probeJpeg(ours).width, 34);
+    EXPECT_EQ(probeJpeg(ours).height, 45);
+    EXPECT_EQ(ours, runJpegtran("-copy all -optimize -trim -crop 30x40+20+5", source));
+
+    o.cropRight = 20;  // empty
+    EXPECT_FALSE(convertLossless(o));
+    o.cropRight = 10;  // reversed
+    EXPECT_FALSE(convertLossless(o));
+    o.cropRight = 101;  // past the edge
+    EXPECT_FALSE(convertLossless(o));
+}
+
+TEST(ConvertLossless, ForceRegularSizeTakesInThePaddingBlocks) {
+    TempDir dir;
+    const Bytes source = makeSource(kSources[2], 100, 60);
+    writeBytes(dir / "a.jpg", source);
+    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "c.jpg");
+    o.crop = true;
+    o.forceRegularSize = true;
+    o.cropRight = 100, o.cropBottom = 60;
+    ASSERT_TRUE(convertLossless(o));
+    const Decoded in = decodeJpeg(source), out = decodeJpeg(readBytes(dir / "c.jpg"));
+    ASSERT_EQ(out.width, 112);
+    ASSERT_EQ(out.height, 64);
+    // Away from the old edge the picture is the same.
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 88; ++x)
+            ASSERT_EQ(out.pixels[(size_t(y) * 112 + x) * 3], in.pixels[(size_t(y) * 100 + x) * 3]);
+
+    // Without the flag a flip of the same file loses the partial column, with it nothing.
+    o.crop = false;
+    o.transform = TransformKind::FlipH;
+    ASSERT_TRUE(convertLossless(o));
+    EXPECT_EQ(probeJpeg(readBytes(dir / "c.jpg")).width, 112);
+}
+
+TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
+    TempDir dir;
+    const std::vector<Segment> segments = {
+        {0xE1, makeExifPayload(false, 64, 48)},
+        {0xE2, Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1}},
+        {0xFE, Bytes{'h', 'e', 'l', 'l', 'o'}},
+        {0xED, Bytes{'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p'}},
+    };
+    for (int s : {2, 5}) {  // YCbCr with JFIF, CMYK with Adobe
+        JpegSpec spec;
+        spec.input = kSources[s].input;
+        spec.stored = kSources[s].stored;
+        spec.writeAdobe = s == 5;
+        writeBytes(dir / "a.jpg", withSegments(spec, segments));
+        const LosslessOptions o =
+            losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+        ASSERT_TRUE(convertLossless(o));
+        const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+        if (s == 5) {
+            ASSERT_EQ(p.segments.size(), 1u);
+            EXPECT_EQ(p.segments[0].marker, 0xEE);
+            EXPECT_TRUE(startsWith(p.segments[0].data, "Adobe"));
+        } else {
+            EXPECT_TRUE(p.segments.empty());
+        }
+        EXPECT_FALSE(p.progressive);
+    }
+    // The force-progressive toggle applies to clean.
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, true);
+    ASSERT_TRUE(convertLossless(o));
+    EXPECT_TRUE(probeJpeg(readBytes(dir / "b.jpg")).progressive);
+}
+
+TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    JpegSpec spec;
+    spec.writeJfif = false;
+    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(true, 64, 48)}});
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg", dir / "b.jpg", false, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    const Bytes ours = readBytes(dir / "b.jpg");
+    const JpegProbe p = probeJpeg(ours);
+    EXPECT_FALSE(p.jfif);
+    ASSERT_EQ(p.segments.size(), 1u);
+    EXPECT_EQ(p.segments[0].data, makeExifPayload(true, 64, 48));
+    EXPECT_EQ(ours, runJpegtran("-copy all -optimize", source));
+}
+
+TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
+    TempDir dir;
+    JpegSpec spec;
+    spec.densityUnit = 1;
+    spec.xDensity = spec.yDensity = 300;
+    Bytes source = makeJpeg(spec);
+    ASSERT_TRUE(startsWith(Bytes(source.begin() + 6, source.end()), std::string("JFIF\0", 5)));
+    source[12] = 2;  // version 1.02
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg", dir / "b.jpg", true, true, false);
+    ASSERT_TRUE(convertLossless(o));
+    const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+    EXPECT_TRUE(p.jfif);
+    EXPECT_EQ(p.jfifMajor, 1);
+    EXPECT_EQ(p.jfifMinor, 2);
+    EXPECT_EQ(p.densityUnit, 1);
+    EXPECT_EQ(p.xDensity, 300);
+    EXPECT_EQ(p.yDensity, 300);
+    ASSERT_EQ(p.segments.size(), 1u);  // the library's own JFIF, no copy
+    EXPECT_FALSE(p.progressive);
+}
+
+TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
+    TempDir dir;
+    JpegSpec spec;
+    spec.width = 400;
+    spec.height = 300;
+    spec.writeJfif = false;
+    writeBytes(dir / "first.jpg", withSegments(spec, {{0xE1, makeExifPayload(false, 400, 300)}}));
+    LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "first.jpg",
+                                           dir / "r.jpg", false, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    JpegProbe p = probeJpeg(readBytes(dir / "r.jpg"));
+    EXPECT_EQ(p.width, 288);  // 300 trimmed to whole 16-pixel iMCUs
+    EXPECT_EQ(p.height, 400);
+    EXPECT_FALSE(p.jfif);
+    ExifDims d;
+    ASSERT_TRUE(readExifDims(p.segments.at(0).data, d));
+    EXPECT_EQ(d.width, 288u);
+    EXPECT_EQ(d.height, 400u);
+    EXPECT_EQ(d.widthType, 4);
+
+    spec.writeJfif = true;
+    writeBytes(dir / "second.jpg", withSegments(spec, {{0xE1, makeExifPayload(false, 400, 300)}}));
+    o.sourcePath = dir / "second.jpg";
+    o.keepJfif = true;
+    ASSERT_TRUE(convertLossless(o));
+    p = probeJpeg(readBytes(dir / "r.jpg"));
+    EXPECT_TRUE(p.jfif);
+    ASSERT_TRUE(readExifDims(p.segments.at(1).data, d));
+    EXPECT_EQ(d.width, 400u);
+    EXPECT_EQ(d.height, 300u);
+}
+
+TEST(ConvertLossless, RegularSizeCropComparesExifWithTheEnlargedImage) {
+    TempDir dir;
+    JpegSpec spec;
+    spec.width = 100;
+    spec.height = 60;
+    spec.writeJfif = false;
+    writeBytes(dir / "a.jpg", withSegments(spec, {{0xE1, makeExifPayload(true, 100, 60)}}));
+    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "c.jpg");
+    o.crop = true;
+    o.forceRegularSize = true;
+    o.cropRight = 100, o.cropBottom = 60;
+    ASSERT_TRUE(convertLossless(o));
+    ExifDims d;
+    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
+    EXPECT_EQ(d.width, 100u);
+    EXPECT_EQ(d.height, 60u);
+
+    o.cropLeft = 16, o.cropRight = 50;
+    ASSERT_TRUE(convertLossless(o));
+    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
+    EXPECT_EQ(d.width, 48u);  // right edge rounded up to 64
+    EXPECT_EQ(d.height, 64u);
+}
+
+TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
+    TempDir dir;
+    writeBytes(dir / "a.jpg", makeSource(kSources[2], 64, 48));
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg", dir / "g.jpg", true, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    const JpegProbe p = probeJpeg(readBytes(dir / "g.jpg"));
+    EXPECT_EQ(p.components, 1);
+    EXPECT_EQ(p.sampling[0], std::make_pair(1, 1));
+    EXPECT_EQ(p.quantSlot[0], 0);
+    EXPECT_TRUE(p.jfif);
+}
+
+TEST(ConvertLossless, OutputTakesTheUsualPermissions) {
+    TempDir dir;
+    writeBytes(dir / "a.jpg", makeSource(kSources[2], 16, 16));
+    ASSERT_TRUE(convertLossless(optionsFor(dir / "a.jpg", dir / "b.jpg")));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "b.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,174 @@
+#include "tests/support/jpeg_probe.h"
+
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+
+namespace quill::test {
+namespace {
+
+struct ProbeError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void probeExit(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ProbeError*>(cinfo->err)->jump, 1);
+}
+
+void silent(j_common_ptr) {}
+
+std::uint32_t get16(const Bytes& b, size_t at, bool big) {
+    return big ? (std::uint32_t(b[at]) << 8) | b[at + 1] : (std::uint32_t(b[at + 1]) << 8) | b[at];
+}
+std::uint32_t get32(const Bytes& b, size_t at, bool big) {
+    return big ? (get16(b, at, true) << 16) | get16(b, at + 2, true)
+               : (get16(b, at + 2, false) << 16) | get16(b, at, false);
+}
+void put16(Bytes& b, std::uint32_t v, bool big) {
+    if (big) {
+        b.push_back(std::uint8_t(v >> 8));
+        b.push_back(std::uint8_t(v));
+    } else {
+        b.push_back(std::uint8_t(v));
+        b.push_back(std::uint8_t(v >> 8));
+    }
+}
+void put32(Bytes& b, std::uint32_t v, bool big) {
+    if (big) {
+        put16(b, v >> 16, true);
+        put16(b, v & 0xFFFF, true);
+    } else {
+        put16(b, v & 0xFFFF, false);
+        put16(b, v >> 16, false);
+    }
+}
+void putEntry(Bytes& b, std::uint32_t tag, std::uint32_t type, std::uint32_t count,
+              std::uint32_t value, bool big) {
+    put16(b, tag, big);
+    put16(b, type, big);
+    put32(b, count, big);
+    if (type == 3 && big) {
+        put16(b, value, true);
+        put16(b, 0, true);
+    } else if (type == 3) {
+        put16(b, value, false);
+        put16(b, 0, false);
+    } else {
+        put32(b, value, big);
+    }
+}
+
+}  // namespace
+
+JpegProbe probeJpeg(const Bytes& data) {
+    JpegProbe p;
+    jpeg_decompress_struct cinfo{};
+    ProbeError err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = probeExit;
+    err.pub.output_message = silent;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return JpegProbe{};
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
+    for (int m = 0; m < 16; ++m) jpeg_save_markers(&cinfo, JPEG_APP0 + m, 0xFFFF);
+    jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    p.width = int(cinfo.image_width);
+    p.height = int(cinfo.image_height);
+    p.components = cinfo.num_components;
+    p.colorSpace = cinfo.jpeg_color_space;
+    p.progressive = cinfo.progressive_mode;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        p.sampling.emplace_back(cinfo.comp_info[c].h_samp_factor, cinfo.comp_info[c].v_samp_factor);
+        p.quantSlot.push_back(cinfo.comp_info[c].quant_tbl_no);
+    }
+    for (int t = 0; t < 4; ++t) {
+        if (!cinfo.quant_tbl_ptrs[t]) continue;
+        p.hasQuant[t] = true;
+        for (int k = 0; k < 64; ++k) p.quant[t][k] = cinfo.quant_tbl_ptrs[t]->quantval[k];
+    }
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+        p.segments.push_back({m->marker, Bytes(m->data, m->data + m->data_length)});
+    p.jfif = cinfo.saw_JFIF_marker;
+    p.jfifMajor = cinfo.JFIF_major_version;
+    p.jfifMinor = cinfo.JFIF_minor_version;
+    p.densityUnit = cinfo.density_unit;
+    p.xDensity = cinfo.X_density;
+    p.yDensity = cinfo.Y_density;
+    p.adobe = cinfo.saw_Adobe_marker;
+    jpeg_destroy_decompress(&cinfo);
+    p.ok = true;
+    return p;
+}
+
+Bytes runJpegtran(const std::string& args, const Bytes& input) {
+    TempDir dir;
+    const fs::path in = writeBytes(dir / "in.jpg", input);
+    const fs::path out = dir / "out.jpg";
+    const std::string cmd =
+        "jpegtran " + args + " -outfile '" + out.string() + "' '" + in.string() + "' 2>/dev/null";
+    if (runCommand(cmd) != 0) return {};
+    return readBytes(out);
+}
+
+Bytes makeExifPayload(bool big, std::uint32_t width, std::uint32_t height) {
+    Bytes b = {'E', 'x', 'i', 'f', 0, 0};
+    Bytes t;
+    t.push_back(big ? 'M' : 'I');
+    t.push_back(big ? 'M' : 'I');
+    put16(t, 42, big);
+    put32(t, 8, big);  // IFD0 right after the header
+    // IFD0: Orientation, ExifIFD pointer.
+    put16(t, 2, big);
+    putEntry(t, 0x0112, 3, 1, 1, big);
+    const std::uint32_t subOffset = 8 + 2 + 2 * 12 + 4;
+    putEntry(t, 0x8769, 4, 1, subOffset, big);
+    put32(t, 0, big);  // no next IFD
+    // Exif sub-IFD: ExifVersion-like tag, X and Y dimensions as SHORT.
+    put16(t, 3, big);
+    putEntry(t, 0x9000, 7, 4, 0x30323330, big);
+    putEntry(t, 0xA002, 3, 1, width, big);
+    putEntry(t, 0xA003, 3, 1, height, big);
+    put32(t, 0, big);
+    b.insert(b.end(), t.begin(), t.end());
+    return b;
+}
+
+bool readExifDims(const Bytes& payload, ExifDims& out) {
+    if (payload.size() < 6 + 8) return false;
+    Bytes t(payload.begin() + 6, payload.end());
+    const bool big = t[0] == 'M';
+    const std::uint32_t ifd0 = get32(t, 4, big);
+    if (ifd0 + 2 > t.size()) return false;
+    const std::uint32_t n = get16(t, ifd0, big);
+    std::uint32_t sub = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const size_t e = ifd0 + 2 + 12 * i;
+        if (e + 12 > t.size()) return false;
+        if (get16(t, e, big) == 0x8769) sub = get32(t, e + 8, big);
+    }
+    if (!sub || sub + 2 > t.size()) return false;
+    const std::uint32_t m = get16(t, sub, big);
+    for (std::uint32_t i = 0; i < m; ++i) {
+        const size_t e = sub + 2 + 12 * i;
+        if (e + 12 > t.size()) return false;
+        const std::uint32_t tag = get16(t, e, big);
+        const int type = int(get16(t, e + 2, big));
+        const std::uint32_t value = type == 3 ? get16(t, e + 8, big) : get32(t, e + 8, big);
+        if (tag == 0xA002) {
+            out.width = value;
+            out.widthType = type;
+        } else if (tag == 0xA003) {
+            out.height = value;
+            out.heightType = type;
+        }
+    }
+    return true;
+}
+
+}  // namespace quill::test
