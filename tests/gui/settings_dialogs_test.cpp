@@ -58,23 +58,28 @@ void screenshot(QWidget* w, const char* name) {
 // Runs `act` on the first modal dialog named `name` once it is up; records
 // a failure when none appears.
 void whenModal(const QString& name, std::function<void(QWidget*)> act) {
-    auto timer = std::make_shared<QElapsedTimer>();
-    timer->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [=] {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
         QWidget* w = QApplication::activeModalWidget();
-        if (w && w->objectName() == name && w->isVisible()) {
-            act(w);
-            return;
-        }
-        if (timer->elapsed() > 10000) {
+        bool found = w && w->objectName() == name && w->isVisible();
+        if (!found && clock->elapsed() <= 10000) return;
+        // This closure dies with the timer, perhaps while act() runs a
+        // nested dialog: run a copy.
+        auto run = act;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (found) {
+            run(w);
+        } else {
             ADD_FAILURE() << "no modal dialog " << name.toStdString();
             if (w) w->close();
-            return;
         }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    });
+    timer->start();
 }
 
 template <class T>
