@@ -1,7 +1,215 @@
+// quillmark-cli scan / info / --db-stats: the file list's rows as text.
+// scan prints exactly the rows the list shows after choosing the folder.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <system_error>
+
 #include "cli/commands.h"
+#include "inspection/folder_listing.h"
+#include "inspection/quant_table_db.h"
 
 namespace quill::cli {
+namespace {
 
-std::vector<Command> inspectionCommands() { return {}; }
+// Tabs and line breaks inside a name would break the table; escaped, as is
+// the backslash, so the text can be read back.
+void appendTsvField(std::string& out, std::string_view s) {
+    for (char c : s) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+}
+
+// JSON strings must be valid UTF-8: malformed bytes (possible in file names)
+// become U+FFFD.
+void appendJsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            if (b == '"') out += "\\\"";
+            else if (b == '\\') out += "\\\\";
+            else if (b < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", b);
+                out += buf;
+            } else out += char(b);
+            ++i;
+            continue;
+        }
+        const int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+        bool good = extra > 0 && i + extra < s.size();
+        std::uint32_t v = b & (0x3F >> extra);
+        for (int k = 1; good && k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + k]);
+            good = (c & 0xC0) == 0x80;
+            v = (v << 6) | (c & 0x3F);
+        }
+        constexpr std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (good && v >= minimum[extra] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
+            out.append(s.substr(i, 1 + extra));
+            i += 1 + extra;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    out += '"';
+}
+
+void appendTsvRow(std::string& out, const std::array<std::string, kColumnCount>& cells) {
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c) out += '\t';
+        appendTsvField(out, cells[c]);
+    }
+    out += '\n';
+}
+
+void appendTsvHeader(std::string& out) {
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c) out += '\t';
+        out += kColumnHeaders[c];
+    }
+    out += '\n';
+}
+
+void appendJsonObject(std::string& out, const JpegInfo& info) {
+    out += '{';
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c) out += ", ";
+        appendJsonString(out, kColumnHeaders[c]);
+        out += ": ";
+        appendJsonString(out, info.fields[c]);
+    }
+    out += '}';
+}
+
+void writeOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int printDbStats() {
+    const QuantTableDb db;
+    std::string out = "family\tfirst\tlast\tname\tluminance filled\tchrominance filled\n";
+    for (const QualityFamily& f : qualityFamilies()) {
+        const int last = std::min(f.last, QuantTableDb::entryCount - 1);
+        char line[160];
+        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%s\t%d\t%d\n", f.number, f.first, f.last, f.name,
+                      db.filledCount(kLuminance, f.first, last),
+                      db.filledCount(kChrominance, f.first, last));
+        out += line;
+    }
+    char total[200];
+    std::snprintf(total, sizeof total,
+                  "stored\t0\t%d\tall stored entries\t%d\t%d\n"
+                  "generated\t%d\t%d\tgenerated entries\t%d\t%d\n",
+                  QuantTableDb::storedCount - 1, db.filledCount(kLuminance),
+                  db.filledCount(kChrominance), QuantTableDb::storedCount,
+                  QuantTableDb::entryCount - 1,
+                  db.filledCount(kLuminance, QuantTableDb::storedCount, QuantTableDb::entryCount - 1),
+                  db.filledCount(kChrominance, QuantTableDb::storedCount, QuantTableDb::entryCount - 1));
+    out += total;
+    writeOut(out);
+    return 0;
+}
+
+struct Options {
+    bool json = false;
+    bool dbStats = false;
+    const char* target = nullptr;
+    bool extra = false;
+};
+
+bool parseOptions(std::span<char*> args, Options& o) {
+    for (char* a : args) {
+        if (!std::strcmp(a, "--json")) o.json = true;
+        else if (!std::strcmp(a, "--db-stats")) o.dbStats = true;
+        else if (a[0] == '-' && a[1] != '\0') return false;
+        else if (o.target) o.extra = true;
+        else o.target = a;
+    }
+    return !o.extra;
+}
+
+int runScan(std::string_view, std::span<char*> args) {
+    Options o;
+    if (!parseOptions(args, o) || (!o.target && !o.dbStats)) {
+        std::fprintf(stderr, "usage: quillmark-cli scan DIR [--json] | scan --db-stats\n");
+        return 2;
+    }
+    if (!o.target) return printDbStats();
+
+    std::optional<std::vector<JpegInfo>> rows = listFolderByName(o.target);
+    if (!rows) {
+        std::error_code ec;
+        const bool exists = fs::exists(o.target, ec);
+        std::fprintf(stderr, "quillmark-cli scan: cannot read folder '%s'%s\n", o.target,
+                     exists ? "" : ": no such folder");
+        return 2;
+    }
+    std::string out;
+    out.reserve(rows->size() * 256 + 512);
+    if (o.json) {
+        out += "[";
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            out += i ? ",\n " : "\n ";
+            appendJsonObject(out, (*rows)[i]);
+        }
+        out += rows->empty() ? "]\n" : "\n]\n";
+    } else {
+        appendTsvHeader(out);
+        for (const JpegInfo& row : *rows) appendTsvRow(out, row.fields);
+    }
+    writeOut(out);
+    return 0;
+}
+
+int runInfo(std::string_view, std::span<char*> args) {
+    Options o;
+    if (!parseOptions(args, o) || (!o.target && !o.dbStats)) {
+        std::fprintf(stderr, "usage: quillmark-cli info FILE [--json]\n");
+        return 2;
+    }
+    if (!o.target) return printDbStats();
+    const QuantTableDb db;
+    JpegInfo info;
+    if (!db.ScanJpeg(o.target, info)) {
+        std::fprintf(stderr, "quillmark-cli info: '%s' is not a readable JPEG file\n", o.target);
+        return 1;
+    }
+    std::string out;
+    if (o.json) {
+        appendJsonObject(out, info);
+        out += '\n';
+    } else {
+        appendTsvHeader(out);
+        appendTsvRow(out, info.fields);
+    }
+    writeOut(out);
+    return 0;
+}
+
+int runDbStats(std::string_view, std::span<char*> args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "usage: quillmark-cli --db-stats\n");
+        return 2;
+    }
+    return printDbStats();
+}
+
+}  // namespace
+
+std::vector<Command> inspectionCommands() {
+    return {
+        {"scan", "scan DIR [--json]      the folder's JPEG files as the list shows them", runScan},
+        {"info", "info FILE [--json]     the 33 list fields of one file", runInfo},
+        {"--db-stats", "--db-stats             filled quantization-table entries per family", runDbStats},
+    };
+}
 
 }  // namespace quill::cli

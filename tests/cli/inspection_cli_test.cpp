@@ -1,0 +1,138 @@
+// quillmark-cli scan and info, run as a user would run them.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/support/test_files.h"
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+namespace fs = std::filesystem;
+
+struct CliResult {
+    int status;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    CliResult run(const std::string& args) {
+        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+        CliResult r;
+        r.status = test::runCommand(std::string("'") + QUILLMARK_CLI + "' " + args + " >'" +
+                                    out.string() + "' 2>'" + err.string() + "'");
+        const Bytes o = test::readBytes(out), e = test::readBytes(err);
+        r.out.assign(o.begin(), o.end());
+        r.err.assign(e.begin(), e.end());
+        return r;
+    }
+    std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+    test::TempDir dir;
+    test::TempDir photos;
+};
+
+std::vector<std::vector<std::string>> tsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::stringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            cells.push_back(line.substr(start, tab - start));
+        cells.push_back(line.substr(start));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+TEST_F(CliTest, ScanListsTheFolderSortedByName) {
+    test::JpegSpec gray;
+    gray.input = gray.stored = test::Space::Gray;
+    gray.h0 = gray.v0 = 1;
+    test::writeBytes(photos / "b.JPEG", test::makeJpeg({}));
+    test::writeBytes(photos / "A.jpg", test::makeJpeg(gray));
+    test::writeBytes(photos / "c.jpg", Bytes{'n', 'o'});
+    test::writeBytes(photos / "d.png", test::makeJpeg({}));
+
+    const CliResult r = run("scan " + quoted(photos.path()));
+    EXPECT_EQ(r.status, 0);
+    const auto rows = tsv(r.out);
+    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows[0].size(), 33u);
+    EXPECT_EQ(rows[0][0], "ファイル名");
+    EXPECT_EQ(rows[0][11], "サンプリングファクタ");
+    EXPECT_EQ(rows[0][32], "その他");
+    EXPECT_EQ(rows[1][0], "A.jpg");
+    EXPECT_EQ(rows[1][7], "None");
+    EXPECT_EQ(rows[2][0], "b.JPEG");
+    EXPECT_EQ(rows[2][3], "64 x 48");
+    EXPECT_EQ(rows[2][11], "4：2：0");
+    EXPECT_EQ(rows[2][15], "O");
+    ASSERT_EQ(rows[2].size(), 33u);
+    EXPECT_EQ(rows[2][32], "");
+}
+
+TEST_F(CliTest, ScanAsJson) {
+    test::writeBytes(photos / "say \"hi\".jpg", test::makeJpeg({}));
+    const CliResult r = run("scan --json " + quoted(photos.path()));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"ファイル名\": \"say \\\"hi\\\".jpg\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"輝度画質\": \"IJG 75\""), std::string::npos);
+    EXPECT_EQ(r.out.front(), '[');
+
+    test::TempDir empty;
+    EXPECT_EQ(run("scan --json " + quoted(empty.path())).out, "[]\n");
+}
+
+TEST_F(CliTest, NamesWithTabsStayOneCell) {
+    test::writeBytes(photos / "tab\there.jpg", test::makeJpeg({}));
+    const auto rows = tsv(run("scan " + quoted(photos.path())).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].size(), 33u);
+    EXPECT_EQ(rows[1][0], "tab\\there.jpg");
+}
+
+TEST_F(CliTest, UnreadableFolderAndUsage) {
+    CliResult r = run("scan " + quoted(photos / "missing"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("missing"), std::string::npos);
+    EXPECT_EQ(run("scan").status, 2);
+    EXPECT_EQ(run("scan a b").status, 2);
+    EXPECT_EQ(run("info").status, 2);
+}
+
+TEST_F(CliTest, InfoOnOneFile) {
+    const fs::path good = test::writeBytes(photos / "one.jpg", test::makeJpeg({}));
+    const fs::path bad = test::writeBytes(photos / "bad.jpg", Bytes{'x'});
+    CliResult r = run("info " + quoted(good));
+    EXPECT_EQ(r.status, 0);
+    const auto rows = tsv(r.out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "one.jpg");
+    EXPECT_EQ(rows[1][8], "E");
+    EXPECT_EQ(run("info " + quoted(bad)).status, 1);
+    EXPECT_EQ(run("info " + quoted(photos / "none.jpg")).status, 1);
+    r = run("info --json " + quoted(good));
+    EXPECT_EQ(r.out.front(), '{');
+}
+
+TEST_F(CliTest, DatabaseStatistics) {
+    const CliResult r = run("--db-stats");
+    EXPECT_EQ(r.status, 0);
+    const auto rows = tsv(r.out);
+    ASSERT_EQ(rows.size(), 1u + 67u + 2u);
+    EXPECT_EQ(rows[1][0], "0");
+    EXPECT_EQ(rows[1][4], "100");
+    EXPECT_EQ(rows[67][0], "66");
+    EXPECT_EQ(rows[67][4], "448");
+    EXPECT_EQ(rows[68][0], "stored");
+    EXPECT_EQ(run("scan --db-stats").out, r.out);
+}
+
+}  // namespace
+}  // namespace quill

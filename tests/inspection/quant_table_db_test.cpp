@@ -1,0 +1,226 @@
+// The database's contents (computed, generated and carried-in tables) and
+// the search EstimateQuality makes over them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "inspection/quant_table_db.h"
+
+namespace quill {
+namespace {
+
+QuantEntry filled(std::uint8_t v) {
+    QuantEntry e;
+    e.fill(v);
+    return e;
+}
+
+QuantValues natural(const QuantEntry& zigzag) {
+    // Inverse of ReorderZigzag(0): position k of the entry goes to z[k].
+    QuantValues index{};
+    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint16_t>(i);
+    const QuantEntry z = ReorderZigzag(0, index);
+    QuantValues out{};
+    for (int k = 0; k < 64; ++k) out[z[k]] = zigzag[k];
+    return out;
+}
+
+QuantValues transposed(const QuantValues& v) {
+    QuantValues t{};
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c) t[8 * c + r] = v[8 * r + c];
+    return t;
+}
+
+struct Row {
+    int index;
+    int list;
+    QuantEntry values;
+};
+
+std::vector<Row> readCsv(const std::string& path) {
+    std::ifstream in(path);
+    EXPECT_TRUE(in) << path;
+    std::vector<Row> rows;
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::stringstream ss(line);
+        std::string cell;
+        Row r{};
+        std::getline(ss, cell, ',');
+        r.index = std::stoi(cell);
+        std::getline(ss, cell, ',');
+        std::getline(ss, cell, ',');
+        r.list = cell == "chroma" ? 1 : 0;
+        for (int k = 0; k < 64; ++k) {
+            std::getline(ss, cell, ',');
+            r.values[k] = static_cast<std::uint8_t>(std::stoi(cell));
+        }
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+struct Estimate {
+    std::string luma, chroma, grade;
+};
+
+Estimate estimate(const QuantTableDb& db, const QuantValues& luma, const QuantValues& chroma) {
+    Estimate e;
+    EstimateQuality(db, luma, chroma, e.luma, e.chroma, e.grade);
+    return e;
+}
+
+class QuantTableDbTest : public ::testing::Test {
+protected:
+    QuantTableDb db;
+};
+
+TEST_F(QuantTableDbTest, IjgTablesFollowTheQualityRule) {
+    const int start50[16] = {16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40};
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(db.entry(0, 50)[k], start50[k]);
+    EXPECT_EQ(db.entry(0, 0), filled(1));
+    EXPECT_EQ(db.entry(1, 0), filled(1));
+    EXPECT_EQ(db.entry(0, 99), filled(255));
+    EXPECT_NE(db.entry(0, 98), filled(255));
+    for (int i : {97, 98, 99}) EXPECT_EQ(db.entry(1, i), filled(255));
+    EXPECT_NE(db.entry(1, 96), filled(255));
+}
+
+TEST_F(QuantTableDbTest, FlatAndGeneratedFamilies) {
+    EXPECT_EQ(db.entry(0, 1395), filled(2));    // Flat 95
+    EXPECT_EQ(db.entry(1, 1440), filled(16));   // Flat 50
+    EXPECT_EQ(db.entry(0, 1486), filled(200));  // Flat 04
+    EXPECT_EQ(db.entry(0, 4419), filled(1));
+    EXPECT_EQ(db.entry(1, 4419 + 6 * 64), filled(13));
+    QuantEntry last = filled(15);
+    last[0] = 13;
+    EXPECT_EQ(db.entry(0, 4866), last);
+    QuantEntry step1 = filled(1);
+    step1[63] = 3;
+    EXPECT_EQ(db.entry(1, 4420), step1);
+}
+
+TEST_F(QuantTableDbTest, ScaledFamiliesMatchTheGatheredTables) {
+    for (const char* name : {"family09_ms_ssim_kodak.csv", "family10_psnr_hvs.csv",
+                             "family12_watson.csv", "family13_ahumada.csv",
+                             "family14_peterson.csv"}) {
+        const auto rows = readCsv(std::string(QUILL_QTABLE_REFERENCE_DIR) + "/" + name);
+        EXPECT_EQ(rows.size(), 196u) << name;
+        for (const Row& r : rows)
+            EXPECT_EQ(db.entry(r.list, r.index), r.values) << name << " index " << r.index;
+    }
+}
+
+TEST_F(QuantTableDbTest, CarriedInTablesSitAtTheirIndexes) {
+    for (const char* name : {"family01_photoshop_saveas_partial.csv",
+                             "family04_imageready_sfw_partial.csv",
+                             "family07_mozjpeg_baseline.csv", "family08_mozjpeg_16bit_low8.csv",
+                             "family11_klein.csv"}) {
+        const auto rows = readCsv(std::string(QUILL_QTABLE_SOURCE_DIR) + "/" + name);
+        EXPECT_FALSE(rows.empty());
+        for (const Row& r : rows)
+            EXPECT_EQ(db.entry(r.list, r.index), r.values) << name << " index " << r.index;
+    }
+    // Level 12 of the first family is known for luminance only.
+    EXPECT_NE(db.entry(0, 100), QuantEntry{});
+    EXPECT_EQ(db.entry(1, 100), QuantEntry{});
+    EXPECT_EQ(QualityLabel(1, 100), "Photoshop 12s");
+}
+
+TEST_F(QuantTableDbTest, FilledCounts) {
+    // IJG 100, Flat 92, five scaled families of 98, and the carried-in rows:
+    // 8 + 5 + 96 + 70 + 98 luminance, one chrominance table fewer.
+    EXPECT_EQ(db.filledCount(0), 100 + 92 + 5 * 98 + 8 + 5 + 96 + 70 + 98);
+    EXPECT_EQ(db.filledCount(1), db.filledCount(0) - 1);
+    EXPECT_EQ(db.filledCount(0, 4419, 4866), 448);
+    EXPECT_EQ(db.filledCount(0, 1609, 1864), 0);  // a camera family without data
+}
+
+TEST_F(QuantTableDbTest, FindReturnsTheLowestIndexOfEveryEntry) {
+    for (int list : {0, 1}) {
+        std::map<QuantEntry, int> first;
+        for (int i = 0; i < QuantTableDb::entryCount; ++i) {
+            const QuantEntry& e = db.entry(list, i);
+            if (e == QuantEntry{}) continue;
+            first.emplace(e, i);
+            ASSERT_EQ(db.find(list, e), first[e]) << "list " << list << " index " << i;
+        }
+    }
+    EXPECT_EQ(db.find(0, QuantEntry{}), -1);
+}
+
+TEST_F(QuantTableDbTest, LowestIndexWinsAcrossFamilies) {
+    // All ones: IJG 100 and the first generated step. All threes: Flat 92,
+    // Flat 91, Flat 90 and generated block 1, step 0.
+    Estimate e = estimate(db, natural(filled(1)), natural(filled(1)));
+    EXPECT_EQ(e.luma, "Supreme");
+    EXPECT_EQ(e.chroma, "Supreme");
+    EXPECT_EQ(e.grade, "S");
+    e = estimate(db, natural(filled(3)), natural(filled(3)));
+    EXPECT_EQ(e.luma, "Flat 92");
+    EXPECT_EQ(e.chroma, "Flat 92");
+    EXPECT_EQ(e.grade, "A");
+    // A step of the generated block 2 exists nowhere else.
+    QuantEntry step = filled(5);
+    step[63] = 7;
+    e = estimate(db, natural(step), natural(step));
+    EXPECT_EQ(e.luma, "Guetzli 325");  // index 4419 + 2 * 64 + 1
+}
+
+TEST_F(QuantTableDbTest, LuminanceFallsBackToTheTransposedOrderOnly) {
+    const QuantValues ijg50 = natural(db.entry(0, 50));
+    ASSERT_NE(transposed(ijg50), ijg50);
+    const QuantValues chroma = natural(db.entry(1, 50));
+    EXPECT_EQ(estimate(db, transposed(ijg50), chroma).luma, "IJG 50");
+
+    // The chrominance list is searched as the table stands.
+    const QuantValues ssim = natural(db.entry(1, 856));
+    ASSERT_NE(transposed(ssim), ssim);
+    EXPECT_EQ(estimate(db, ijg50, ssim).chroma, "MS-SSIM kod50");
+    EXPECT_EQ(estimate(db, ijg50, transposed(ssim)).chroma, "Unknown");
+}
+
+TEST_F(QuantTableDbTest, NoneUnknownAndInferior) {
+    const QuantValues ijg75 = natural(db.entry(0, 25));
+    Estimate e = estimate(db, ijg75, QuantValues{});
+    EXPECT_EQ(e.luma, "IJG 75");
+    EXPECT_EQ(e.chroma, "None");
+    EXPECT_EQ(e.grade, "E");
+
+    QuantValues odd = ijg75;
+    odd[63] = 7;
+    e = estimate(db, odd, odd);
+    EXPECT_EQ(e.luma, "Unknown");
+    EXPECT_EQ(e.chroma, "Unknown");
+    EXPECT_FALSE(e.grade.empty());
+
+    e = estimate(db, natural(filled(255)), natural(filled(255)));
+    EXPECT_EQ(e.luma, "Inferior");
+    EXPECT_EQ(e.chroma, "Inferior");
+    EXPECT_EQ(e.grade, "F");
+
+    // Values beyond 8 bits are compared by their low byte.
+    QuantValues wide = natural(filled(1));
+    for (auto& v : wide) v = 0x101;
+    EXPECT_EQ(estimate(db, wide, wide).luma, "Supreme");
+}
+
+TEST_F(QuantTableDbTest, GradeFollowsTheLuminanceSum) {
+    // IJG tables at the qualities where the grade changes.
+    const struct {
+        int quality;
+        const char* grade;
+    } cases[] = {{100, "S"}, {95, "A"}, {90, "B"}, {85, "C"}, {80, "D"}, {75, "E"}, {70, "F"}};
+    for (const auto& c : cases) {
+        const Estimate e = estimate(db, natural(db.entry(0, 100 - c.quality)),
+                                    natural(db.entry(1, 100 - c.quality)));
+        EXPECT_EQ(e.grade, c.grade) << c.quality;
+    }
+}
+
+}  // namespace
+}  // namespace quill

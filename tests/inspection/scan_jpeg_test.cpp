@@ -1,0 +1,345 @@
+// ScanJpeg on files encoded here with libjpeg (and patched where the encoder
+// cannot write the case), with jpegtran as an oracle for transposed tables.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+
+#include "base/file_util.h"
+#include "base/group_thousands.h"
+#include "base/jpeg_guard.h"
+#include "inspection/quant_table_db.h"
+#include "tests/support/jpeg_patch.h"
+#include "tests/support/test_files.h"
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+using test::JpegSpec;
+using test::makeJpeg;
+using test::Space;
+
+class ScanJpegTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { setMessageSink([](const char*) {}); }
+    static void TearDownTestSuite() { setMessageSink(nullptr); }
+
+    std::optional<JpegInfo> scan(const Bytes& data, const std::string& name = "x.jpg") {
+        const fs::path path = test::writeBytes(dir / name, data);
+        JpegInfo info;
+        if (!db.ScanJpeg(path, info)) return std::nullopt;
+        return info;
+    }
+    JpegInfo scanOk(const Bytes& data) {
+        auto info = scan(data);
+        EXPECT_TRUE(info.has_value());
+        return info.value_or(JpegInfo{});
+    }
+
+    QuantTableDb db;
+    test::TempDir dir;
+};
+
+JpegSpec sized(int w, int h, int hs, int vs) {
+    JpegSpec s;
+    s.width = w;
+    s.height = h;
+    s.h0 = hs;
+    s.v0 = vs;
+    return s;
+}
+
+TEST_F(ScanJpegTest, SizesAndBlockUnitsPerSampling) {
+    const struct {
+        int h, v;
+        const char* regular;
+        const char* unit;
+        const char* label;
+    } cases[] = {
+        {2, 2, "1008 x 752", "16 x 16", "4：2：0"}, {1, 1, "1000 x 752", "8 x 8", "4：4：4"},
+        {2, 1, "1008 x 752", "16 x 8", "4：2：2"},  {1, 2, "1000 x 752", "8 x 16", "4：2：2"},
+        {4, 1, "1024 x 752", "32 x 8", "4：1：1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.unit);
+        const JpegInfo info = scanOk(makeJpeg(sized(1000, 750, c.h, c.v)));
+        EXPECT_EQ(info.fields[kColImageSize], "1000 x 750");
+        EXPECT_EQ(info.fields[kColRegularSize], c.regular);
+        EXPECT_EQ(info.fields[kColBlockUnit], c.unit);
+        EXPECT_EQ(info.fields[kColSampling], c.label);
+        EXPECT_EQ(info.fields[kColDepth], "24");
+        EXPECT_EQ(info.fields[kColColorSpace], "YCbCr");
+        EXPECT_EQ(info.fields[kColCoding], "Baseline");
+    }
+    const JpegInfo small = scanOk(makeJpeg(sized(16, 16, 2, 2)));
+    EXPECT_EQ(small.fields[kColRegularSize], "16 x 16");
+    const JpegInfo odd = scanOk(makeJpeg(sized(17, 1, 2, 2)));
+    EXPECT_EQ(odd.fields[kColRegularSize], "32 x 16");
+}
+
+TEST_F(ScanJpegTest, EveryFieldOfAPlainFile) {
+    JpegSpec s = sized(64, 48, 2, 2);
+    s.quality = 90;
+    s.densityUnit = 1;
+    s.xDensity = 72;
+    s.yDensity = 96;
+    const Bytes data = makeJpeg(s);
+    const JpegInfo info = scanOk(data);
+    const auto st = statFile(dir / "x.jpg");
+    ASSERT_TRUE(st);
+    EXPECT_EQ(info.fields[kColName], "x.jpg");
+    EXPECT_EQ(info.fields[kColSize], GroupThousands(std::to_string(data.size())));
+    EXPECT_EQ(info.fields[kColModified], formatLocalTime(st->modified));
+    EXPECT_EQ(info.fields[kColLumaQuality], "IJG 90");
+    EXPECT_EQ(info.fields[kColChromaQuality], "IJG 90");
+    EXPECT_EQ(info.fields[kColGrade], "B");
+    EXPECT_EQ(info.fields[kColXDensity], "72");
+    EXPECT_EQ(info.fields[kColYDensity], "96");
+    EXPECT_EQ(info.fields[kColApp0], "O");
+    for (int c = kColApp0 + 1; c < kColumnCount; ++c) EXPECT_EQ(info.fields[c], "") << c;
+}
+
+TEST_F(ScanJpegTest, SizeTextIsGroupedByThousands) {
+    Bytes data = makeJpeg(sized(8, 8, 1, 1));
+    ASSERT_LT(data.size(), 999u);
+    // Bytes after EOI are never read; they only make the file larger.
+    for (std::size_t size : {999u, 1000u, 1234567u}) {
+        Bytes padded = data;
+        padded.resize(size, 0);
+        const JpegInfo info = scanOk(padded);
+        EXPECT_EQ(info.fields[kColSize], size == 999 ? "999" : size == 1000 ? "1,000" : "1,234,567");
+    }
+}
+
+TEST_F(ScanJpegTest, ColourSpacesAndDepth) {
+    JpegSpec gray = sized(40, 30, 1, 1);
+    gray.input = gray.stored = Space::Gray;
+    JpegInfo info = scanOk(makeJpeg(gray));
+    EXPECT_EQ(info.fields[kColColorSpace], "Gray");
+    EXPECT_EQ(info.fields[kColDepth], "8");
+    EXPECT_EQ(info.fields[kColSampling], "4：4：4");
+    EXPECT_EQ(info.fields[kColChromaQuality], "None");
+    EXPECT_EQ(info.fields[kColLumaQuality], "IJG 75");
+
+    JpegSpec cmyk = sized(40, 30, 1, 1);
+    cmyk.input = cmyk.stored = Space::CMYK;
+    cmyk.writeJfif = false;
+    cmyk.writeAdobe = true;
+    info = scanOk(makeJpeg(cmyk));
+    EXPECT_EQ(info.fields[kColColorSpace], "CMYK");
+    EXPECT_EQ(info.fields[kColDepth], "32");
+    EXPECT_EQ(info.fields[kColApp0 + 14], "O");
+    EXPECT_EQ(info.fields[kColApp0], "");
+
+    JpegSpec ycck = cmyk;
+    ycck.stored = Space::YCCK;
+    ycck.h0 = ycck.v0 = 2;
+    info = scanOk(makeJpeg(ycck));
+    EXPECT_EQ(info.fields[kColColorSpace], "YCCK");
+    EXPECT_EQ(info.fields[kColSampling], "4：2：0");
+
+    JpegSpec rgb = sized(40, 30, 1, 1);
+    rgb.stored = Space::RGB;
+    rgb.writeJfif = false;
+    rgb.writeAdobe = true;
+    info = scanOk(makeJpeg(rgb));
+    EXPECT_EQ(info.fields[kColColorSpace], "RGB");
+}
+
+TEST_F(ScanJpegTest, CodingProcesses) {
+    JpegSpec s = sized(48, 40, 2, 1);
+    s.progressive = true;
+    EXPECT_EQ(scanOk(makeJpeg(s)).fields[kColCoding], "Progressive");
+    s.arithmetic = true;
+    EXPECT_EQ(scanOk(makeJpeg(s)).fields[kColCoding], "Progressive");
+    s.progressive = false;
+    JpegInfo arith = scanOk(makeJpeg(s));
+    EXPECT_EQ(arith.fields[kColCoding], "Baseline");
+    EXPECT_EQ(arith.fields[kColLumaQuality], "IJG 75");
+    s.arithmetic = false;
+    EXPECT_EQ(scanOk(test::withFrameType(makeJpeg(s), 0xC1)).fields[kColCoding], "Baseline");
+    // Lossless and hierarchical frames are not read.
+    EXPECT_FALSE(scan(test::withFrameType(makeJpeg(s), 0xC3)));
+    EXPECT_FALSE(scan(test::withFrameType(makeJpeg(s), 0xC5)));
+}
+
+TEST_F(ScanJpegTest, TwelveBitFramesAreListed) {
+    JpegSpec s = sized(1000, 750, 2, 2);
+    s.segments.push_back({0xFE, Bytes{'c'}});
+    const JpegInfo eight = scanOk(makeJpeg(s));
+    const JpegInfo twelve = scanOk(test::withPrecision(makeJpeg(s), 12));
+    EXPECT_EQ(twelve.fields[kColDepth], "36");
+    // Everything but the depth reads as it does for the 8-bit original.
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c != kColDepth && c != kColModified) {
+            EXPECT_EQ(twelve.fields[c], eight.fields[c]) << c;
+        }
+    }
+
+    JpegSpec gray = sized(20, 20, 1, 1);
+    gray.input = gray.stored = Space::Gray;
+    gray.progressive = true;
+    const JpegInfo g = scanOk(test::withPrecision(makeJpeg(gray), 12));
+    EXPECT_EQ(g.fields[kColDepth], "12");
+    EXPECT_EQ(g.fields[kColCoding], "Progressive");
+    EXPECT_EQ(g.fields[kColChromaQuality], "None");
+    // Precisions nobody writes are refused as the library refuses them.
+    EXPECT_FALSE(scan(test::withPrecision(makeJpeg(s), 16)));
+    EXPECT_FALSE(scan(test::tablesOnly(test::withPrecision(makeJpeg(s), 12))));
+}
+
+TEST_F(ScanJpegTest, DensitiesWithoutJfifReadOne) {
+    JpegSpec s = sized(32, 32, 1, 1);
+    s.writeJfif = false;
+    const JpegInfo info = scanOk(makeJpeg(s));
+    EXPECT_EQ(info.fields[kColXDensity], "1");
+    EXPECT_EQ(info.fields[kColYDensity], "1");
+    EXPECT_EQ(info.fields[kColApp0], "");
+    // Without JFIF or Adobe segments, component ids 1, 2, 3 mean YCbCr.
+    EXPECT_EQ(info.fields[kColColorSpace], "YCbCr");
+}
+
+TEST_F(ScanJpegTest, SegmentsBeforeTheScanOnly) {
+    JpegSpec s = sized(32, 32, 2, 2);
+    Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
+    exif.resize(65533, 0x20);  // the largest segment there is
+    s.segments = {{0xE1, exif}, {0xE2, Bytes(300, 7)}, {0xFE, Bytes{'a'}}, {0xFE, Bytes{'b'}},
+                  {0xEF, Bytes{}}};
+    JpegInfo info = scanOk(makeJpeg(s));
+    EXPECT_EQ(info.fields[kColApp0 + 1], "O");
+    EXPECT_EQ(info.fields[kColApp0 + 2], "O");
+    EXPECT_EQ(info.fields[kColApp0 + 15], "O");
+    EXPECT_EQ(info.fields[kColCom], "O");
+    EXPECT_EQ(info.fields[kColApp0 + 3], "");
+    EXPECT_EQ(info.fields[kColOther], "");
+
+    JpegSpec plain = sized(32, 32, 2, 2);
+    info = scanOk(test::withSegmentAtEnd(makeJpeg(plain), 0xFE, Bytes{'e', 'n', 'd'}));
+    EXPECT_EQ(info.fields[kColCom], "");
+}
+
+TEST_F(ScanJpegTest, QuantizationSlots) {
+    // Only table 0 defined: the chrominance label comes from table 0.
+    JpegSpec s = sized(32, 32, 2, 2);
+    s.quality = 60;
+    const Bytes renumbered = test::withTableRenumbered(makeJpeg(s), 1, 2);
+    JpegInfo info = scanOk(renumbered);
+    EXPECT_EQ(info.fields[kColLumaQuality], "IJG 60");
+    EXPECT_EQ(info.fields[kColChromaQuality], "Unknown");  // luma table in the chroma list
+    // No table 0 at all: nothing to grade, not listed.
+    EXPECT_FALSE(scan(test::withTableRenumbered(makeJpeg(s), 0, 3)));
+
+    QuantEntry ones;
+    ones.fill(1);
+    info = scanOk(test::withQuantTable(test::withQuantTable(makeJpeg(s), 0, ones), 1, ones));
+    EXPECT_EQ(info.fields[kColLumaQuality], "Supreme");
+    EXPECT_EQ(info.fields[kColGrade], "S");
+}
+
+TEST_F(ScanJpegTest, IjgLabelsAtEveryQuality) {
+    for (int q = 1; q <= 100; ++q) {
+        JpegSpec s = sized(16, 16, 2, 2);
+        s.quality = q;
+        const JpegInfo info = scanOk(makeJpeg(s));
+        char ijg[16];
+        std::snprintf(ijg, sizeof ijg, "IJG %02d", q);
+        const std::string luma = q == 100 ? "Supreme" : q == 1 ? "Inferior" : ijg;
+        const std::string chroma = q == 100 ? "Supreme" : q <= 3 ? "Inferior" : ijg;
+        EXPECT_EQ(info.fields[kColLumaQuality], luma) << q;
+        EXPECT_EQ(info.fields[kColChromaQuality], chroma) << q;
+    }
+}
+
+TEST_F(ScanJpegTest, JpegtranRotatedCopiesKeepTheirLabels) {
+    if (!test::haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    JpegSpec s = sized(64, 48, 2, 2);
+    s.quality = 75;
+    const fs::path src = test::writeBytes(dir / "src.jpg", makeJpeg(s));
+    for (const char* op : {"-rotate 90", "-rotate 270", "-transpose", "-rotate 180", "-flip horizontal"}) {
+        SCOPED_TRACE(op);
+        const fs::path out = dir / "out.jpg";
+        ASSERT_EQ(test::runCommand(std::string("jpegtran ") + op + " -outfile '" + out.string() +
+                                   "' '" + src.string() + "'"),
+                  0);
+        JpegInfo info;
+        ASSERT_TRUE(db.ScanJpeg(out, info));
+        EXPECT_EQ(info.fields[kColLumaQuality], "IJG 75");
+        EXPECT_EQ(info.fields[kColChromaQuality], "IJG 75");
+    }
+    const fs::path gray = dir / "gray.jpg";
+    ASSERT_EQ(test::runCommand("jpegtran -grayscale -outfile '" + gray.string() + "' '" +
+                               src.string() + "'"),
+              0);
+    JpegInfo info;
+    ASSERT_TRUE(db.ScanJpeg(gray, info));
+    EXPECT_EQ(info.fields[kColChromaQuality], "None");
+    EXPECT_EQ(info.fields[kColColorSpace], "Gray");
+}
+
+TEST_F(ScanJpegTest, DamagedDataAfterTheScanHeaderIsStillListed) {
+    const Bytes data = makeJpeg(sized(64, 64, 2, 2));
+    EXPECT_TRUE(scan(test::truncatedAfterSos(data, 0)));
+    EXPECT_TRUE(scan(test::truncatedAfterSos(data, 10)));
+}
+
+TEST_F(ScanJpegTest, FilesThatAreNotListed) {
+    const Bytes data = makeJpeg(sized(64, 64, 2, 2));
+    EXPECT_FALSE(scan(Bytes{}, "empty.jpg"));
+    EXPECT_FALSE(scan(Bytes{0xFF}, "one.jpg"));
+    EXPECT_FALSE(scan(Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, "text.jpg"));
+    EXPECT_FALSE(scan(Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, "png.jpg"));
+    EXPECT_FALSE(scan(Bytes{0xFF, 0xD8}, "soi.jpg"));
+    EXPECT_FALSE(scan(test::tablesOnly(data), "tables.jpg"));
+    const std::size_t sos = test::findMarker(data, 0xDA);
+    EXPECT_FALSE(scan(Bytes(data.begin(), data.begin() + sos), "cut.jpg"));
+    EXPECT_FALSE(scan(Bytes(data.begin(), data.begin() + 100), "cut2.jpg"));
+    JpegInfo info;
+    EXPECT_FALSE(db.ScanJpeg(dir / "missing.jpg", info));
+    EXPECT_FALSE(db.ScanJpeg(dir.path(), info));
+}
+
+TEST_F(ScanJpegTest, HostileHeaders) {
+    const Bytes data = makeJpeg(sized(32, 32, 2, 2));
+    // A hundred thousand empty APP segments: listed, nothing kept per segment.
+    Bytes many;
+    for (int i = 0; i < 100000; ++i) {
+        const Bytes seg = test::segment(0xE3 + i % 8, Bytes{});
+        many.insert(many.end(), seg.begin(), seg.end());
+    }
+    JpegInfo info = scanOk(test::withBytesAfterSoi(data, many));
+    EXPECT_EQ(info.fields[kColApp0 + 3], "O");
+    EXPECT_EQ(info.fields[kColApp0 + 10], "O");
+
+    // A segment length running past the end of the file.
+    Bytes runaway = test::withBytesAfterSoi(data, Bytes{0xFF, 0xE1, 0xFF, 0xFF, 'E'});
+    runaway.resize(runaway.size() / 2);
+    EXPECT_FALSE(scan(runaway));
+
+    // Declared dimensions beyond the library's limit.
+    Bytes huge = data;
+    const std::size_t sof = test::findFrame(huge);
+    huge[sof + 5] = huge[sof + 6] = huge[sof + 7] = huge[sof + 8] = 0xFF;
+    EXPECT_FALSE(scan(huge));
+    EXPECT_FALSE(scan(test::withPrecision(huge, 12)));
+}
+
+TEST_F(ScanJpegTest, RandomDamageNeverCrashes) {
+    JpegSpec s = sized(24, 24, 2, 1);
+    s.segments = {{0xE1, Bytes(40, 1)}, {0xFE, Bytes{'x'}}};
+    const Bytes data = makeJpeg(s);
+    const std::size_t header = test::findMarker(data, 0xDA) + 14;
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 400; ++round) {
+        Bytes bad = round % 2 ? data : test::withPrecision(data, 12);
+        const int edits = 1 + int(rng() % 4);
+        for (int e = 0; e < edits; ++e) bad[2 + rng() % (header - 2)] = std::uint8_t(rng());
+        if (round % 5 == 0) bad.resize(2 + rng() % bad.size());
+        JpegInfo info;
+        test::writeBytes(dir / "fuzz.jpg", bad);
+        db.ScanJpeg(dir / "fuzz.jpg", info);  // any answer, but no crash or hang
+    }
+}
+
+}  // namespace
+}  // namespace quill
