@@ -3,7 +3,6 @@
 #include "lossless/convert_lossless.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "lossless/lossless_op.h"
@@ -194,8 +193,8 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
         spec.stored = kSources[s].stored;
         spec.writeAdobe = s == 5;
         writeBytes(dir / "a.jpg", withSegments(spec, segments));
-        const LosslessOptions o =
-            losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+        const LosslessOptions o = losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg",
+                                                     dir / "b.jpg", true, false, false);
         ASSERT_TRUE(convertLossless(o));
         const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
         if (s == 5) {
@@ -221,8 +220,8 @@ TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     spec.writeJfif = false;
     const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(true, 64, 48)}});
     writeBytes(dir / "a.jpg", source);
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg", dir / "b.jpg", false, false, false);
+    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg",
+                                                 dir / "b.jpg", false, false, false);
     ASSERT_TRUE(convertLossless(o));
     const Bytes ours = readBytes(dir / "b.jpg");
     const JpegProbe p = probeJpeg(ours);
@@ -314,8 +313,8 @@ TEST(ConvertLossless, RegularSizeCropComparesExifWithTheEnlargedImage) {
 TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
     TempDir dir;
     writeBytes(dir / "a.jpg", makeSource(kSources[2], 64, 48));
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg", dir / "g.jpg", true, false, false);
+    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg",
+                                                 dir / "g.jpg", true, false, false);
     ASSERT_TRUE(convertLossless(o));
     const JpegProbe p = probeJpeg(readBytes(dir / "g.jpg"));
     EXPECT_EQ(p.components, 1);
