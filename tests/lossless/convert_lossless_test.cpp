@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
 #include "lossless/lossless_op.h"
 #include "tests/lossless/lossless_test_util.h"
 
@@ -100,6 +102,32 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
     o.transform = TransformKind::Rotate90;
     EXPECT_FALSE(convertLossless(o));
     EXPECT_FALSE(fs::exists(dir / "huge_out.jpg"));
+}
+
+// Damaged files of every kind through the transforms: each conversion either
+// succeeds with a decodable file or fails leaving nothing (ASan watches).
+TEST(ConvertLossless, RandomDamageNeverCrashesOrLeavesPartialFiles) {
+    TempDir dir;
+    std::mt19937 rng(2024);
+    const TransformKind kinds[] = {TransformKind::Rotate90, TransformKind::FlipH,
+                                   TransformKind::Transverse, TransformKind::None};
+    for (int round = 0; round < 120; ++round) {
+        const SourceKind& kind = kSources[round % 6];
+        Bytes data = makeSource(kind, 40 + round % 17, 30 + round % 13, round % 3 == 0);
+        const int flips = 1 + int(rng() % 6);
+        for (int f = 0; f < flips; ++f) data[2 + rng() % (data.size() - 2)] = std::uint8_t(rng());
+        if (round % 5 == 0) data.resize(2 + rng() % (data.size() - 2));
+        writeBytes(dir / "in.jpg", data);
+        LosslessOptions o = optionsFor(dir / "in.jpg", dir / "out.jpg");
+        o.transform = kinds[round % 4];
+        o.grayscale = round % 7 == 0;
+        o.progressive = round % 2 == 0;
+        if (convertLossless(o)) {
+            EXPECT_TRUE(probeJpeg(readBytes(dir / "out.jpg")).ok);
+            fs::remove(dir / "out.jpg");
+        }
+        ASSERT_EQ(filesIn(dir.path()), std::vector<std::string>{"in.jpg"});
+    }
 }
 
 TEST(ConvertLossless, ProgressiveRotationSwapsSizeSamplingAndTables) {
@@ -211,6 +239,24 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
         losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, true);
     ASSERT_TRUE(convertLossless(o));
     EXPECT_TRUE(probeJpeg(readBytes(dir / "b.jpg")).progressive);
+}
+
+// Clean writes what jpegtran -copy none writes, minus the JFIF segment that
+// jpegtran adds for YCbCr: clean forbids it.
+TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    JpegSpec spec;
+    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(false, 64, 48)}});
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    Bytes ref = runJpegtran("-copy none -optimize", source);
+    ASSERT_GT(ref.size(), 20u);
+    ASSERT_EQ(ref[3], 0xE0);
+    ref.erase(ref.begin() + 2, ref.begin() + 4 + (ref[4] << 8 | ref[5]));
+    EXPECT_EQ(readBytes(dir / "b.jpg"), ref);
 }
 
 TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
