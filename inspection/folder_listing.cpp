@@ -182,7 +182,11 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
             // Times first, so the row shows them; a failure does not stop the read.
             if (options.timestamp && nonEmptyRegularFile(files[i]))
                 setFileTimes(files[i], *options.timestamp, *options.timestamp);
-            listed[i] = db.ScanJpeg(files[i], rows[i]);
+            try {
+                listed[i] = db.ScanJpeg(files[i], rows[i]);
+            } catch (const std::exception&) {
+                listed[i] = 0;  // out of memory for one row: leave the file out
+            }
         }
     };
 
@@ -201,11 +205,11 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
     for (std::thread& t : pool) t.join();
 
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (listed[i]) {
-            if (kept != i) rows[kept] = std::move(rows[i]);
-            ++kept;
-        }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!listed[i]) continue;
+        if (kept != i) rows[kept] = std::move(rows[i]);
+        ++kept;
+    }
     rows.resize(kept);
 
     if (options.timestamp) setFileTimes(dir, *options.timestamp, *options.timestamp);

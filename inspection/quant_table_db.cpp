@@ -137,6 +137,8 @@ QuantTableDb::QuantTableDb() : tables_(std::make_unique<Tables>()) {
 QuantTableDb::~QuantTableDb() = default;
 
 const QuantEntry& QuantTableDb::entry(int list, int index) const {
+    static const QuantEntry kEmpty{};
+    if (index < 0 || index >= entryCount) return kEmpty;
     return tables_->lists[list & 1][index];
 }
 
