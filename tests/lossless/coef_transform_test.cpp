@@ -113,11 +113,11 @@ TEST(CoefTransformOracle, CropsMatchJpegtran) {
                 req.cropWidthMode = req.cropHeightMode = req.cropXMode = req.cropYMode =
                     CropMode::Positive;
                 const Bytes ours = transcode(source, req);
-                const std::string spec = std::to_string(c.w) + "x" + std::to_string(c.h) + "+" +
-                                         std::to_string(c.x) + "+" + std::to_string(c.y);
-                const Bytes ref = runJpegtran(
-                    std::string("-copy all -optimize -trim ") + jpegtranArgs(t) + " -crop " + spec,
-                    source);
+                const std::string geometry = std::to_string(c.w) + "x" + std::to_string(c.h) + "+" +
+                                             std::to_string(c.x) + "+" + std::to_string(c.y);
+                const Bytes ref = runJpegtran(std::string("-copy all -optimize -trim ") +
+                                                  jpegtranArgs(t) + " -crop " + geometry,
+                                              source);
                 if (ref.empty()) {
                     EXPECT_TRUE(ours.empty());  // both refuse
                     continue;

@@ -241,6 +241,24 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
     EXPECT_TRUE(probeJpeg(readBytes(dir / "b.jpg")).progressive);
 }
 
+// Clean writes what jpegtran -copy none writes, minus the JFIF segment that
+// jpegtran adds for YCbCr: clean forbids it.
+TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    JpegSpec spec;
+    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(false, 64, 48)}});
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    Bytes ref = runJpegtran("-copy none -optimize", source);
+    ASSERT_GT(ref.size(), 20u);
+    ASSERT_EQ(ref[3], 0xE0);
+    ref.erase(ref.begin() + 2, ref.begin() + 4 + (ref[4] << 8 | ref[5]));
+    EXPECT_EQ(readBytes(dir / "b.jpg"), ref);
+}
+
 TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
