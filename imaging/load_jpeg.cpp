@@ -2,6 +2,8 @@
 // accurate defaults, or a reduced preview decode (scaled IDCT, fast DCT, no
 // fancy upsampling). Gray and colour files decode straight into the DIB
 // rows as blue-green-red; Adobe-style CMYK is turned into RGB by K.
+#include <algorithm>
+
 #include "base/jpeg_compat.h"
 #include "base/jpeg_guard.h"
 #include "imaging/loader_common.h"
@@ -25,6 +27,12 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
         return false;
 
     const int components = cinfo->num_components;
+    // comp_info lives in the image pool, which jpeg_finish_decompress frees.
+    int maxH = 1, maxV = 1;
+    for (int c = 0; c < components; ++c) {
+        maxH = std::max(maxH, cinfo->comp_info[c].h_samp_factor);
+        maxV = std::max(maxV, cinfo->comp_info[c].v_samp_factor);
+    }
     const bool direct = components == 1 || components == 3;
     if (!runJpegPhase(dec.err, [cinfo, previewWidth, direct] {
             if (previewWidth > 0) {
@@ -82,12 +90,7 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
     image.width = int(cinfo->image_width);
     image.height = int(cinfo->image_height);
     image.sourceBits = std::uint16_t(components * cinfo->data_precision);
-    if (previewWidth == 0) {
-        int maxH = 1, maxV = 1;
-        for (int c = 0; c < components; ++c) {
-            if (cinfo->comp_info[c].h_samp_factor > maxH) maxH = cinfo->comp_info[c].h_samp_factor;
-            if (cinfo->comp_info[c].v_samp_factor > maxV) maxV = cinfo->comp_info[c].v_samp_factor;
-        }
+    if (previewWidth <= 0) {
         image.mcuWidth = maxH * kDctSize;
         image.mcuHeight = maxV * kDctSize;
     }
