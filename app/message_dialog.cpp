@@ -4,15 +4,19 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "app/dialog_placement.h"
 
 namespace quill {
 
-int showMessage(QWidget* owner, int kind, const QString& title, const QString& text) {
+namespace {
+
+int showMessageHere(QWidget* owner, int kind, const QString& title, const QString& text) {
     QDialog dialog(owner);
     dialog.setObjectName("messageDialog");
     dialog.setWindowTitle(title);
@@ -70,6 +74,20 @@ int showMessage(QWidget* owner, int kind, const QString& title, const QString& t
     placeDialog(dialog, owner);
     // Esc and the close box reject, which ends with 0; both mean "キャンセル".
     return dialog.exec() == 1 ? 1 : 2;
+}
+
+}  // namespace
+
+int showMessage(QWidget* owner, int kind, const QString& title, const QString& text) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) return showMessageHere(owner, kind, title, text);
+    // Widgets live on the interface thread only: a worker waits there for the answer.
+    QPointer<QWidget> guardedOwner(owner);
+    int result = 2;
+    QMetaObject::invokeMethod(
+        app, [&] { result = showMessageHere(guardedOwner.data(), kind, title, text); },
+        Qt::BlockingQueuedConnection);
+    return result;
 }
 
 }  // namespace quill

@@ -11,6 +11,8 @@ inline constexpr int kMessageQuestion = 1;  // icon, "実行" and "キャンセ�
 // Any other kind: no icon, one "閉じる" button.
 
 // Modal; 1 when button 1 was pressed, 2 for "キャンセル", Esc or closing.
+// May be called from a worker thread, which then waits while the interface
+// thread shows the dialog (that thread must be running an event loop).
 int showMessage(QWidget* owner, int kind, const QString& title, const QString& text);
 
 }  // namespace quill

@@ -20,14 +20,14 @@ bool dibSizeAllowed(std::int64_t width, std::int64_t height) {
     return dibStride(24, width) * height <= INT32_MAX - std::int64_t(kDibInfoBytes);
 }
 
-Dib allocateDib(int width, int height, bool zeroed) {
+Dib allocateDib(int width, int height) {
     Dib dib;
     if (!dibSizeAllowed(width, height)) return dib;
     const std::size_t rows = std::size_t(dibStride(24, width)) * std::size_t(height);
     const std::size_t total = rows + kDibInfoBytes;
-    auto* block = static_cast<std::uint8_t*>(zeroed ? std::calloc(total, 1) : std::malloc(total));
+    // calloc: large blocks come as fresh zero pages, so black costs nothing.
+    auto* block = static_cast<std::uint8_t*>(std::calloc(total, 1));
     if (!block) return dib;
-    if (!zeroed) std::memset(block + rows, 0, kDibInfoBytes);
     dib.pixels.reset(block);
     BitmapInfoHeader header;
     header.biWidth = width;

@@ -57,8 +57,9 @@ struct Dib {
     std::uint8_t* row(int y) const { return pixels.get() + std::size_t(y) * stride(); }
 };
 
-// Allocates a 24-bit DIB block (rows uninitialised unless zeroed) and fills
-// its header. Fails (empty Dib) when the size is not allowed or memory runs out.
-Dib allocateDib(int width, int height, bool zeroed = false);
+// Allocates a zero-filled 24-bit DIB block (black, padding included) and
+// fills its header. Fails (empty Dib) when the size is not allowed or memory
+// runs out.
+Dib allocateDib(int width, int height);
 
 }  // namespace quill

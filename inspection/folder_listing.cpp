@@ -65,7 +65,11 @@ bool hasJpegExtension(std::string_view name) {
     return equalsFolded(".jpg") || equalsFolded(".jpeg");
 }
 
-std::optional<std::vector<fs::path>> listCandidates(const fs::path& dir) {
+namespace {
+
+// Entries with a JPEG extension that are, or lead to, regular files. The
+// directory's own type information answers without a stat for plain files.
+std::optional<std::vector<fs::path>> jpegNamedFiles(const fs::path& dir) {
     std::error_code ec;
     fs::directory_iterator it(dir, ec);
     if (ec) return std::nullopt;
@@ -76,11 +80,22 @@ std::optional<std::vector<fs::path>> listCandidates(const fs::path& dir) {
         if (!hasJpegExtension(e.path().filename().native())) continue;
         std::error_code sec;
         if (!e.is_regular_file(sec) || sec) continue;
-        const auto size = e.file_size(sec);
-        if (sec || size == 0) continue;
         out.push_back(e.path());
     }
     return out;
+}
+
+bool nonEmptyRegularFile(const fs::path& path) {
+    const std::optional<FileStatus> st = statFile(path);
+    return st && st->regular && st->size > 0;
+}
+
+}  // namespace
+
+std::optional<std::vector<fs::path>> listCandidates(const fs::path& dir) {
+    std::optional<std::vector<fs::path>> files = jpegNamedFiles(dir);
+    if (files) std::erase_if(*files, [](const fs::path& p) { return !nonEmptyRegularFile(p); });
+    return files;
 }
 
 int compareListText(std::string_view a, std::string_view b) {
@@ -126,9 +141,26 @@ int compareListCells(int column, std::string_view a, std::string_view b) {
     return x == y ? 0 : x > y ? 1 : -1;
 }
 
+namespace {
+
+// Rows are 33 strings each: sort an index, then move every row once.
+template <class Less>
+void sortByIndex(std::vector<JpegInfo>& rows, Less less) {
+    std::vector<std::uint32_t> order(rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return less(rows[a], rows[b]); });
+    std::vector<JpegInfo> sorted;
+    sorted.reserve(rows.size());
+    for (std::uint32_t i : order) sorted.push_back(std::move(rows[i]));
+    rows = std::move(sorted);
+}
+
+}  // namespace
+
 void sortRows(std::vector<JpegInfo>& rows, int column, bool descending) {
     if (column < 0 || column >= kColumnCount) return;
-    std::stable_sort(rows.begin(), rows.end(), [&](const JpegInfo& a, const JpegInfo& b) {
+    sortByIndex(rows, [&](const JpegInfo& a, const JpegInfo& b) {
         const int r = compareListCells(column, a.fields[column], b.fields[column]);
         return descending ? r > 0 : r < 0;
     });
@@ -136,7 +168,9 @@ void sortRows(std::vector<JpegInfo>& rows, int column, bool descending) {
 
 std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const QuantTableDb& db,
                                                     const FolderScanOptions& options) {
-    std::optional<std::vector<fs::path>> candidates = listCandidates(dir);
+    // ScanJpeg itself refuses empty and non-regular files, so the size is
+    // looked at here only before changing times.
+    std::optional<std::vector<fs::path>> candidates = jpegNamedFiles(dir);
     if (!candidates) return std::nullopt;
     const std::vector<fs::path>& files = *candidates;
 
@@ -146,8 +180,13 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
     auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
             // Times first, so the row shows them; a failure does not stop the read.
-            if (options.timestamp) setFileTimes(files[i], *options.timestamp, *options.timestamp);
-            listed[i] = db.ScanJpeg(files[i], rows[i]);
+            if (options.timestamp && nonEmptyRegularFile(files[i]))
+                setFileTimes(files[i], *options.timestamp, *options.timestamp);
+            try {
+                listed[i] = db.ScanJpeg(files[i], rows[i]);
+            } catch (const std::exception&) {
+                listed[i] = 0;  // out of memory for one row: leave the file out
+            }
         }
     };
 
@@ -166,11 +205,11 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
     for (std::thread& t : pool) t.join();
 
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (listed[i]) {
-            if (kept != i) rows[kept] = std::move(rows[i]);
-            ++kept;
-        }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!listed[i]) continue;
+        if (kept != i) rows[kept] = std::move(rows[i]);
+        ++kept;
+    }
     rows.resize(kept);
 
     if (options.timestamp) setFileTimes(dir, *options.timestamp, *options.timestamp);
@@ -183,9 +222,10 @@ std::optional<std::vector<JpegInfo>> listFolderByName(const fs::path& dir,
     std::optional<std::vector<JpegInfo>> rows = scanFolderRows(dir, db, options);
     if (!rows) return rows;
     // Names equal under the list's order (a.jpg, A.jpg) keep a fixed order.
-    std::sort(rows->begin(), rows->end(),
-              [](const JpegInfo& a, const JpegInfo& b) { return a.fields[0] < b.fields[0]; });
-    sortRows(*rows, kColName, false);
+    sortByIndex(*rows, [](const JpegInfo& a, const JpegInfo& b) {
+        const int r = compareListText(a.fields[kColName], b.fields[kColName]);
+        return r != 0 ? r < 0 : a.fields[kColName] < b.fields[kColName];
+    });
     return rows;
 }
 

@@ -41,9 +41,13 @@ std::uint8_t ijgValue(int base, int scale) {
 }
 
 bool isEmpty(const QuantEntry& e) {
-    for (std::uint8_t v : e)
-        if (v) return false;
-    return true;
+    std::uint64_t any = 0;
+    for (int i = 0; i < 64; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, e.data() + i, 8);
+        any |= w;
+    }
+    return any == 0;
 }
 
 std::uint64_t hashEntry(const QuantEntry& e) {
@@ -133,6 +137,8 @@ QuantTableDb::QuantTableDb() : tables_(std::make_unique<Tables>()) {
 QuantTableDb::~QuantTableDb() = default;
 
 const QuantEntry& QuantTableDb::entry(int list, int index) const {
+    static const QuantEntry kEmpty{};
+    if (index < 0 || index >= entryCount) return kEmpty;
     return tables_->lists[list & 1][index];
 }
 

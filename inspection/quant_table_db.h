@@ -51,6 +51,7 @@ public:
     QuantTableDb(const QuantTableDb&) = delete;
     QuantTableDb& operator=(const QuantTableDb&) = delete;
 
+    // The stored table at index (zigzag order); an empty entry out of range.
     const QuantEntry& entry(int list, int index) const;
 
     // Number of non-empty entries of a list in [first, last]; without a

@@ -41,19 +41,22 @@ private:
 };
 
 // A data source over a file descriptor. Headers are small, but an Exif
-// segment in front of them may not be: skips seek instead of reading.
+// segment in front of them may not be: a skip only moves our offset, and
+// positioned reads avoid a seek per skip.
 struct FdSource {
     jpeg_source_mgr pub;
     int fd;
+    off_t offset;  // of the next byte to read from the file
     JOCTET buffer[8192];
 };
 
 bool readChunk(FdSource& src) {
     ssize_t n;
-    do n = ::read(src.fd, src.buffer, sizeof src.buffer);
+    do n = ::pread(src.fd, src.buffer, sizeof src.buffer, src.offset);
     while (n < 0 && errno == EINTR);
     src.pub.next_input_byte = src.buffer;
     src.pub.bytes_in_buffer = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (n > 0) src.offset += n;
     return n > 0;
 }
 
@@ -81,13 +84,9 @@ void skipInput(j_decompress_ptr cinfo, long count) {
         src->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
         return;
     }
-    const long beyond = count - static_cast<long>(src->pub.bytes_in_buffer);
+    // Past the end is fine: the next read finds the end of the file.
+    src->offset += count - static_cast<long>(src->pub.bytes_in_buffer);
     src->pub.bytes_in_buffer = 0;
-    // A seek past the end is fine: the next read finds the end of the file.
-    if (::lseek(src->fd, beyond, SEEK_CUR) < 0) {
-        src->pub.bytes_in_buffer = 0;
-        fillInput(cinfo);
-    }
 }
 
 int nextByte(j_decompress_ptr cinfo) {
@@ -235,6 +234,7 @@ bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
 
     FdSource src{};
     src.fd = file.get();
+    src.offset = 0;
     src.pub.init_source = initSource;
     src.pub.fill_input_buffer = fillInput;
     src.pub.skip_input_data = skipInput;
@@ -266,14 +266,14 @@ bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
     EstimateQuality(*this, facts.luminance, facts.chrominance, f[kColLumaQuality],
                     f[kColChromaQuality], f[kColGrade]);
     f[kColDepth] = std::to_string(facts.precision * facts.components);
-    f[kColColorSpace] = colorText(facts.color);
-    f[kColSampling] = samplingText(facts.h0, facts.v0);
-    f[kColCoding] = facts.progressive ? "Progressive" : "Baseline";
+    f[kColColorSpace] = std::string(colorText(facts.color));
+    f[kColSampling] = std::string(samplingText(facts.h0, facts.v0));
+    f[kColCoding] = std::string(facts.progressive ? "Progressive" : "Baseline");
     f[kColXDensity] = std::to_string(facts.xDensity);
     f[kColYDensity] = std::to_string(facts.yDensity);
     for (int n = 0; n < 16; ++n)
-        if (facts.markers & (1u << n)) f[kColApp0 + n] = kPresentMark;
-    if (facts.markers & detail::kComBit) f[kColCom] = kPresentMark;
+        if (facts.markers & (1u << n)) f[kColApp0 + n] = std::string(kPresentMark);
+    if (facts.markers & detail::kComBit) f[kColCom] = std::string(kPresentMark);
     return true;
 }
 

@@ -4,13 +4,13 @@
 // decompressor, so its memory limit covers the whole conversion.
 #include "lossless/coef_transform.h"
 
+#include <jerror.h>
+
 #include <cstdlib>
 #include <cstring>
 
 #include "base/jpeg_compat.h"
 #include "base/jpeg_guard.h"
-
-#include <jerror.h>
 
 namespace quill {
 namespace {
@@ -80,7 +80,9 @@ bool swapsAxes(TransformKind k) {
            k == TransformKind::Rotate90 || k == TransformKind::Rotate270;
 }
 
-JDIMENSION divRoundUp(JDIMENSION a, JDIMENSION b) { return (a + b - 1) / b; }
+JDIMENSION divRoundUp(JDIMENSION a, JDIMENSION b) {
+    return (a + b - 1) / b;
+}
 
 // Whole iMCUs of the source along the destination's axes; blocks past them
 // lie in a partial iMCU and are moved without mirroring.
@@ -93,8 +95,8 @@ JDIMENSION wholeMcuRows(j_compress_ptr dst, JDIMENSION extent) {
 
 // Crop validation and offsets along one axis; `extent` is the output size
 // before cropping. Returns the effective offset in pixels.
-JDIMENSION cropAxis(j_decompress_ptr src, std::uint32_t& size, CropMode sizeMode, std::uint32_t& pos,
-                    CropMode posMode, std::uint32_t extent) {
+JDIMENSION cropAxis(j_decompress_ptr src, std::uint32_t& size, CropMode sizeMode,
+                    std::uint32_t& pos, CropMode posMode, std::uint32_t extent) {
     if (posMode == CropMode::Unset) pos = 0;
     if (sizeMode == CropMode::Unset) {
         if (pos >= extent) raise(src, JERR_BAD_CROP_SPEC);
@@ -122,8 +124,8 @@ void trimBottomEdge(TransformRequest& req, JDIMENSION fullHeight) {
 
 // ---- movers ---------------------------------------------------------------
 
-void moveCrop(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
-              CoefArrays in, CoefArrays out) {
+void moveCrop(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req, CoefArrays in,
+              CoefArrays out) {
     for (int ci = 0; ci < dst->num_components; ++ci) {
         jpeg_component_info* comp = dst->comp_info + ci;
         const int h = comp->h_samp_factor, v = comp->v_samp_factor;
@@ -172,8 +174,8 @@ void moveFlipHInPlace(j_decompress_ptr src, j_compress_ptr dst, const TransformR
     }
 }
 
-void moveFlipH(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
-               CoefArrays in, CoefArrays out) {
+void moveFlipH(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req, CoefArrays in,
+               CoefArrays out) {
     const JDIMENSION mcuCols = wholeMcuCols(dst, src->output_width);
     for (int ci = 0; ci < dst->num_components; ++ci) {
         jpeg_component_info* comp = dst->comp_info + ci;
@@ -195,8 +197,8 @@ void moveFlipH(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest&
     }
 }
 
-void moveFlipV(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
-               CoefArrays in, CoefArrays out) {
+void moveFlipV(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req, CoefArrays in,
+               CoefArrays out) {
     const JDIMENSION mcuRows = wholeMcuRows(dst, src->output_height);
     for (int ci = 0; ci < dst->num_components; ++ci) {
         jpeg_component_info* comp = dst->comp_info + ci;
@@ -253,11 +255,13 @@ void moveRotate90(j_decompress_ptr src, j_compress_ptr dst, const TransformReque
             for (int oy = 0; oy < v; ++oy) {
                 for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
                     const bool mirrored = bx + xcb < compWidth;
-                    JBLOCKARRAY s = mirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
-                                             : accessRows(src, in[ci], bx + xcb, h, false);
+                    JBLOCKARRAY s =
+                        mirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
+                                 : accessRows(src, in[ci], bx + xcb, h, false);
                     for (int ox = 0; ox < h; ++ox) {
                         if (mirrored)
-                            applyRule(d[oy][bx + ox], s[h - ox - 1][by + oy + ycb], kTransposedCols);
+                            applyRule(d[oy][bx + ox], s[h - ox - 1][by + oy + ycb],
+                                      kTransposedCols);
                         else
                             applyRule(d[oy][bx + ox], s[ox][by + oy + ycb], kTransposed);
                     }
@@ -306,8 +310,9 @@ void moveRotate180(j_decompress_ptr src, j_compress_ptr dst, const TransformRequ
         for (JDIMENSION by = 0; by < comp->height_in_blocks; by += v) {
             JBLOCKARRAY d = accessRows(src, out[ci], by, v, true);
             const bool rowsMirrored = by + ycb < compHeight;
-            JBLOCKARRAY s = rowsMirrored ? accessRows(src, in[ci], compHeight - ycb - by - v, v, false)
-                                         : accessRows(src, in[ci], by + ycb, v, false);
+            JBLOCKARRAY s = rowsMirrored
+                                ? accessRows(src, in[ci], compHeight - ycb - by - v, v, false)
+                                : accessRows(src, in[ci], by + ycb, v, false);
             for (int oy = 0; oy < v; ++oy) {
                 JBLOCKROW srow = rowsMirrored ? s[v - oy - 1] : s[oy];
                 for (JDIMENSION bx = 0; bx < comp->width_in_blocks; ++bx) {
@@ -342,16 +347,17 @@ void moveTransverse(j_decompress_ptr src, j_compress_ptr dst, const TransformReq
                 const JDIMENSION srcCol = rowsMirrored ? compHeight - row - 1 : row;
                 for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
                     const bool colsMirrored = bx + xcb < compWidth;
-                    JBLOCKARRAY s = colsMirrored
-                                        ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
-                                        : accessRows(src, in[ci], bx + xcb, h, false);
+                    JBLOCKARRAY s =
+                        colsMirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
+                                     : accessRows(src, in[ci], bx + xcb, h, false);
                     for (int ox = 0; ox < h; ++ox) {
                         JCOEFPTR out1 = d[oy][bx + ox];
                         if (colsMirrored) {
                             applyRule(out1, s[h - ox - 1][srcCol],
                                       rowsMirrored ? kTransposedBoth : kTransposedCols);
                         } else {
-                            applyRule(out1, s[ox][srcCol], rowsMirrored ? kTransposedRows : kTransposed);
+                            applyRule(out1, s[ox][srcCol],
+                                      rowsMirrored ? kTransposedRows : kTransposed);
                         }
                     }
                 }
@@ -400,12 +406,16 @@ bool isPerfectTransform(std::uint32_t width, std::uint32_t height, int iMCUWidth
     const bool wholeRows = height % std::uint32_t(iMCUHeight) == 0;
     switch (kind) {
         case TransformKind::FlipH:
-        case TransformKind::Rotate270: return wholeCols;
+        case TransformKind::Rotate270:
+            return wholeCols;
         case TransformKind::FlipV:
-        case TransformKind::Rotate90: return wholeRows;
+        case TransformKind::Rotate90:
+            return wholeRows;
         case TransformKind::Transverse:
-        case TransformKind::Rotate180: return wholeCols && wholeRows;
-        default: return true;
+        case TransformKind::Rotate180:
+            return wholeCols && wholeRows;
+        default:
+            return true;
     }
 }
 
@@ -413,10 +423,10 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
     if (req.transform == TransformKind::Wipe || req.transform == TransformKind::Drop)
         raise(src, JERR_NOTIMPL);
 
-    req.componentCount = (req.forceGrayscale && src->jpeg_color_space == JCS_YCbCr &&
-                          src->num_components == 3)
-                             ? 1
-                             : src->num_components;
+    req.componentCount =
+        (req.forceGrayscale && src->jpeg_color_space == JCS_YCbCr && src->num_components == 3)
+            ? 1
+            : src->num_components;
     const bool single = req.componentCount == 1;
 
     // libjpeg 6.2 has no jpeg_core_output_dimensions; at 1:1 the output is the image.
@@ -466,7 +476,8 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
         case TransformKind::FlipV:
             if (req.trim) trimBottomEdge(req, src->output_height);
             break;
-        case TransformKind::Transpose: break;
+        case TransformKind::Transpose:
+            break;
         case TransformKind::Transverse:
             if (req.trim) {
                 trimRightEdge(req, src->output_height);
@@ -485,14 +496,15 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
         case TransformKind::Rotate270:
             if (req.trim) trimBottomEdge(req, src->output_width);
             break;
-        default: break;
+        default:
+            break;
     }
 
     req.workspace = nullptr;
     if (needWorkspace) {
-        auto* arrays = static_cast<CoefArrays>((*src->mem->alloc_small)(
-            reinterpret_cast<j_common_ptr>(src), JPOOL_IMAGE,
-            sizeof(jvirt_barray_ptr) * size_t(req.componentCount)));
+        auto* arrays = static_cast<CoefArrays>(
+            (*src->mem->alloc_small)(reinterpret_cast<j_common_ptr>(src), JPOOL_IMAGE,
+                                     sizeof(jvirt_barray_ptr) * size_t(req.componentCount)));
         const JDIMENSION widthIMCU = divRoundUp(req.outputWidth, JDIMENSION(req.iMCUWidth));
         const JDIMENSION heightIMCU = divRoundUp(req.outputHeight, JDIMENSION(req.iMCUHeight));
         for (int ci = 0; ci < req.componentCount; ++ci) {
@@ -581,7 +593,8 @@ void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst, Co
     CoefArrays ws = req.workspace;
     switch (req.transform) {
         case TransformKind::None:
-            if (req.xOffsetIMCU != 0 || req.yOffsetIMCU != 0) moveCrop(src, dst, req, srcArrays, ws);
+            if (req.xOffsetIMCU != 0 || req.yOffsetIMCU != 0)
+                moveCrop(src, dst, req, srcArrays, ws);
             break;
         case TransformKind::FlipH:
             if (req.yOffsetIMCU == 0)
@@ -589,13 +602,26 @@ void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst, Co
             else
                 moveFlipH(src, dst, req, srcArrays, ws);
             break;
-        case TransformKind::FlipV: moveFlipV(src, dst, req, srcArrays, ws); break;
-        case TransformKind::Transpose: moveTranspose(src, dst, req, srcArrays, ws); break;
-        case TransformKind::Transverse: moveTransverse(src, dst, req, srcArrays, ws); break;
-        case TransformKind::Rotate90: moveRotate90(src, dst, req, srcArrays, ws); break;
-        case TransformKind::Rotate180: moveRotate180(src, dst, req, srcArrays, ws); break;
-        case TransformKind::Rotate270: moveRotate270(src, dst, req, srcArrays, ws); break;
-        default: raise(dst, JERR_NOTIMPL);
+        case TransformKind::FlipV:
+            moveFlipV(src, dst, req, srcArrays, ws);
+            break;
+        case TransformKind::Transpose:
+            moveTranspose(src, dst, req, srcArrays, ws);
+            break;
+        case TransformKind::Transverse:
+            moveTransverse(src, dst, req, srcArrays, ws);
+            break;
+        case TransformKind::Rotate90:
+            moveRotate90(src, dst, req, srcArrays, ws);
+            break;
+        case TransformKind::Rotate180:
+            moveRotate180(src, dst, req, srcArrays, ws);
+            break;
+        case TransformKind::Rotate270:
+            moveRotate270(src, dst, req, srcArrays, ws);
+            break;
+        default:
+            raise(dst, JERR_NOTIMPL);
     }
 }
 

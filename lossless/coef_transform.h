@@ -19,7 +19,13 @@ namespace quill {
 
 using CoefArrays = jvirt_barray_control**;
 
-enum class CropMode : std::int32_t { Unset = 0, Positive = 1, Negative = 2, Force = 3, Reflect = 4 };
+enum class CropMode : std::int32_t {
+    Unset = 0,
+    Positive = 1,
+    Negative = 2,
+    Force = 3,
+    Reflect = 4
+};
 
 struct TransformRequest {
     // Set by the caller (zero-filled first).
@@ -71,11 +77,11 @@ CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* 
 
 void writeCopiedMarkers(jpeg_decompress_struct* src, jpeg_compress_struct* dst);
 
-void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
-                      CoefArrays srcArrays, const TransformRequest& req);
+void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst, CoefArrays srcArrays,
+                      const TransformRequest& req);
 
-bool isPerfectTransform(std::uint32_t width, std::uint32_t height, int iMCUWidth,
-                        int iMCUHeight, TransformKind kind);
+bool isPerfectTransform(std::uint32_t width, std::uint32_t height, int iMCUWidth, int iMCUHeight,
+                        TransformKind kind);
 
 // Rewrites the Exif pixel X/Y dimensions inside a TIFF structure (the data of
 // an Exif APP1 after its 6-byte "Exif\0\0" header). Leaves anything malformed

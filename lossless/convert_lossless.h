@@ -14,10 +14,10 @@ namespace quill {
 struct LosslessOptions {
     std::filesystem::path sourcePath;
     std::filesystem::path outputPath;
-    bool stripMarkers = false;  // drop every APPn and COM segment
-    bool keepJfif = false;      // false forbids the JFIF APP0 in the output
-    bool progressive = false;   // false: sequential with optimized Huffman tables
-    bool grayscale = false;     // keep only the luminance component
+    bool stripMarkers = false;      // drop every APPn and COM segment
+    bool keepJfif = false;          // false forbids the JFIF APP0 in the output
+    bool progressive = false;       // false: sequential with optimized Huffman tables
+    bool grayscale = false;         // keep only the luminance component
     bool forceRegularSize = false;  // enlarge to whole MCUs, no trimming
     TransformKind transform = TransformKind::None;
     bool crop = false;

@@ -7,7 +7,8 @@ namespace {
 
 constexpr std::array<LosslessOpInfo, 13> kOps{{
     {LosslessOp::OpClean, ID_OP_CLEAN, "クリーン化", "_cleaned", "クリーン変換中..."},
-    {LosslessOp::OpBaseline, ID_OP_BASELINE, "ベースライン化", "_baseline", "ベースライン変換中..."},
+    {LosslessOp::OpBaseline, ID_OP_BASELINE, "ベースライン化", "_baseline",
+     "ベースライン変換中..."},
     {LosslessOp::OpProgressive, ID_OP_PROGRESSIVE, "プログレッシブ化", "_progressive",
      "プログレッシブ変換中..."},
     {LosslessOp::OpGrayscale, ID_OP_GRAYSCALE, "グレースケール化", "_grayscale",
@@ -30,22 +31,34 @@ constexpr std::array<LosslessOpInfo, 13> kOps{{
 
 TransformKind transformOf(LosslessOp op) {
     switch (op) {
-        case LosslessOp::OpRotateRight90: return TransformKind::Rotate90;
-        case LosslessOp::OpRotateLeft90: return TransformKind::Rotate270;
-        case LosslessOp::OpRotate180: return TransformKind::Rotate180;
-        case LosslessOp::OpFlipHorizontal: return TransformKind::FlipH;
-        case LosslessOp::OpFlipVertical: return TransformKind::FlipV;
-        case LosslessOp::OpTranspose: return TransformKind::Transpose;
-        case LosslessOp::OpTransverse: return TransformKind::Transverse;
-        default: return TransformKind::None;
+        case LosslessOp::OpRotateRight90:
+            return TransformKind::Rotate90;
+        case LosslessOp::OpRotateLeft90:
+            return TransformKind::Rotate270;
+        case LosslessOp::OpRotate180:
+            return TransformKind::Rotate180;
+        case LosslessOp::OpFlipHorizontal:
+            return TransformKind::FlipH;
+        case LosslessOp::OpFlipVertical:
+            return TransformKind::FlipV;
+        case LosslessOp::OpTranspose:
+            return TransformKind::Transpose;
+        case LosslessOp::OpTransverse:
+            return TransformKind::Transverse;
+        default:
+            return TransformKind::None;
     }
 }
 
 }  // namespace
 
-std::span<const LosslessOpInfo> losslessOps() { return kOps; }
+std::span<const LosslessOpInfo> losslessOps() {
+    return kOps;
+}
 
-const LosslessOpInfo& losslessOpInfo(LosslessOp op) { return kOps[static_cast<size_t>(op)]; }
+const LosslessOpInfo& losslessOpInfo(LosslessOp op) {
+    return kOps[static_cast<size_t>(op)];
+}
 
 std::optional<LosslessOp> losslessOpForCommand(std::uint16_t command) {
     for (const LosslessOpInfo& info : kOps)
@@ -53,9 +66,13 @@ std::optional<LosslessOp> losslessOpForCommand(std::uint16_t command) {
     return std::nullopt;
 }
 
-bool sourceHasApp0(std::string_view app0Text) { return !app0Text.empty(); }
+bool sourceHasApp0(std::string_view app0Text) {
+    return !app0Text.empty();
+}
 
-bool sourceIsProgressive(std::string_view codingText) { return codingText == "Progressive"; }
+bool sourceIsProgressive(std::string_view codingText) {
+    return codingText == "Progressive";
+}
 
 LosslessOptions losslessOptionsFor(LosslessOp op, const std::filesystem::path& sourcePath,
                                    const std::filesystem::path& outputPath, bool hasApp0,
@@ -72,10 +89,17 @@ LosslessOptions losslessOptionsFor(LosslessOp op, const std::filesystem::path& s
             o.keepJfif = false;
             o.progressive = forceProgressive;
             break;
-        case LosslessOp::OpBaseline: o.progressive = false; break;
-        case LosslessOp::OpProgressive: o.progressive = true; break;
-        case LosslessOp::OpGrayscale: o.grayscale = true; break;
-        default: break;
+        case LosslessOp::OpBaseline:
+            o.progressive = false;
+            break;
+        case LosslessOp::OpProgressive:
+            o.progressive = true;
+            break;
+        case LosslessOp::OpGrayscale:
+            o.grayscale = true;
+            break;
+        default:
+            break;
     }
     return o;
 }

@@ -18,8 +18,8 @@ struct LosslessBatchSettings {
 };
 
 struct LosslessFileResult {
-    bool converted = false;  // counts as a completed file
-    std::filesystem::path outputPath;  // where the new content is now
+    bool converted = false;                           // counts as a completed file
+    std::filesystem::path outputPath;                 // where the new content is now
     ReplaceOutcome replace = ReplaceOutcome::Failed;  // only with overwrite
 };
 

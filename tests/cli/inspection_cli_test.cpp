@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+#include "base/file_util.h"
+#include "base/group_thousands.h"
 #include "tests/support/test_files.h"
 
 namespace quill {
@@ -18,10 +20,10 @@ struct CliResult {
 
 class CliTest : public ::testing::Test {
 protected:
-    CliResult run(const std::string& args) {
+    CliResult run(const std::string& args, const std::string& env = "") {
         const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
         CliResult r;
-        r.status = test::runCommand(std::string("'") + QUILLMARK_CLI + "' " + args + " >'" +
+        r.status = test::runCommand(env + "'" + QUILLMARK_CLI + "' " + args + " >'" +
                                     out.string() + "' 2>'" + err.string() + "'");
         const Bytes o = test::readBytes(out), e = test::readBytes(err);
         r.out.assign(o.begin(), o.end());
@@ -74,6 +76,30 @@ TEST_F(CliTest, ScanListsTheFolderSortedByName) {
     EXPECT_EQ(rows[2][15], "O");
     ASSERT_EQ(rows[2].size(), 33u);
     EXPECT_EQ(rows[2][32], "");
+}
+
+TEST_F(CliTest, GoldenRowOfOneFile) {
+    test::JpegSpec s;
+    s.width = 1000;
+    s.height = 750;
+    s.quality = 85;
+    s.progressive = true;
+    s.densityUnit = 1;
+    s.xDensity = s.yDensity = 72;
+    s.segments = {{0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0}}, {0xE2, Bytes(20, 1)}, {0xFE, Bytes{'c'}}};
+    const fs::path file = test::writeBytes(photos / "golden.jpg", test::makeJpeg(s));
+    std::timespec t{946684800 + 3723, 0};  // 2000-01-01 01:02:03 UTC
+    ASSERT_TRUE(setFileTimes(file, t, t));
+    const std::string size = GroupThousands(std::to_string(fs::file_size(file)));
+
+    const CliResult r = run("info " + quoted(file), "TZ=UTC ");
+    ASSERT_EQ(r.status, 0);
+    const std::string expected =
+        "golden.jpg\t" + size +
+        "\t2000/01/01 01:02:03\t1000 x 750\t1008 x 752\t16 x 16\tIJG 85\tIJG 85\tC\t24\tYCbCr"
+        "\t4：2：0\tProgressive\t72\t72\tO\tO\tO\t\t\t\t\t\t\t\t\t\t\t\t\t\tO\t\n";
+    std::string got = r.out.substr(r.out.find('\n') + 1);
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(CliTest, ScanAsJson) {

@@ -19,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "app/about_dialog.h"
 #include "app/app_settings.h"
@@ -146,6 +148,23 @@ TEST(MessageDialog, OtherKindsHaveNoIconAndOneButton) {
         EXPECT_FALSE(v.button2Shown);
         EXPECT_EQ(showAndRead(kind, v, escape), 2);
     }
+}
+
+TEST(MessageDialog, WorkerThreadGetsTheAnswerFromTheInterfaceThread) {
+    QString title;
+    whenModal("messageDialog", [&](QWidget* d) {
+        EXPECT_EQ(d->thread(), QApplication::instance()->thread());
+        title = d->windowTitle();
+        click(d, "button1");
+    });
+    std::atomic<int> result{0};
+    std::thread worker([&] { result = showMessage(nullptr, 1, QStringLiteral("読み取り専用"), QStringLiteral("上書きしますか?")); });
+    QElapsedTimer t;
+    t.start();
+    while (result == 0 && t.elapsed() < 20000) QTest::qWait(10);
+    worker.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(title, QStringLiteral("読み取り専用"));
 }
 
 TEST(DialogPlacement, CentredOnlyOverAnOwnerWiderAndTaller) {

@@ -1,6 +1,7 @@
 // ScanJpeg on files encoded here with libjpeg (and patched where the encoder
 // cannot write the case), with jpegtran as an oracle for transposed tables.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <optional>
 #include <random>
@@ -110,6 +111,14 @@ TEST_F(ScanJpegTest, SizeTextIsGroupedByThousands) {
         const JpegInfo info = scanOk(padded);
         EXPECT_EQ(info.fields[kColSize], size == 999 ? "999" : size == 1000 ? "1,000" : "1,234,567");
     }
+    // Past 32-bit sizes: a sparse file of 5 GiB costs no disk space.
+    const fs::path big = test::writeBytes(dir / "big.jpg", data);
+    std::error_code ec;
+    fs::resize_file(big, 5ull << 30, ec);
+    if (ec) GTEST_SKIP() << "no sparse files here";
+    JpegInfo info;
+    ASSERT_TRUE(db.ScanJpeg(big, info));
+    EXPECT_EQ(info.fields[kColSize], "5,368,709,120");
 }
 
 TEST_F(ScanJpegTest, ColourSpacesAndDepth) {
@@ -297,6 +306,10 @@ TEST_F(ScanJpegTest, FilesThatAreNotListed) {
     JpegInfo info;
     EXPECT_FALSE(db.ScanJpeg(dir / "missing.jpg", info));
     EXPECT_FALSE(db.ScanJpeg(dir.path(), info));
+    // A FIFO named like a photo is refused at once instead of waiting for a writer.
+    const fs::path fifo = dir / "fifo.jpg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(db.ScanJpeg(fifo, info));
 }
 
 TEST_F(ScanJpegTest, HostileHeaders) {

@@ -17,9 +17,9 @@ namespace {
 using namespace quill::test;
 
 const TransformKind kAllKinds[] = {
-    TransformKind::None,       TransformKind::FlipH,    TransformKind::FlipV,
-    TransformKind::Transpose,  TransformKind::Transverse, TransformKind::Rotate90,
-    TransformKind::Rotate180,  TransformKind::Rotate270,
+    TransformKind::None,      TransformKind::FlipH,      TransformKind::FlipV,
+    TransformKind::Transpose, TransformKind::Transverse, TransformKind::Rotate90,
+    TransformKind::Rotate180, TransformKind::Rotate270,
 };
 
 bool swaps(TransformKind k) {
@@ -28,7 +28,9 @@ bool swaps(TransformKind k) {
 }
 
 std::string gMessages;
-void captureMessage(const char* text) { gMessages += text; }
+void captureMessage(const char* text) {
+    gMessages += text;
+}
 
 struct MessageCapture {
     MessageCapture() {
@@ -70,7 +72,8 @@ TEST(CoefTransformOracle, ProgressiveSourcesAndOutputMatchJpegtran) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     for (const SourceKind& kind : kSources) {
         const Bytes source = makeSource(kind, 83, 51, true);
-        for (TransformKind t : {TransformKind::Rotate90, TransformKind::FlipH, TransformKind::Transverse}) {
+        for (TransformKind t :
+             {TransformKind::Rotate90, TransformKind::FlipH, TransformKind::Transverse}) {
             SCOPED_TRACE(kind.name + " kind " + std::to_string(int(t)));
             TransformRequest req{};
             req.transform = t;
@@ -94,11 +97,11 @@ TEST(CoefTransformOracle, CropsMatchJpegtran) {
     for (const SourceKind& kind : kSources) {
         const Bytes source = makeSource(kind, 100, 60);
         for (const Crop& c : crops) {
-            for (TransformKind t : {TransformKind::None, TransformKind::FlipH, TransformKind::Rotate90,
-                                    TransformKind::FlipV}) {
-                SCOPED_TRACE(kind.name + " crop " + std::to_string(c.w) + "x" + std::to_string(c.h) +
-                             "+" + std::to_string(c.x) + "+" + std::to_string(c.y) + " kind " +
-                             std::to_string(int(t)));
+            for (TransformKind t : {TransformKind::None, TransformKind::FlipH,
+                                    TransformKind::Rotate90, TransformKind::FlipV}) {
+                SCOPED_TRACE(kind.name + " crop " + std::to_string(c.w) + "x" +
+                             std::to_string(c.h) + "+" + std::to_string(c.x) + "+" +
+                             std::to_string(c.y) + " kind " + std::to_string(int(t)));
                 TransformRequest req{};
                 req.transform = t;
                 req.trim = true;
@@ -110,11 +113,11 @@ TEST(CoefTransformOracle, CropsMatchJpegtran) {
                 req.cropWidthMode = req.cropHeightMode = req.cropXMode = req.cropYMode =
                     CropMode::Positive;
                 const Bytes ours = transcode(source, req);
-                const std::string spec = std::to_string(c.w) + "x" + std::to_string(c.h) + "+" +
-                                         std::to_string(c.x) + "+" + std::to_string(c.y);
-                const Bytes ref = runJpegtran(
-                    std::string("-copy all -optimize -trim ") + jpegtranArgs(t) + " -crop " + spec,
-                    source);
+                const std::string geometry = std::to_string(c.w) + "x" + std::to_string(c.h) + "+" +
+                                             std::to_string(c.x) + "+" + std::to_string(c.y);
+                const Bytes ref = runJpegtran(std::string("-copy all -optimize -trim ") +
+                                                  jpegtranArgs(t) + " -crop " + geometry,
+                                              source);
                 if (ref.empty()) {
                     EXPECT_TRUE(ours.empty());  // both refuse
                     continue;
@@ -130,15 +133,16 @@ TEST(CoefTransformOracle, GrayscaleMatchesJpegtran) {
     for (int s = 0; s < 5; ++s) {  // every YCbCr sampling and gray
         const SourceKind& kind = kSources[s];
         const Bytes source = makeSource(kind, 77, 45);
-        for (TransformKind t : {TransformKind::None, TransformKind::Rotate270, TransformKind::Rotate180}) {
+        for (TransformKind t :
+             {TransformKind::None, TransformKind::Rotate270, TransformKind::Rotate180}) {
             SCOPED_TRACE(kind.name + " kind " + std::to_string(int(t)));
             TransformRequest req{};
             req.transform = t;
             req.trim = true;
             req.forceGrayscale = true;
             const Bytes ours = transcode(source, req);
-            const Bytes ref =
-                runJpegtran(std::string("-copy all -optimize -grayscale -trim ") + jpegtranArgs(t), source);
+            const Bytes ref = runJpegtran(
+                std::string("-copy all -optimize -grayscale -trim ") + jpegtranArgs(t), source);
             ASSERT_FALSE(ref.empty());
             EXPECT_TRUE(ours == ref);
             const JpegProbe p = probeJpeg(ours);
@@ -168,18 +172,29 @@ TEST(CoefTransformPixels, DecodedOutputIsTheTransformedPicture) {
                 for (int x = 0; x < out.width; ++x) {
                     int sx = x, sy = y;
                     switch (t) {
-                        case TransformKind::FlipH: sx = in.width - 1 - x; break;
-                        case TransformKind::FlipV: sy = in.height - 1 - y; break;
-                        case TransformKind::Transpose: sx = y, sy = x; break;
+                        case TransformKind::FlipH:
+                            sx = in.width - 1 - x;
+                            break;
+                        case TransformKind::FlipV:
+                            sy = in.height - 1 - y;
+                            break;
+                        case TransformKind::Transpose:
+                            sx = y, sy = x;
+                            break;
                         case TransformKind::Transverse:
                             sx = in.width - 1 - y, sy = in.height - 1 - x;
                             break;
-                        case TransformKind::Rotate90: sx = y, sy = in.height - 1 - x; break;
+                        case TransformKind::Rotate90:
+                            sx = y, sy = in.height - 1 - x;
+                            break;
                         case TransformKind::Rotate180:
                             sx = in.width - 1 - x, sy = in.height - 1 - y;
                             break;
-                        case TransformKind::Rotate270: sx = in.width - 1 - y, sy = x; break;
-                        default: break;
+                        case TransformKind::Rotate270:
+                            sx = in.width - 1 - y, sy = x;
+                            break;
+                        default:
+                            break;
                     }
                     for (int c = 0; c < in.components; ++c) {
                         const int a = out.pixels[(size_t(y) * out.width + x) * out.components + c];
@@ -220,8 +235,8 @@ TEST(CoefTransformGeometry, TrimDropsOnlyThePartialIMCUsThatWouldMove) {
         TransformKind kind;
         int w, h;
     } expected[] = {
-        {TransformKind::FlipH, 96, 60},     {TransformKind::FlipV, 100, 48},
-        {TransformKind::Rotate90, 48, 100}, {TransformKind::Rotate270, 60, 96},
+        {TransformKind::FlipH, 96, 60},      {TransformKind::FlipV, 100, 48},
+        {TransformKind::Rotate90, 48, 100},  {TransformKind::Rotate270, 60, 96},
         {TransformKind::Transpose, 60, 100}, {TransformKind::Rotate180, 96, 48},
         {TransformKind::Transverse, 48, 96}, {TransformKind::None, 100, 60},
     };
@@ -284,8 +299,9 @@ TEST(CoefTransformCrop, WidensLeftAndTopToTheIMCUGrid) {
     for (int y = 8; y < 32; ++y)
         for (int x = 8; x < 24; ++x)
             for (int c = 0; c < 3; ++c)
-                worst = std::max(worst, std::abs(int(b.pixels[(size_t(y) * 34 + x) * 3 + c]) -
-                                                 int(a.pixels[(size_t(y) * 100 + x + 16) * 3 + c])));
+                worst =
+                    std::max(worst, std::abs(int(b.pixels[(size_t(y) * 34 + x) * 3 + c]) -
+                                             int(a.pixels[(size_t(y) * 100 + x + 16) * 3 + c])));
     EXPECT_EQ(worst, 0);
 }
 
@@ -357,7 +373,9 @@ TEST(CoefTransformGrayscale, LuminanceKeepsItsTableSlot) {
 
 // ---- Exif --------------------------------------------------------------
 
-Bytes tiffOf(const Bytes& payload) { return Bytes(payload.begin() + 6, payload.end()); }
+Bytes tiffOf(const Bytes& payload) {
+    return Bytes(payload.begin() + 6, payload.end());
+}
 
 TEST(FixExifDimensions, RewritesBothByteOrdersAsLong) {
     for (bool big : {false, true}) {
@@ -415,11 +433,13 @@ TEST(FixExifDimensions, NeverLeavesTheSegmentWhateverItHolds) {
     std::mt19937 rng(12345);
     const Bytes base = tiffOf(makeExifPayload(true, 100, 200));
     for (int round = 0; round < 20000; ++round) {
-        Bytes b(base.begin(), base.begin() + std::uniform_int_distribution<size_t>(0, base.size())(rng));
+        Bytes b(base.begin(),
+                base.begin() + std::uniform_int_distribution<size_t>(0, base.size())(rng));
         for (int flips = 0; flips < 4 && !b.empty(); ++flips)
             b[rng() % b.size()] = std::uint8_t(rng() % 4 == 0 ? 0xFF : rng());
         std::vector<std::uint8_t> exact(b.begin(), b.end());
-        fixExifDimensions(exact.empty() ? nullptr : exact.data(), std::uint32_t(exact.size()), 7, 9);
+        fixExifDimensions(exact.empty() ? nullptr : exact.data(), std::uint32_t(exact.size()), 7,
+                          9);
     }
     SUCCEED();
 }

@@ -3,8 +3,9 @@
 #include "lossless/convert_lossless.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
+
+#include <random>
 
 #include "lossless/lossless_op.h"
 #include "tests/lossless/lossless_test_util.h"
@@ -103,6 +104,32 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
     EXPECT_FALSE(fs::exists(dir / "huge_out.jpg"));
 }
 
+// Damaged files of every kind through the transforms: each conversion either
+// succeeds with a decodable file or fails leaving nothing (ASan watches).
+TEST(ConvertLossless, RandomDamageNeverCrashesOrLeavesPartialFiles) {
+    TempDir dir;
+    std::mt19937 rng(2024);
+    const TransformKind kinds[] = {TransformKind::Rotate90, TransformKind::FlipH,
+                                   TransformKind::Transverse, TransformKind::None};
+    for (int round = 0; round < 120; ++round) {
+        const SourceKind& kind = kSources[round % 6];
+        Bytes data = makeSource(kind, 40 + round % 17, 30 + round % 13, round % 3 == 0);
+        const int flips = 1 + int(rng() % 6);
+        for (int f = 0; f < flips; ++f) data[2 + rng() % (data.size() - 2)] = std::uint8_t(rng());
+        if (round % 5 == 0) data.resize(2 + rng() % (data.size() - 2));
+        writeBytes(dir / "in.jpg", data);
+        LosslessOptions o = optionsFor(dir / "in.jpg", dir / "out.jpg");
+        o.transform = kinds[round % 4];
+        o.grayscale = round % 7 == 0;
+        o.progressive = round % 2 == 0;
+        if (convertLossless(o)) {
+            EXPECT_TRUE(probeJpeg(readBytes(dir / "out.jpg")).ok);
+            fs::remove(dir / "out.jpg");
+        }
+        ASSERT_EQ(filesIn(dir.path()), std::vector<std::string>{"in.jpg"});
+    }
+}
+
 TEST(ConvertLossless, ProgressiveRotationSwapsSizeSamplingAndTables) {
     TempDir dir;
     for (int s : {1, 2}) {  // 4:2:2 and 4:2:0
@@ -194,8 +221,8 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
         spec.stored = kSources[s].stored;
         spec.writeAdobe = s == 5;
         writeBytes(dir / "a.jpg", withSegments(spec, segments));
-        const LosslessOptions o =
-            losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+        const LosslessOptions o = losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg",
+                                                     dir / "b.jpg", true, false, false);
         ASSERT_TRUE(convertLossless(o));
         const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
         if (s == 5) {
@@ -214,6 +241,24 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
     EXPECT_TRUE(probeJpeg(readBytes(dir / "b.jpg")).progressive);
 }
 
+// Clean writes what jpegtran -copy none writes, minus the JFIF segment that
+// jpegtran adds for YCbCr: clean forbids it.
+TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
+    if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    TempDir dir;
+    JpegSpec spec;
+    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(false, 64, 48)}});
+    writeBytes(dir / "a.jpg", source);
+    const LosslessOptions o =
+        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
+    ASSERT_TRUE(convertLossless(o));
+    Bytes ref = runJpegtran("-copy none -optimize", source);
+    ASSERT_GT(ref.size(), 20u);
+    ASSERT_EQ(ref[3], 0xE0);
+    ref.erase(ref.begin() + 2, ref.begin() + 4 + (ref[4] << 8 | ref[5]));
+    EXPECT_EQ(readBytes(dir / "b.jpg"), ref);
+}
+
 TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
@@ -221,8 +266,8 @@ TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     spec.writeJfif = false;
     const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(true, 64, 48)}});
     writeBytes(dir / "a.jpg", source);
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg", dir / "b.jpg", false, false, false);
+    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg",
+                                                 dir / "b.jpg", false, false, false);
     ASSERT_TRUE(convertLossless(o));
     const Bytes ours = readBytes(dir / "b.jpg");
     const JpegProbe p = probeJpeg(ours);
@@ -314,8 +359,8 @@ TEST(ConvertLossless, RegularSizeCropComparesExifWithTheEnlargedImage) {
 TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
     TempDir dir;
     writeBytes(dir / "a.jpg", makeSource(kSources[2], 64, 48));
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg", dir / "g.jpg", true, false, false);
+    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg",
+                                                 dir / "g.jpg", true, false, false);
     ASSERT_TRUE(convertLossless(o));
     const JpegProbe p = probeJpeg(readBytes(dir / "g.jpg"));
     EXPECT_EQ(p.components, 1);

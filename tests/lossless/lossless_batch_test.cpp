@@ -1,11 +1,9 @@
 // The per-file work of a lossless batch: the operation table, output names
 // with their counter, and overwrite mode with writable and read-only sources.
-#include "lossless/lossless_worker.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
+#include "lossless/lossless_worker.h"
 #include "lossless/output_naming.h"
 #include "tests/lossless/lossless_test_util.h"
 
@@ -45,7 +43,8 @@ TEST(LosslessOpTable, OptionsFollowTheOperation) {
         EXPECT_EQ(o.transform, r.t);
         EXPECT_FALSE(o.crop);
         EXPECT_FALSE(o.forceRegularSize);
-        const LosslessOptions plain = losslessOptionsFor(r.op, "s.jpg", "o.jpg", false, false, true);
+        const LosslessOptions plain =
+            losslessOptionsFor(r.op, "s.jpg", "o.jpg", false, false, true);
         EXPECT_FALSE(plain.keepJfif);
         if (r.op == LosslessOp::OpClean) {
             EXPECT_TRUE(plain.progressive);

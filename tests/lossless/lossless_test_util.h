@@ -47,14 +47,22 @@ Bytes transcode(const Bytes& input, TransformRequest req, TranscodeOptions opt =
 
 inline const char* jpegtranArgs(TransformKind k) {
     switch (k) {
-        case TransformKind::FlipH: return "-flip horizontal";
-        case TransformKind::FlipV: return "-flip vertical";
-        case TransformKind::Transpose: return "-transpose";
-        case TransformKind::Transverse: return "-transverse";
-        case TransformKind::Rotate90: return "-rotate 90";
-        case TransformKind::Rotate180: return "-rotate 180";
-        case TransformKind::Rotate270: return "-rotate 270";
-        default: return "";
+        case TransformKind::FlipH:
+            return "-flip horizontal";
+        case TransformKind::FlipV:
+            return "-flip vertical";
+        case TransformKind::Transpose:
+            return "-transpose";
+        case TransformKind::Transverse:
+            return "-transverse";
+        case TransformKind::Rotate90:
+            return "-rotate 90";
+        case TransformKind::Rotate180:
+            return "-rotate 180";
+        case TransformKind::Rotate270:
+            return "-rotate 270";
+        default:
+            return "";
     }
 }
 

@@ -18,8 +18,8 @@ struct JpegProbe {
     int width = 0, height = 0, components = 0;
     int colorSpace = 0;  // J_COLOR_SPACE of the file
     bool progressive = false;
-    std::vector<std::pair<int, int>> sampling;  // h, v per component
-    std::vector<int> quantSlot;                 // table number per component
+    std::vector<std::pair<int, int>> sampling;             // h, v per component
+    std::vector<int> quantSlot;                            // table number per component
     std::array<std::array<std::uint16_t, 64>, 4> quant{};  // natural order
     std::array<bool, 4> hasQuant{};
     std::vector<Segment> segments;  // APPn and COM, in file order

@@ -1,0 +1,56 @@
+// The recompression / new-JPEG worker body: for each source, pick the
+// "_compress" output name beside it, load the picture at full size,
+// optionally resample it (Lanczos-3), then encode it directly or search the
+// quality from 100 down until the file fits the size limit. Sources are
+// never changed. No threads or dialogs here: the caller drives progress
+// and cancelling.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "imaging/compression_settings.h"
+
+namespace quill {
+
+// D P N "_compress.jpg"; without overwrite, when that exists,
+// N "_compress(01).jpg", "(02)", … : the first name not taken.
+// Empty when no free name is found.
+std::filesystem::path compressOutputPath(const std::filesystem::path& source, bool overwrite);
+
+enum class RecompressOutcome {
+    Written,     // output written
+    LoadFailed,  // the source could not be decoded (a failure the user hears of)
+    NotWritten,  // encoding failed or no quality met the size limit
+};
+
+struct RecompressFileResult {
+    RecompressOutcome outcome = RecompressOutcome::NotWritten;
+    std::filesystem::path output;  // the name chosen (written only when Written)
+    int quality = 0;               // quality used for the written file
+};
+
+RecompressFileResult recompressFile(const CompressionSettings& settings,
+                                    const std::filesystem::path& source, bool overwrite);
+
+struct RecompressResult {
+    std::vector<std::filesystem::path> written;     // outputs, in source order
+    std::vector<std::filesystem::path> failures;    // sources that could not be loaded
+    std::vector<std::filesystem::path> notWritten;  // loaded, but no output
+    int successCount = 0;
+    bool cancelled = false;
+};
+
+// Called before each source with its 1-based index.
+using RecompressProgress =
+    std::function<void(int index, int count, const std::filesystem::path& source)>;
+
+// Runs the sources in order; checks `cancel` before each one.
+RecompressResult runRecompression(const CompressionSettings& settings,
+                                  const std::vector<std::filesystem::path>& sources,
+                                  bool overwrite, const std::atomic<bool>* cancel = nullptr,
+                                  const RecompressProgress& progress = {});
+
+}  // namespace quill

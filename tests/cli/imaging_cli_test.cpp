@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "imaging/compression_settings.h"
+#include "imaging/loaded_image.h"
+#include "tests/support/image_writers.h"
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TempDir;
+using test::writeBytes;
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun cli(const TempDir& dir, const std::string& args) {
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    CliRun r;
+    r.status = test::runCommand("cd '" + dir.path().string() + "' && '" QUILL_CLI "' " + args + " >'" +
+                                out.string() + "' 2>'" + err.string() + "'");
+    const Bytes o = test::readBytes(out), e = test::readBytes(err);
+    r.out.assign(o.begin(), o.end());
+    r.err.assign(e.begin(), e.end());
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+std::string settingsLine(const CompressionSettings& s) {
+    const CompressionBlock b = packCompressionSettings(s);
+    std::string hex;
+    unsigned sum = 0;
+    char pair[3];
+    for (std::uint8_t v : b) {
+        std::snprintf(pair, sizeof pair, "%02X", v);
+        hex += pair;
+        sum += v;
+    }
+    std::snprintf(pair, sizeof pair, "%02X", sum & 0xFF);
+    return "11=" + hex + pair;
+}
+
+int components(const fs::path& jpeg) {
+    test::Decoded d = test::decodeJpeg(test::readBytes(jpeg));
+    return d.components;
+}
+
+TEST(RecompressCli, WritesBesideSourceAndPrintsThePath) {
+    TempDir dir;
+    writeBytes(dir / "photo.jpg", test::makeJpeg({.width = 80, .height = 60}));
+    CliRun r = cli(dir, "recompress photo.jpg");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "photo_compress.jpg\n");
+    r = cli(dir, "recompress photo.jpg");
+    EXPECT_EQ(r.out, "photo_compress(01).jpg\n");
+    r = cli(dir, "recompress --overwrite photo.jpg --quality 10");
+    EXPECT_EQ(r.out, "photo_compress.jpg\n");
+    EXPECT_FALSE(fs::exists(dir / "photo_compress(02).jpg"));
+}
+
+TEST(RecompressCli, OptionsReachTheEncoder) {
+    TempDir dir;
+    writeBytes(dir / "p.jpg", test::makeJpeg({.width = 80, .height = 60}));
+    CliRun r = cli(dir, "recompress p.jpg --color-space gray --scale 1/2 --progressive");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(components(dir / "p_compress.jpg"), 1);
+    LoadedImage img;
+    ASSERT_TRUE(img.LoadImageFile(dir / "p_compress.jpg", 0));
+    EXPECT_EQ(img.width, 40);
+    r = cli(dir, "recompress p.jpg --lanczos 20x20 --keep-ratio");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(img.LoadImageFile(dir / "p_compress(01).jpg", 0));
+    EXPECT_EQ(img.width, 20);
+    EXPECT_EQ(img.height, 20);
+    r = cli(dir, "recompress p.jpg --size-limit 1500");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LE(fs::file_size(dir / "p_compress(02).jpg"), 1536u);
+}
+
+TEST(RecompressCli, SettingsFileThenOptions) {
+    TempDir dir;
+    writeBytes(dir / "p.jpg", test::makeJpeg({.width = 32, .height = 32}));
+    CompressionSettings s;
+    s.colorSpace = 0;
+    std::string ini = "[other]\n11=00\n[setting]\r\n01=xx\r\n" + settingsLine(s) + "\r\n21=1\r\n";
+    writeBytes(dir / "status.ini", Bytes(ini.begin(), ini.end()));
+    CliRun r = cli(dir, "recompress p.jpg --settings status.ini");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(components(dir / "p_compress.jpg"), 1);
+    // An option given before the file still wins over it.
+    r = cli(dir, "recompress --color-space cmyk p.jpg --settings status.ini");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(components(dir / "p_compress(01).jpg"), 4);
+    // A changed digit fails the checksum: defaults (YCbCr), with a warning.
+    std::string bad = ini;
+    const std::size_t at = bad.find("11=") + 3 + 64;
+    bad[at] = bad[at] == '0' ? '1' : '0';
+    writeBytes(dir / "status.ini", Bytes(bad.begin(), bad.end()));
+    r = cli(dir, "recompress p.jpg --settings status.ini");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("defaults"), std::string::npos);
+    EXPECT_EQ(components(dir / "p_compress(02).jpg"), 3);
+}
+
+TEST(NewJpegCli, ImagesInFailuresOutNeverOverwrites) {
+    TempDir dir;
+    writeBytes(dir / "a.png", test::makePng({.sample = [](int x, int y, int c) { return unsigned(x * 9 + y + c); }}));
+    writeBytes(dir / "a.bmp", test::makeBmp({.value = [](int x, int) { return std::uint32_t(x * 0x203040); }}));
+    writeBytes(dir / "fake.gif", {'n', 'o', 'p', 'e'});
+    CliRun r = cli(dir, "new-jpeg a.png fake.gif a.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "a_compress.jpg\na_compress(01).jpg\n");
+    EXPECT_NE(r.err.find("fake.gif"), std::string::npos);
+    EXPECT_EQ(cli(dir, "new-jpeg --overwrite a.png").status, 2);
+}
+
+TEST(RecompressCli, UsageErrors) {
+    TempDir dir;
+    writeBytes(dir / "p.jpg", test::makeJpeg({}));
+    EXPECT_EQ(cli(dir, "recompress").status, 2);
+    EXPECT_EQ(cli(dir, "recompress p.jpg --quality 101").status, 2);
+    EXPECT_EQ(cli(dir, "recompress p.jpg --scale 3").status, 2);
+    EXPECT_EQ(cli(dir, "recompress p.jpg --lanczos 0x5").status, 2);
+    EXPECT_EQ(cli(dir, "recompress p.jpg --settings missing.ini").status, 2);
+    EXPECT_EQ(cli(dir, "recompress p.jpg --quality").status, 2);
+    EXPECT_FALSE(fs::exists(dir / "p_compress.jpg"));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,320 @@
+#include "imaging/encode_jpeg.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <cmath>
+
+#include "base/jpeg_guard.h"
+#include "tests/imaging/image_test_util.h"
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::pixelAt;
+using test::Rgb;
+using test::TempDir;
+
+struct Header {
+    int width = 0, height = 0, components = 0;
+    J_COLOR_SPACE space = JCS_UNKNOWN;
+    int h[4]{}, v[4]{};
+    bool progressive = false, jfif = false, adobe = false;
+    int jfifMajor = 0, jfifMinor = 0, densityUnit = 0, xDensity = 0, yDensity = 0;
+    unsigned restartInterval = 0;
+    int restartMarkers = 0;
+    bool optimized = false;
+};
+
+Header readHeader(const Bytes& jpeg) {
+    Header hd;
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    hd.width = int(cinfo.image_width);
+    hd.height = int(cinfo.image_height);
+    hd.components = cinfo.num_components;
+    hd.space = cinfo.jpeg_color_space;
+    for (int c = 0; c < cinfo.num_components && c < 4; ++c) {
+        hd.h[c] = cinfo.comp_info[c].h_samp_factor;
+        hd.v[c] = cinfo.comp_info[c].v_samp_factor;
+    }
+    hd.progressive = cinfo.progressive_mode;
+    hd.jfif = cinfo.saw_JFIF_marker;
+    hd.adobe = cinfo.saw_Adobe_marker;
+    hd.jfifMajor = cinfo.JFIF_major_version;
+    hd.jfifMinor = cinfo.JFIF_minor_version;
+    hd.densityUnit = cinfo.density_unit;
+    hd.xDensity = cinfo.X_density;
+    hd.yDensity = cinfo.Y_density;
+    hd.restartInterval = cinfo.restart_interval;
+    jpeg_destroy_decompress(&cinfo);
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xD0 && jpeg[i + 1] <= 0xD7) ++hd.restartMarkers;
+    return hd;
+}
+
+// A smooth colour picture (so lossy round trips stay close).
+Dib picture(int w, int h) {
+    Dib dib = allocateDib(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
+            p[0] = std::uint8_t(40 + x * 150 / w);   // blue
+            p[1] = std::uint8_t(60 + y * 120 / h);   // green
+            p[2] = std::uint8_t(200 - x * 100 / w);  // red
+        }
+    return dib;
+}
+
+class Encode : public ::testing::Test {
+protected:
+    Bytes encode(const CompressionSettings& s, const Dib& d) {
+        const fs::path out = dir / "out.jpg";
+        fs::remove(out);
+        EXPECT_TRUE(EncodeJpeg(s, out, d.info, d.pixels.get(), false, 0));
+        return test::readBytes(out);
+    }
+    TempDir dir;
+};
+
+TEST_F(Encode, DefaultsRoundTripCloseToThePicture) {
+    const Dib src = picture(64, 48);
+    const Bytes jpeg = encode(CompressionSettings{}, src);
+    const Header hd = readHeader(jpeg);
+    EXPECT_EQ(hd.width, 64);
+    EXPECT_EQ(hd.height, 48);
+    EXPECT_EQ(hd.space, JCS_YCbCr);
+    EXPECT_EQ(hd.h[0], 1);  // sampling 0 is 4:4:4
+    EXPECT_FALSE(hd.progressive);
+    EXPECT_FALSE(hd.jfif);  // jfifMarker defaults to 0
+    EXPECT_EQ(hd.restartMarkers, 0);
+    LoadedImage back;
+    ASSERT_TRUE(LoadJpeg(back, dir / "out.jpg", 0));
+    int worst = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(pixelAt(back, x, y)[c] - pixelAt(src, x, y)[c]));
+    EXPECT_LE(worst, 8);
+    // Top-down order is kept: the top-left corner is the reddest pixel.
+    EXPECT_GT(pixelAt(back, 0, 0)[0], pixelAt(back, 63, 0)[0]);
+    EXPECT_LT(pixelAt(back, 0, 0)[1], pixelAt(back, 0, 47)[1]);
+}
+
+TEST_F(Encode, ColourSpacesAndTheirComponents) {
+    const Dib src = picture(32, 32);
+    struct Case {
+        int colorSpace;
+        J_COLOR_SPACE space;
+        int components;
+    };
+    for (const Case& c : {Case{0, JCS_GRAYSCALE, 1}, Case{1, JCS_RGB, 3}, Case{2, JCS_YCbCr, 3},
+                          Case{3, JCS_CMYK, 4}, Case{4, JCS_YCCK, 4}}) {
+        CompressionSettings s;
+        s.colorSpace = std::uint8_t(c.colorSpace);
+        s.quality = 95;
+        const Bytes jpeg = encode(s, src);
+        const Header hd = readHeader(jpeg);
+        EXPECT_EQ(hd.space, c.space) << c.colorSpace;
+        EXPECT_EQ(hd.components, c.components) << c.colorSpace;
+        if (c.colorSpace == 0) continue;
+        // Four-component files decode (Adobe-inverted, K = 255) back to the colours.
+        LoadedImage back;
+        ASSERT_TRUE(LoadJpeg(back, dir / "out.jpg", 0));
+        for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(pixelAt(back, 16, 16)[ch], pixelAt(src, 16, 16)[ch], 4) << c.colorSpace;
+    }
+}
+
+TEST_F(Encode, SamplingOfFirstComponentOthersOneByOne) {
+    const Dib src = picture(40, 40);
+    const int expect[4][2] = {{1, 1}, {2, 1}, {2, 2}, {4, 1}};
+    for (int sampling = 0; sampling < 4; ++sampling)
+        for (int space : {2, 4}) {
+            CompressionSettings s;
+            s.sampling = std::uint8_t(sampling);
+            s.colorSpace = std::uint8_t(space);
+            const Header hd = readHeader(encode(s, src));
+            EXPECT_EQ(hd.h[0], expect[sampling][0]);
+            EXPECT_EQ(hd.v[0], expect[sampling][1]);
+            for (int c = 1; c < hd.components; ++c) EXPECT_EQ(hd.h[c] * hd.v[c], 1) << c;
+        }
+}
+
+TEST_F(Encode, RestartMarkersByRowsOrInterval) {
+    const Dib src = picture(64, 64);  // 4:4:4: 8 MCUs per row, 8 rows
+    CompressionSettings s;
+    s.restartMode = 1;
+    s.restartRows = 2;
+    s.restartInterval = 5;  // ignored in mode 1
+    Header hd = readHeader(encode(s, src));
+    EXPECT_EQ(hd.restartInterval, 16u);
+    EXPECT_EQ(hd.restartMarkers, 3);
+    s.restartMode = 2;
+    s.restartRows = 0;
+    hd = readHeader(encode(s, src));
+    EXPECT_EQ(hd.restartInterval, 5u);
+    EXPECT_EQ(hd.restartMarkers, 12);  // 64 MCUs / 5
+    s.restartMode = 0;
+    s.restartRows = 3;
+    EXPECT_EQ(readHeader(encode(s, src)).restartMarkers, 0);
+}
+
+TEST_F(Encode, ProgressiveIgnoresHuffmanOptimisation) {
+    const Dib src = picture(48, 48);
+    CompressionSettings s;
+    s.progressive = 1;
+    const Bytes plain = encode(s, src);
+    EXPECT_TRUE(readHeader(plain).progressive);
+    s.optimizeHuffman = 1;
+    EXPECT_EQ(encode(s, src), plain);
+    s.progressive = 0;
+    const Bytes optimized = encode(s, src);
+    EXPECT_FALSE(readHeader(optimized).progressive);
+    s.optimizeHuffman = 0;
+    EXPECT_LT(optimized.size(), encode(s, src).size());
+}
+
+TEST_F(Encode, ScaleListAndLanczosOverride) {
+    const Dib src = picture(21, 13);
+    const int expectW[5] = {168, 84, 42, 21, 11}, expectH[5] = {104, 52, 26, 13, 7};
+    for (int i = 0; i < 5; ++i) {
+        CompressionSettings s;
+        s.scaleIndex = std::uint8_t(i);
+        const Header hd = readHeader(encode(s, src));
+        EXPECT_EQ(hd.width, expectW[i]) << i;
+        EXPECT_EQ(hd.height, expectH[i]) << i;
+    }
+    CompressionSettings s;
+    s.scaleIndex = 0;
+    s.lanczosEnabled = 1;
+    EXPECT_EQ(readHeader(encode(s, src)).width, 21);
+
+    // Enlarged and halved pictures keep their colours where the picture is flat.
+    const Dib flat = [] {
+        Dib d = allocateDib(10, 10);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) {
+                std::uint8_t* p = d.row(y) + 3 * x;
+                p[0] = 30; p[1] = 140; p[2] = 220;
+            }
+        return d;
+    }();
+    for (int i : {0, 2, 4}) {
+        CompressionSettings q;
+        q.scaleIndex = std::uint8_t(i);
+        q.quality = 100;
+        encode(q, flat);
+        LoadedImage back;
+        ASSERT_TRUE(LoadJpeg(back, dir / "out.jpg", 0));
+        const Rgb p = pixelAt(back, back.info->biWidth - 1, 0);
+        EXPECT_NEAR(p[0], 220, 3);
+        EXPECT_NEAR(p[1], 140, 3);
+        EXPECT_NEAR(p[2], 30, 3);
+    }
+}
+
+TEST_F(Encode, JfifMarkerFields) {
+    const Dib src = picture(16, 16);
+    CompressionSettings s;
+    s.jfifMarker = 1;
+    Header hd = readHeader(encode(s, src));
+    EXPECT_TRUE(hd.jfif);
+    EXPECT_EQ(hd.jfifMajor, 1);
+    EXPECT_EQ(hd.jfifMinor, 1);  // the library's own version unless asked
+    s.jfifVersionEnabled = 1;
+    s.jfifMinor = 2;
+    s.densityEnabled = 1;
+    s.densityUnit = 1;
+    s.xDensity = 300;
+    s.yDensity = 72;
+    hd = readHeader(encode(s, src));
+    EXPECT_EQ(hd.jfifMinor, 2);
+    EXPECT_EQ(hd.densityUnit, 1);
+    EXPECT_EQ(hd.xDensity, 300);
+    EXPECT_EQ(hd.yDensity, 72);
+    s.colorSpace = 0;
+    EXPECT_TRUE(readHeader(encode(s, src)).jfif);
+    s.colorSpace = 1;  // the library writes no JFIF marker for RGB
+    hd = readHeader(encode(s, src));
+    EXPECT_FALSE(hd.jfif);
+    EXPECT_TRUE(hd.adobe);
+}
+
+TEST_F(Encode, QualityZeroIsQualityOne) {
+    const Dib src = picture(32, 32);
+    CompressionSettings s;
+    s.quality = 0;
+    const Bytes zero = encode(s, src);
+    s.quality = 1;
+    EXPECT_EQ(zero, encode(s, src));
+}
+
+TEST(SizeLimit, DecimalUnitsBecomeBinary) {
+    EXPECT_EQ(sizeLimitBytes(999), 999u);
+    EXPECT_EQ(sizeLimitBytes(1000), 1000u);
+    EXPECT_EQ(sizeLimitBytes(1001), 1025u);
+    EXPECT_EQ(sizeLimitBytes(500000), 512000u);
+    EXPECT_EQ(sizeLimitBytes(1000000), 1024000u);
+    EXPECT_EQ(sizeLimitBytes(1500000), 1572864u);
+    // No overflow at the top of the range.
+    EXPECT_EQ(sizeLimitBytes(4294967295u), 4294967295ull * 1024 / 1000 * 1024 / 1000);
+}
+
+TEST_F(Encode, MemoryModeWritesOnlyWhatFits) {
+    const Dib src = picture(24, 24);
+    CompressionSettings s;
+    std::vector<std::uint8_t> data;
+    ASSERT_EQ(encodeJpegToMemory(s, src.info, src.pixels.get(), 50, UINT64_MAX, data), EncodeStatus::Ok);
+    const std::size_t size = data.size();
+    ASSERT_LT(size, 1000u);
+    const fs::path out = dir / "m.jpg";
+    s.sizeLimit = std::uint32_t(size - 1);  // one byte short
+    EXPECT_FALSE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, 50));
+    EXPECT_FALSE(fs::exists(out));
+    s.sizeLimit = std::uint32_t(size);  // exactly the limit
+    ASSERT_TRUE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, 50));
+    EXPECT_EQ(test::readBytes(out), data);
+    // The early stop reports TooLarge, never a partial buffer.
+    EXPECT_EQ(encodeJpegToMemory(s, src.info, src.pixels.get(), 50, size - 1, data), EncodeStatus::TooLarge);
+    EXPECT_TRUE(data.empty());
+}
+
+TEST_F(Encode, FailuresLeaveNothingAtTheOutputName) {
+    setMessageSink([](const char*) {});
+    const Dib src = picture(1200, 1200);
+    const fs::path out = dir / "keep.jpg";
+    test::writeBytes(out, {'o', 'l', 'd'});
+    // A progressive encode needs the whole picture's coefficients, far more
+    // than a 1 MB memory limit: libjpeg fails part-way through.
+    CompressionSettings s;
+    s.progressive = 1;
+    s.memoryLimitMb = 1;
+    EXPECT_FALSE(EncodeJpeg(s, out, src.info, src.pixels.get(), false, 0));
+    EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
+    // Settings outside their ranges are refused, not passed to libjpeg.
+    CompressionSettings bad;
+    bad.colorSpace = 7;
+    EXPECT_FALSE(EncodeJpeg(bad, out, src.info, src.pixels.get(), false, 0));
+    bad = {};
+    bad.sampling = 9;
+    EXPECT_FALSE(EncodeJpeg(bad, out, src.info, src.pixels.get(), false, 0));
+    // No folder to write into.
+    EXPECT_FALSE(EncodeJpeg(CompressionSettings{}, dir / "nope" / "a.jpg", src.info, src.pixels.get(), false, 0));
+    // Without replacing, an existing file stays.
+    EXPECT_FALSE(EncodeJpeg(CompressionSettings{}, out, src.info, src.pixels.get(), false, 0, false));
+    EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
+    // No temporary files are left behind.
+    int files = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+    setMessageSink(nullptr);
+}
+
+}  // namespace
+}  // namespace quill

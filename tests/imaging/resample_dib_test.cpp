@@ -1,0 +1,171 @@
+#include "imaging/resample_dib.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/imaging/image_test_util.h"
+
+namespace quill {
+namespace {
+
+using test::pixelAt;
+using test::Rgb;
+
+// A 24-bit DIB filled by f(x, y) with y from the top.
+Dib makeDib(int w, int h, const std::function<Rgb(int, int)>& f) {
+    Dib dib = allocateDib(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = f(x, y);
+            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
+            p[0] = c[2];
+            p[1] = c[1];
+            p[2] = c[0];
+        }
+    return dib;
+}
+
+bool isBlack(const Dib& d, int x, int y) { return pixelAt(d, x, y) == Rgb{0, 0, 0}; }
+
+TEST(ResampleDib, FittedSizeWithoutCanvas) {
+    const Dib src = makeDib(400, 300, [](int, int) { return Rgb{90, 90, 90}; });
+    for (ResampleMethod m : {ResampleNearest, ResampleBilinear, ResampleBicubic, ResampleLanczos3}) {
+        Dib out;
+        ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), 200, 200, false, out));
+        EXPECT_EQ(out.width(), 200);
+        EXPECT_EQ(out.height(), 150);
+        EXPECT_EQ(out.info->biSizeImage, 600u * 150);
+        // No bars: every pixel samples the picture.
+        int black = 0;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) black += isBlack(out, x, y);
+        EXPECT_EQ(black, 0) << m;
+    }
+}
+
+TEST(ResampleDib, KeepCanvasCentresWithBars) {
+    const Dib src = makeDib(400, 300, [](int, int) { return Rgb{200, 100, 50}; });
+    Dib out;
+    ASSERT_TRUE(ResampleDib(ResampleLanczos3, src.info, src.pixels.get(), 200, 200, true, out));
+    ASSERT_EQ(out.width(), 200);
+    ASSERT_EQ(out.height(), 200);
+    // offY = ceil((200 - 150) * 0.5) = 25: memory rows 0..24 and 175..199 black.
+    for (int row = 0; row < 200; ++row) {
+        const std::uint8_t* p = out.row(row) + 3 * 100;
+        const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+        EXPECT_EQ(black, row < 25 || row >= 175) << "memory row " << row;
+    }
+
+    // 301 x 100 into 100 x 100: scale 100/301, picture 33 rows, offY 34.
+    const Dib wide = makeDib(301, 100, [](int, int) { return Rgb{10, 200, 30}; });
+    ASSERT_TRUE(ResampleDib(ResampleLanczos3, wide.info, wide.pixels.get(), 100, 100, true, out));
+    for (int row = 0; row < 100; ++row) {
+        const std::uint8_t* p = out.row(row) + 3 * 50;
+        const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+        EXPECT_EQ(black, row < 34 || row > 66) << "memory row " << row;
+    }
+
+    // Odd spare columns: the extra one goes to the left.
+    const Dib tall = makeDib(10, 20, [](int, int) { return Rgb{50, 50, 50}; });
+    ASSERT_TRUE(ResampleDib(ResampleBicubic, tall.info, tall.pixels.get(), 15, 20, true, out));
+    // picture 10 wide, spare 5: offX = ceil(2.5) = 3 columns left, 2 right.
+    for (int x = 0; x < 15; ++x) EXPECT_EQ(isBlack(out, x, 10), x < 3 || x >= 13) << "column " << x;
+}
+
+TEST(ResampleDib, UniformPictureStaysUniformIncludingEdges) {
+    // Weighted sums of a constant are the constant within rounding; truncation
+    // may give one less. Border pixels keep the colour too (no dark edge).
+    const Dib src = makeDib(37, 23, [](int, int) { return Rgb{201, 77, 3}; });
+    for (ResampleMethod m : {ResampleBicubic, ResampleLanczos3})
+        for (auto [w, h] : {std::pair{100, 100}, {12, 12}, {37, 23}, {200, 60}}) {
+            Dib out;
+            ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), w, h, false, out));
+            for (int y = 0; y < out.height(); ++y)
+                for (int x = 0; x < out.width(); ++x) {
+                    const Rgb p = pixelAt(out, x, y);
+                    ASSERT_TRUE(p[0] >= 200 && p[0] <= 201 && p[1] >= 76 && p[1] <= 77 && p[2] >= 2 && p[2] <= 3)
+                        << "method " << m << " target " << w << "x" << h << " at " << x << "," << y;
+                }
+        }
+}
+
+TEST(ResampleDib, IdentityScaleReproducesSourceWithinOne) {
+    const Dib src = makeDib(21, 17, [](int x, int y) {
+        return Rgb{std::uint8_t(x * 12), std::uint8_t(y * 15), std::uint8_t((x * y) % 256)};
+    });
+    for (ResampleMethod m : {ResampleNearest, ResampleBilinear, ResampleBicubic, ResampleLanczos3}) {
+        Dib out;
+        ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), 21, 17, false, out));
+        ASSERT_EQ(out.width(), 21);
+        for (int y = 0; y < 17; ++y)
+            for (int x = 0; x < 21; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(pixelAt(out, x, y)[c], pixelAt(src, x, y)[c], 1) << m << " " << x << "," << y;
+    }
+}
+
+TEST(ResampleDib, NearestEnlargesByRepetitionWithoutHalfPixelShift) {
+    const Dib src = makeDib(2, 2, [](int x, int y) { return Rgb{std::uint8_t(x * 100), std::uint8_t(y * 100), 7}; });
+    Dib out;
+    ASSERT_TRUE(ResampleDib(ResampleNearest, src.info, src.pixels.get(), 4, 4, false, out));
+    // Result column i samples source x = trunc(i / 2 + 0.5): 0, 1, 1, 1.
+    EXPECT_EQ(pixelAt(out, 0, 3)[0], 0);
+    EXPECT_EQ(pixelAt(out, 1, 3)[0], 100);
+    EXPECT_EQ(pixelAt(out, 3, 3)[0], 100);
+}
+
+TEST(ResampleDib, DegenerateInputsDoNotCrash) {
+    const Dib src = makeDib(5, 5, [](int, int) { return Rgb{1, 2, 3}; });
+    Dib out;
+    // A target that fits nothing gives an empty result.
+    ASSERT_TRUE(ResampleDib(ResampleLanczos3, src.info, src.pixels.get(), 0, 10, false, out));
+    EXPECT_EQ(out.height(), 0);
+    // A result over the pixel limit is refused.
+    EXPECT_FALSE(ResampleDib(ResampleLanczos3, src.info, src.pixels.get(), 65535, 65535, true, out));
+    EXPECT_TRUE(out.empty());
+    // Only 24-bit sources are resampled.
+    BitmapInfoHeader eight = *src.info;
+    eight.biBitCount = 8;
+    EXPECT_FALSE(ResampleDib(ResampleBicubic, &eight, src.pixels.get(), 3, 3, false, out));
+}
+
+TEST(ConvertDibTo24, ConvertsThroughTheColourTable) {
+    // An 8-bit DIB as it lies in memory: header, two-entry table, rows.
+    struct {
+        BitmapInfoHeader h;
+        std::uint8_t table[8];
+        std::uint8_t rows[8];
+    } mem{};
+    mem.h.biWidth = 3;
+    mem.h.biHeight = 2;
+    mem.h.biBitCount = 8;
+    mem.h.biClrUsed = 2;
+    const std::uint8_t table[8] = {10, 20, 30, 0, 40, 50, 60, 0};
+    std::memcpy(mem.table, table, 8);
+    const std::uint8_t rows[8] = {0, 1, 1, 0, 1, 0, 9, 0};  // stride 4; index 9 is past the table
+    std::memcpy(mem.rows, rows, 8);
+    Dib out;
+    ASSERT_TRUE(ConvertDibTo24(&mem.h, mem.rows, out));
+    ASSERT_EQ(out.width(), 3);
+    ASSERT_EQ(out.height(), 2);
+    EXPECT_EQ(pixelAt(out, 1, 1), (Rgb{60, 50, 40}));  // bottom row (memory row 0), index 1
+    EXPECT_EQ(pixelAt(out, 0, 0), (Rgb{60, 50, 40}));
+    EXPECT_EQ(pixelAt(out, 1, 0), (Rgb{30, 20, 10}));
+    EXPECT_EQ(pixelAt(out, 2, 0), (Rgb{0, 0, 0}));
+
+    BitmapInfoHeader h16{};
+    h16.biWidth = 2;
+    h16.biHeight = 1;
+    h16.biBitCount = 16;
+    const std::uint8_t px16[4] = {0xFF, 0x7F, 0x21, 0x04};  // 0x7FFF, then r=1 g=1 b=1
+    ASSERT_TRUE(ConvertDibTo24(&h16, px16, out));
+    EXPECT_EQ(pixelAt(out, 0, 0), (Rgb{255, 255, 255}));
+    EXPECT_EQ(pixelAt(out, 1, 0), (Rgb{8, 8, 8}));
+
+    h16.biBitCount = 2;
+    EXPECT_FALSE(ConvertDibTo24(&h16, px16, out));
+}
+
+}  // namespace
+}  // namespace quill
