@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QToolTip>
 
 #include <set>
 #include <string>
@@ -170,6 +173,27 @@ TEST(FileListView, HeaderDrawsTheMarkOnTheSortColumnOnly) {
     view.columnClick(2);
     EXPECT_EQ(markPixels(view.header(), 0), 0);
     EXPECT_GT(markPixels(view.header(), 2), 2);
+}
+
+TEST(FileListView, TipsShowTextsThatTheCellCutsOff) {
+    QWidget parent;
+    parent.resize(700, 200);
+    FileListView view(&parent);
+    view.table()->resize(700, 200);
+    const std::string longName = "a-very-long-file-name-that-does-not-fit-the-column.jpg";
+    view.model()->appendRows({row(longName), row("s.jpg")});
+    parent.show();
+    QApplication::setActiveWindow(&parent);  // tips are for the active window
+    QWidget* viewport = view.table()->viewport();
+    auto tipAt = [&](int r) {
+        const QPoint p = view.table()->visualRect(view.model()->index(r, 0)).center();
+        QHelpEvent event(QEvent::ToolTip, p, viewport->mapToGlobal(p));
+        QApplication::sendEvent(viewport, &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(1), QString());
+    EXPECT_EQ(tipAt(0), QString::fromStdString(longName));
+    QToolTip::hideText();
 }
 
 TEST(FileListView, SelectionAndCurrentRowFollowTheirRowsWhenSorting) {
