@@ -31,11 +31,12 @@ namespace {
 QString text(int id) { return QString::fromUtf8(commandText(id)); }
 
 // A picture from the loader's bottom-up 24-bit rows, reduced while decoding.
+// The header holds the decoded size; the record's own size is the file's.
 QImage loadPreviewImage(const std::string& path) {
     LoadedImage loaded;
     if (!loaded.LoadImageFile(std::filesystem::path(path), 300) || loaded.empty()) return {};
-    const int w = loaded.width;
-    const int h = loaded.height;
+    const int w = loaded.info->biWidth;
+    const int h = loaded.info->biHeight;
     if (w <= 0 || h <= 0) return {};
     QImage image(w, h, QImage::Format_BGR888);
     if (image.isNull()) return {};

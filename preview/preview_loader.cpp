@@ -24,8 +24,12 @@ void PreviewLoader::start(const std::string& path, PreviewPane* pane) {
     if (!load_ || !pane) return;
     running_ = true;
     thread_ = std::thread([this, path, pane, load = load_] {
-        QImage image = load(path);
-        if (!image.isNull()) pane->setImage(std::move(image));
+        try {
+            QImage image = load(path);
+            if (!image.isNull()) pane->setImage(std::move(image));
+        } catch (...) {
+            // Out of memory while decoding: the pane keeps what it shows.
+        }
         running_ = false;
     });
 }

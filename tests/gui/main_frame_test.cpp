@@ -336,6 +336,24 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     const QSize shown = frame->previewPane()->imageSize();
     EXPECT_NEAR(double(shown.width()) / shown.height(), 40.0 / 48.0, 0.05);
 
+    // A big picture is decoded reduced, to about 300 pixels wide.
+    test::writeBytes(frame->folderPath.toStdString() + "/zz_big.jpg", test::makeJpeg({.width = 1600, .height = 800}));
+    frame->RefreshList(0);
+    clickRow(3);
+    waitForPreview();
+    ASSERT_TRUE(frame->previewPane()->hasImage());
+    EXPECT_LE(frame->previewPane()->imageSize().width(), 400);
+    EXPECT_EQ(frame->previewPane()->imageSize().width(), 2 * frame->previewPane()->imageSize().height());
+    const QRect drawn = frame->previewPane()->pictureRect();
+    EXPECT_EQ(drawn.width(), frame->previewPane()->width());
+    EXPECT_NEAR(drawn.height(), drawn.width() / 2, 1);
+
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    frame->onCommand(ID_SELECT_TOGGLE);
+    clickRow(0);
+    waitForPreview();
+    ASSERT_TRUE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
     EXPECT_FALSE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
