@@ -103,7 +103,11 @@ bool applyOption(std::string_view name, std::string_view value, CompressionSetti
     static const char* const kUnits[] = {"none", "dpi", "dpcm"};
     int i = -1;
     if (name == "--quality") return parseNumber(value, s.quality, 0, 100);
-    if (name == "--scale") return (i = indexOf(value, kScales)) >= 0 && (s.scaleIndex = std::uint8_t(i), true);
+    if (name == "--scale") {
+        // The dialog's labels ("8.0", "1.0") are accepted as well.
+        if (value.size() > 2 && value.ends_with(".0")) value.remove_suffix(2);
+        return (i = indexOf(value, kScales)) >= 0 && (s.scaleIndex = std::uint8_t(i), true);
+    }
     if (name == "--color-space")
         return (i = indexOf(value, kSpaces)) >= 0 && (s.colorSpace = std::uint8_t(i), true);
     if (name == "--sampling")

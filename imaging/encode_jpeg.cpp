@@ -293,6 +293,9 @@ bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path
                 const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
                 int qualityOverride, bool replaceExisting) {
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return false;
+    // A read-only file is only ever replaced after the user agreed, which is
+    // not the encoder's call: it stays, as it would against a plain "wb" open.
+    if (auto existing = statFile(outPath); existing && !existing->writable) return false;
     if (toMemory) {
         std::vector<std::uint8_t> data;
         if (encodeJpegToMemory(settings, info, pixels, qualityOverride,

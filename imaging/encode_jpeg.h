@@ -20,7 +20,8 @@ std::uint64_t sizeLimitBytes(std::uint32_t sizeLimit);
 // toMemory false: encodes with settings.quality and writes outPath.
 // toMemory true: encodes with qualityOverride and writes outPath only when
 // the result is within sizeLimitBytes(settings.sizeLimit).
-// replaceExisting false never replaces a file already at outPath.
+// replaceExisting false never replaces a file already at outPath; a
+// read-only file there is never replaced either.
 // False on any failure; nothing is then left at outPath.
 bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
                 const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,

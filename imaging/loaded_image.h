@@ -14,8 +14,8 @@ namespace quill {
 struct LoadedImage {
     BitmapInfoHeader* info = nullptr;  // points into pixels, behind the last row
     PixelBlock pixels;                 // rows, then the 44-byte BITMAPINFO
-    std::int32_t width = 0;
-    std::int32_t height = 0;
+    std::int32_t width = 0;            // the picture's size; for a reduced JPEG decode
+    std::int32_t height = 0;           // the file's full size (info has the decoded size)
     std::uint16_t sourceBits = 0;      // bit depth of the source (preview's "%d bits")
     std::uint64_t fileSize = 0;        // bytes, from the file system
     std::int64_t modified = 0;         // seconds since 1970-01-01 UTC

@@ -45,6 +45,7 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
         return result;
     }
     Dib picture = takeDib(image);
+    if (result.output.empty()) return result;
     if (settings.lanczosEnabled) {
         Dib scaled;
         // On failure the picture is encoded at its loaded size.
@@ -52,7 +53,9 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
                         settings.lanczosHeight, settings.keepRatio != 0, scaled))
             picture = std::move(scaled);
     }
-    if (result.output.empty()) return result;
+
+    // Overwriting never replaces a read-only output without the user's word.
+    if (auto existing = statFile(result.output); existing && !existing->writable) return result;
 
     if (!settings.sizeLimitEnabled) {
         if (EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false, 0,

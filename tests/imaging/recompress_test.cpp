@@ -56,6 +56,22 @@ TEST(Recompress, SecondRunTakesNextNameUnlessOverwriting) {
     EXPECT_EQ(files, 3);  // no temporaries left
 }
 
+TEST(Recompress, OverwriteLeavesReadOnlyOutputAlone) {
+    TempDir dir;
+    const fs::path src = writeBytes(dir / "photo.jpg", photo());
+    const fs::path out = writeBytes(dir / "photo_compress.jpg", {'o', 'l', 'd'});
+    fs::permissions(out, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    RecompressFileResult r = recompressFile(CompressionSettings{}, src, true);
+    EXPECT_EQ(r.outcome, RecompressOutcome::NotWritten);
+    CompressionSettings limited;
+    limited.sizeLimitEnabled = 1;
+    limited.sizeLimit = 100000000;
+    r = recompressFile(limited, src, true);
+    EXPECT_EQ(r.outcome, RecompressOutcome::NotWritten);
+    EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
+}
+
 TEST(Recompress, NewJpegFromImagesSharingABaseName) {
     TempDir dir;
     const fs::path bmp = writeBytes(dir / "a.bmp", test::makeBmp({.width = 9, .height = 7, .value = [](int x, int y) {
