@@ -246,6 +246,26 @@ TEST_F(Encode, JfifMarkerFields) {
     EXPECT_TRUE(hd.adobe);
 }
 
+TEST_F(Encode, DctMethodAndSmoothingReachLibjpeg) {
+    Dib src = picture(64, 64);
+    for (int y = 0; y < 64; ++y)  // some texture, so the DCTs round differently
+        for (int x = 0; x < 64; ++x) src.row(y)[3 * x + 1] = std::uint8_t((x * 37 + y * 91) % 256);
+    CompressionSettings s;
+    s.quality = 95;
+    const Bytes fast = encode(s, src);
+    s.dctMethod = 1;
+    const Bytes islow = encode(s, src);
+    s.dctMethod = 2;
+    const Bytes flt = encode(s, src);
+    EXPECT_NE(fast, islow);
+    EXPECT_NE(islow, flt);
+    s.dctMethod = 0;
+    s.smoothing = 50;
+    EXPECT_EQ(encode(s, src), fast);  // the factor alone does nothing
+    s.smoothingEnabled = 1;
+    EXPECT_NE(encode(s, src), fast);
+}
+
 TEST_F(Encode, QualityZeroIsQualityOne) {
     const Dib src = picture(32, 32);
     CompressionSettings s;
