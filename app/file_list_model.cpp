@@ -1,0 +1,194 @@
+// Row storage and sorting of the file list.
+#include "app/file_list_model.h"
+
+#include "inspection/folder_listing.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numeric>
+
+namespace quill {
+
+Qt::Alignment columnAlignment(int column) {
+    switch (kColumnAligns[static_cast<std::size_t>(column)]) {
+    case ColumnAlign::Right:
+        return Qt::AlignRight;
+    case ColumnAlign::Center:
+        return Qt::AlignHCenter;
+    case ColumnAlign::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kListColumns; }
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kListColumns) return {};
+    if (role == Qt::DisplayRole) return cellText(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole)
+        return static_cast<int>(columnAlignment(index.column()) | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kListColumns) return {};
+    if (role == Qt::DisplayRole) {
+        const std::string_view h = kColumnHeaders[static_cast<std::size_t>(section)];
+        return QString::fromUtf8(h.data(), static_cast<qsizetype>(h.size()));
+    }
+    if (role == Qt::TextAlignmentRole)
+        return static_cast<int>(columnAlignment(section) | Qt::AlignVCenter);
+    return {};
+}
+
+FileListModel::Row FileListModel::makeRow(int param, const JpegInfo& info) {
+    const auto& fields = info.fields;
+    Row row;
+    row.param = param;
+    std::size_t total = 0;
+    for (const auto& f : fields) total += f.size();
+    row.text.reserve(total);
+    for (int c = 0; c < kListColumns; ++c) {
+        row.offsets[c] = static_cast<std::uint32_t>(row.text.size());
+        row.text += fields[c];
+    }
+    row.offsets[kListColumns] = static_cast<std::uint32_t>(row.text.size());
+    return row;
+}
+
+void FileListModel::clear() {
+    if (rows_.empty()) return;
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}
+
+void FileListModel::appendRow(const JpegInfo& fields) {
+    const int n = rowCount();
+    beginInsertRows({}, n, n);
+    rows_.push_back(makeRow(n, fields));
+    endInsertRows();
+}
+
+void FileListModel::appendRows(const std::vector<JpegInfo>& rows) {
+    if (rows.empty()) return;
+    const int n = rowCount();
+    beginInsertRows({}, n, n + static_cast<int>(rows.size()) - 1);
+    rows_.reserve(rows_.size() + rows.size());
+    for (const auto& fields : rows) rows_.push_back(makeRow(static_cast<int>(rows_.size()), fields));
+    endInsertRows();
+}
+
+std::string_view FileListModel::cell(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kListColumns) return {};
+    return rows_[static_cast<std::size_t>(row)].cell(column);
+}
+
+QString FileListModel::cellText(int row, int column) const {
+    const std::string_view text = cell(row, column);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int FileListModel::itemParam(int row) const {
+    return row >= 0 && row < rowCount() ? rows_[static_cast<std::size_t>(row)].param : -1;
+}
+
+namespace {
+
+// One row's sort key for a text column. The first eight bytes, folded and
+// packed big-endian, decide most comparisons without touching the texts,
+// which sit together in one buffer so that the rest stays cache-friendly.
+struct TextKey {
+    std::uint64_t prefix;
+    std::uint32_t offset;
+    std::uint32_t length;
+    int row;
+};
+
+std::uint64_t foldedPrefix(std::string_view text) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
+        prefix = (prefix << 8) | c;
+    }
+    return prefix;
+}
+
+// The prefixes decide when their first differing byte pair is ordered the
+// same by bytes and by the list's character order: an ASCII byte (or the
+// end of the text) against ASCII or a lead byte. Anything else, and equal
+// prefixes, go to the full comparison.
+int compareKeys(const TextKey& a, const TextKey& b, const std::string& texts) {
+    if (a.prefix != b.prefix) {
+        const int shift = 56 - (std::countl_zero(a.prefix ^ b.prefix) / 8) * 8;
+        const unsigned x = static_cast<unsigned>(a.prefix >> shift) & 0xFF;
+        const unsigned y = static_cast<unsigned>(b.prefix >> shift) & 0xFF;
+        if ((x < 0x80 && (y < 0x80 || y >= 0xC0)) || (y < 0x80 && x >= 0xC0)) return x < y ? -1 : 1;
+    }
+    const std::string_view all(texts);
+    return compareListText(all.substr(a.offset, a.length), all.substr(b.offset, b.length));
+}
+
+}  // namespace
+
+std::vector<int> FileListModel::sortRows(int column, bool asText, bool descending) {
+    if (column < 0 || column >= kListColumns || rows_.size() < 2) return {};
+    const std::size_t n = rows_.size();
+    std::vector<int> order(n);
+    if (asText) {
+        std::string texts;
+        std::vector<TextKey> keys(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string_view cell = rows_[i].cell(column);
+            keys[i] = {foldedPrefix(cell), static_cast<std::uint32_t>(texts.size()),
+                       static_cast<std::uint32_t>(cell.size()), static_cast<int>(i)};
+            texts += cell;
+        }
+        std::sort(keys.begin(), keys.end(), [&](const TextKey& a, const TextKey& b) {
+            const int r = compareKeys(a, b, texts);
+            return descending ? r > 0 : r < 0;
+        });
+        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].row;
+    } else {
+        std::vector<std::pair<double, int>> keys(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double v = listNumber(rows_[i].cell(column));
+            // NaN would break the strict ordering the sort relies on.
+            keys[i] = {std::isnan(v) ? 0.0 : v, static_cast<int>(i)};
+        }
+        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            return descending ? a.first > b.first : a.first < b.first;
+        });
+        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+    }
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<Row> sorted;
+    sorted.reserve(n);
+    std::vector<int> newRowOf(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        newRowOf[static_cast<std::size_t>(order[i])] = static_cast<int>(i);
+        sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[i])]));
+    }
+    rows_ = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& idx : before)
+        after.append(index(newRowOf[static_cast<std::size_t>(idx.row())], idx.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return newRowOf;
+}
+
+}  // namespace quill

@@ -1,0 +1,62 @@
+// The rows of the file list: 33 texts per file, stored once as UTF-8 in one
+// buffer per row, and the reordering by one column. Knows nothing of files:
+// the folder scan appends rows, the view shows them.
+#pragma once
+
+#include "inspection/jpeg_info.h"
+
+#include <QAbstractTableModel>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill {
+
+constexpr int kListColumns = kColumnCount;
+
+// Alignment of a column's cells and header.
+Qt::Alignment columnAlignment(int column);
+
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit FileListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void clear();
+    // Appends one row; its item parameter is the row count before the call.
+    void appendRow(const JpegInfo& info);
+    // Appends many rows with one notification.
+    void appendRows(const std::vector<JpegInfo>& rows);
+
+    std::string_view cell(int row, int column) const;
+    QString cellText(int row, int column) const;
+    int itemParam(int row) const;
+
+    // Reorders the rows by one column: as text (only A-Z folded) or as the
+    // leading decimal number of each text. Persistent indexes follow their
+    // rows. Returns the new row of each old row (empty when nothing moved).
+    std::vector<int> sortRows(int column, bool asText, bool descending);
+
+private:
+    struct Row {
+        int param = 0;
+        std::string text;  // the 33 cells back to back
+        std::array<std::uint32_t, kListColumns + 1> offsets{};
+        std::string_view cell(int c) const {
+            return std::string_view(text).substr(offsets[c], offsets[c + 1] - offsets[c]);
+        }
+    };
+    static Row makeRow(int param, const JpegInfo& info);
+
+    std::vector<Row> rows_;
+};
+
+}  // namespace quill

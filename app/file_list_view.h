@@ -1,0 +1,98 @@
+// The file list: a table of 33 columns over FileListModel with grid lines,
+// full-row selection, tips for cut-off texts, and sorting by a header click
+// with one remembered direction per column. Row access for the commands.
+#pragma once
+
+#include "app/file_list_model.h"
+
+#include <QHeaderView>
+#include <QObject>
+#include <QTableView>
+
+#include <array>
+#include <vector>
+
+namespace quill {
+
+// The header draws its own sort marks, so that up always means ascending
+// whatever the widget style would draw.
+class SortHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    enum class Mark { None, Up, Down };
+    explicit SortHeader(QWidget* parent = nullptr);
+    void setMark(int column, Mark mark);
+    Mark mark(int column) const { return column == markColumn_ ? mark_ : Mark::None; }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+private:
+    int markColumn_ = -1;
+    Mark mark_ = Mark::None;
+};
+
+class FileTable : public QTableView {
+    Q_OBJECT
+public:
+    explicit FileTable(QWidget* parent = nullptr);
+
+signals:
+    // A mouse click anywhere in the list, after the selection has changed.
+    void listClicked();
+    // A double click; row is -1 when it hit no row.
+    void listDoubleClicked(int row);
+
+protected:
+    // Taking the focus does not make the first row current: a freshly
+    // listed folder shows no row as chosen and no preview.
+    void focusInEvent(QFocusEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+class FileListView : public QObject {
+    Q_OBJECT
+public:
+    explicit FileListView(QWidget* parentWidget);
+
+    FileTable* table() const { return table_; }
+    FileListModel* model() const { return model_; }
+    SortHeader* header() const { return header_; }
+
+    int rowCount() const { return model_->rowCount(); }
+    int selectedCount() const;
+    // Selected rows in row order.
+    std::vector<int> selectedRows() const;
+    QString name(int row) const { return model_->cellText(row, 0); }
+    QString cellText(int row, int column) const { return model_->cellText(row, column); }
+
+    // A click on a column header: inverts that column's direction and sorts.
+    void columnClick(int column);
+    // Selects every row, or none; the current row stays.
+    void setAllSelected(bool selected);
+    // Scrolls until the row is at least partly visible.
+    void scrollToRow(int row);
+    void clearSelection();
+
+    int sortColumn = 0;
+    int sortAsText = 0;
+    std::array<int, kListColumns> direction{};  // 0 ascending, 1 descending
+
+signals:
+    // The current (focused) row changed, or became selected.
+    void rowFocused(int row);
+    void clicked();
+    void doubleClicked(int row);
+
+private:
+    // One flag per row: selected or not.
+    std::vector<char> selectionMarks() const;
+
+    FileTable* table_;
+    FileListModel* model_;
+    SortHeader* header_;
+    bool restoring_ = false;
+};
+
+}  // namespace quill

@@ -1,0 +1,268 @@
+// The main window: children, settings, command dispatch and the list's
+// selection, click and double-click handling.
+#include "app/main_frame.h"
+
+#include "app/about_dialog.h"
+#include "app/command_ids.h"
+#include "app/options_dialog.h"
+#include "app/pane_splitter.h"
+#include "app/viewer.h"
+#include "imaging/loaded_image.h"
+#include "preview/preview_pane.h"
+#include "resources/icons.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <cstring>
+
+namespace quill {
+
+namespace {
+
+QString text(int id) { return QString::fromUtf8(commandText(id)); }
+
+// A picture from the loader's bottom-up 24-bit rows, reduced while decoding.
+QImage loadPreviewImage(const std::string& path) {
+    LoadedImage loaded;
+    if (!loaded.LoadImageFile(std::filesystem::path(path), 300) || loaded.empty()) return {};
+    const int w = loaded.width;
+    const int h = loaded.height;
+    if (w <= 0 || h <= 0) return {};
+    QImage image(w, h, QImage::Format_BGR888);
+    if (image.isNull()) return {};
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * 3;
+    for (int y = 0; y < h; ++y) std::memcpy(image.scanLine(y), loaded.row(h - 1 - y), rowBytes);
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+bool isLosslessCommand(int id) {
+    return (id >= ID_OP_CLEAN && id <= ID_OP_GRAYSCALE) || (id >= ID_OP_ROTATE_R90 && id <= ID_OP_FLIP_V) ||
+           (id >= ID_OP_TRANSPOSE && id <= ID_OP_NONE);
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
+    : QMainWindow(parent),
+      previewThread(loadPreviewImage),
+      settingsFile_(settingsFile.empty() ? settingsFilePath() : std::move(settingsFile)) {
+    setWindowTitle(QStringLiteral("Quillmark"));
+    setWindowIcon(appIcon());
+    resize(1024, 680);
+
+    buildToolbar();
+
+    status_ = new QLabel(this);
+    status_->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addWidget(status_, 1);
+
+    splitter_ = new PaneSplitter(this);
+    preview_ = new PreviewPane(splitter_);
+    fileList_ = new FileListView(splitter_);
+    splitter_->setPanes(preview_, fileList_->table());
+    setCentralWidget(splitter_);
+
+    loadSettings(settingsFile_, settings, placement_);
+    commandAction(ID_TOGGLE_OVERWRITE)->setChecked(settings.overwrite != 0);
+    commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->setChecked(settings.forceProgressive != 0);
+
+    folderChooser = [](QWidget* owner, const QString& start) {
+        return QFileDialog::getExistingDirectory(owner, QStringLiteral("フォルダを選択して下さい。"), start,
+                                                 QFileDialog::ShowDirsOnly);
+    };
+    viewerLauncher = [](QWidget* owner, const AppSettings& s, const QString& path) {
+        openInViewer(owner, s, path);
+    };
+
+    connect(fileList_, &FileListView::rowFocused, this, &CMainFrame::onRowFocused);
+    connect(fileList_, &FileListView::clicked, this, &CMainFrame::onListClicked);
+    connect(fileList_, &FileListView::doubleClicked, this, &CMainFrame::onListDoubleClicked);
+}
+
+CMainFrame::~CMainFrame() {
+    previewThread.wait();
+    saveOnce();
+}
+
+void CMainFrame::buildToolbar() {
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("commands"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(16, 16));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    transformMenu_ = new QMenu(text(ID_OP_TRANSFORM), this);
+    for (int id : transformMenuItems()) {
+        QAction* item = transformMenu_->addAction(text(id));
+        item->setData(id);
+        connect(item, &QAction::triggered, this, [this, id] { onCommand(id); });
+    }
+
+    for (int id : toolbarLayout()) {
+        if (id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        auto* action = new QAction(commandIcon(id), text(id), this);
+        action->setData(id);
+        action->setObjectName(QString::number(id));
+        if (id == ID_TOGGLE_OVERWRITE || id == ID_TOGGLE_FORCE_PROGRESSIVE) action->setCheckable(true);
+        if (id == ID_OP_TRANSFORM) {
+            // The body runs the command, which has no handler; only the
+            // arrow opens the menu.
+            transformButton_ = new QToolButton(toolbar_);
+            transformButton_->setDefaultAction(action);
+            transformButton_->setMenu(transformMenu_);
+            transformButton_->setPopupMode(QToolButton::MenuButtonPopup);
+            transformButton_->setIconSize(QSize(16, 16));
+            toolbar_->addWidget(transformButton_);
+        } else {
+            toolbar_->addAction(action);
+        }
+        connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
+    }
+}
+
+QAction* CMainFrame::commandAction(int id) const {
+    for (QAction* action : findChildren<QAction*>())
+        if (action->data().toInt() == id && action->parent() == this) return action;
+    return nullptr;
+}
+
+int CMainFrame::splitterPos() const { return splitter_->position(); }
+
+void CMainFrame::setCommandHandler(int id, CommandHandler handler) { handlers_[id] = std::move(handler); }
+
+int CMainFrame::onCommand(int id) {
+    if (id < kFirstCommandId || id > kLastCommandId) return 0;
+    const bool needsRows = isLosslessCommand(id) || id == ID_OP_TRIM || id == ID_RECOMPRESS;
+    if (needsRows && fileList_->rowCount() == 0) return 0;
+    switch (id) {
+    case ID_LIST_NEW:
+        NewList();
+        return 0;
+    case ID_FOLDER_SELECT:
+        ChooseFolder();
+        return 0;
+    case ID_OP_TRANSFORM:
+        return 0;  // only the button's arrow does something: it opens the menu
+    case ID_SELECT_TOGGLE:
+        selectToggleCommand();
+        return 0;
+    case ID_TOGGLE_OVERWRITE:
+        toggleSetting(id, settings.overwrite);
+        return 0;
+    case ID_TOGGLE_FORCE_PROGRESSIVE:
+        toggleSetting(id, settings.forceProgressive);
+        return 0;
+    case ID_OPTIONS:
+        runOptionsDialog(this, settings);
+        return 0;
+    case ID_ABOUT:
+        showAboutBox(this);
+        return 0;
+    default:
+        break;
+    }
+    if (auto it = handlers_.find(id); it != handlers_.end() && it->second) it->second(*this, id);
+    return 0;
+}
+
+void CMainFrame::toggleSetting(int id, std::int32_t& flag) {
+    flag = flag == 0 ? 1 : 0;
+    if (QAction* action = commandAction(id)) action->setChecked(flag != 0);
+}
+
+QString CMainFrame::statusText() const { return status_->text(); }
+
+void CMainFrame::setStatusText(const QString& text) {
+    status_->setText(text);
+    status_->repaint();
+}
+
+QString CMainFrame::rowPath(int row) const {
+    const QString name = fileList_->name(row);
+    return folderPath.endsWith(QLatin1Char('/')) ? folderPath + name : folderPath + QLatin1Char('/') + name;
+}
+
+void CMainFrame::clearPreview() {
+    previewThread.wait();
+    preview_->clearImage();
+}
+
+void CMainFrame::onRowFocused(int row) {
+    if (listReady == 0) return;
+    selectToggle = 0;
+    const QString name = fileList_->name(row);
+    if (name.isEmpty()) return;
+    const QString path = rowPath(row);
+    if (path == currentFile) return;
+    currentFile = path;
+    dragReady = 1;
+    previewThread.start(path.toStdString(), preview_);
+}
+
+void CMainFrame::onListClicked() {
+    const int rows = fileList_->rowCount();
+    if (rows == 0) return;
+    setStatusText(QStringLiteral("全て %1, 選択数 %2").arg(rows).arg(fileList_->selectedCount()));
+}
+
+void CMainFrame::onListDoubleClicked(int row) {
+    if (fileList_->rowCount() == 0 || fileList_->selectedCount() != 1 || listReady != 1 ||
+        previewThread.running())
+        return;
+    if (row < 0 || fileList_->name(row).isEmpty()) return;
+    if (viewerLauncher) viewerLauncher(this, settings, rowPath(row));
+}
+
+void CMainFrame::selectToggleCommand() {
+    if (fileList_->rowCount() == 0) {
+        setStatusText(QStringLiteral("ファイルリストが空です。"));
+        return;
+    }
+    listReady = 0;
+    fileList_->setAllSelected(selectToggle == 0);
+    fileList_->table()->setFocus();
+    listReady = 1;
+    selectToggle = selectToggle == 0 ? 1 : 0;
+    clearPreview();
+    setStatusText(selectToggle == 1 ? QStringLiteral("全て選択しました。") : QStringLiteral("選択解除しました。"));
+}
+
+void CMainFrame::showAtStart() {
+    if (placement_.valid() && applyPlacement(*this, placement_)) return;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 9 / 10;
+        resize(size().boundedTo(room));
+    }
+    showCentred(*this);
+}
+
+void CMainFrame::saveOnce() {
+    if (saved_) return;
+    saved_ = true;
+    saveSettings(settingsFile_, settings, placementOf(*this));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    previewThread.wait();
+    saveOnce();
+    event->accept();
+}
+
+}  // namespace quill

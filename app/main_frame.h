@@ -1,0 +1,110 @@
+// CMainFrame: the one main window and the state of the user interface. It
+// builds the toolbar, status bar, preview pane and file list, routes every
+// command identifier through onCommand, moves the splitter, and loads the
+// settings at creation and writes them when the window goes away.
+#pragma once
+
+#include "app/app_settings.h"
+#include "app/file_list_view.h"
+#include "preview/preview_loader.h"
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <unordered_map>
+
+class QLabel;
+class QToolButton;
+class QMenu;
+
+namespace quill {
+
+class PreviewPane;
+class PaneSplitter;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // settingsFile empty: the usual status.ini location.
+    explicit CMainFrame(std::filesystem::path settingsFile = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Places and shows the window: the saved placement, else centred.
+    void showAtStart();
+
+    // Runs one command; identifiers outside the command range, or without a
+    // command, do nothing. The commands that work on files run only when the
+    // list has rows. Always 0.
+    int onCommand(int id);
+
+    // Commands carried out elsewhere (file management, batches, trimming)
+    // register here; the dispatch applies the guards before calling them.
+    using CommandHandler = std::function<void(CMainFrame& frame, int id)>;
+    void setCommandHandler(int id, CommandHandler handler);
+
+    // Folder listing.
+    void ChooseFolder();
+    void NewList();
+    void RefreshList(int index);
+    void ScanFolder(const QString& folder);
+    // What ChooseFolder does once a folder is chosen; also used at start.
+    void listChosenFolder(const QString& folder);
+
+    // Status bar part 0.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    FileListView& fileList() { return *fileList_; }
+    PreviewPane* previewPane() const { return preview_; }
+    PaneSplitter* splitter() const { return splitter_; }
+    QToolBar* commandBar() const { return toolbar_; }
+    QToolButton* transformButton() const { return transformButton_; }
+    QMenu* transformMenu() const { return transformMenu_; }
+    QAction* commandAction(int id) const;
+    int splitterPos() const;
+
+    // Full path of a listed row.
+    QString rowPath(int row) const;
+
+    // Asks for a folder starting at the given one; empty when cancelled.
+    // Replaceable so tests need no modal dialog.
+    std::function<QString(QWidget* owner, const QString& start)> folderChooser;
+    // Opens a listed file in the viewer; replaceable for tests.
+    std::function<void(QWidget* owner, const AppSettings& settings, const QString& path)> viewerLauncher;
+
+    AppSettings settings;
+    int selectToggle = 0;
+    int listReady = 0;
+    int dragReady = 0;
+    QString currentFile;
+    QString folderPath;
+    PreviewLoader previewThread;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildToolbar();
+    void toggleSetting(int id, std::int32_t& flag);
+    void clearPreview();
+    void onRowFocused(int row);
+    void onListClicked();
+    void onListDoubleClicked(int row);
+    void selectToggleCommand();
+    void saveOnce();
+
+    std::filesystem::path settingsFile_;
+    WindowPlacement placement_;
+    bool saved_ = false;
+    std::unordered_map<int, CommandHandler> handlers_;
+    QToolBar* toolbar_ = nullptr;
+    QToolButton* transformButton_ = nullptr;
+    QMenu* transformMenu_ = nullptr;
+    QLabel* status_ = nullptr;
+    PaneSplitter* splitter_ = nullptr;
+    PreviewPane* preview_ = nullptr;
+    FileListView* fileList_ = nullptr;
+};
+
+}  // namespace quill

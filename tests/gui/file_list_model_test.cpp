@@ -1,0 +1,215 @@
+// The file list's rows and sorting: text order folding only A-Z, numbers
+// for the numeric columns, one direction per column, and rows that stay
+// whole through any number of sorts.
+#include "app/file_list_view.h"
+#include "inspection/folder_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <QItemSelectionModel>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+JpegInfo row(const std::string& name, const std::string& size = "", const std::string& depth = "") {
+    JpegInfo info;
+    info.fields[0] = name;
+    info.fields[1] = size;
+    info.fields[9] = depth;
+    info.fields[31] = depth;
+    info.fields[32] = depth;
+    for (int c = 2; c < kColumnCount; ++c)
+        if (c != 9 && c != 31 && c != 32) info.fields[c] = name + "#" + std::to_string(c);
+    return info;
+}
+
+std::vector<std::string> column(const FileListModel& model, int c) {
+    std::vector<std::string> out;
+    for (int r = 0; r < model.rowCount(); ++r) out.emplace_back(model.cell(r, c));
+    return out;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(FileListModel, TextOrderFoldsOnlyAsciiLetters) {
+    FileListModel model;
+    model.appendRows({row("b.jpg"), row("_.jpg"), row("A.jpg"), row("\xC3\xA9.jpg"), row("\xC3\x89.jpg")});
+    model.sortRows(0, true, false);
+    // '_' (0x5F) sorts before the folded 'a' (0x61) though 'A' is 0x41;
+    // accented capitals are not folded, so É (U+00C9) precedes é (U+00E9).
+    EXPECT_EQ(column(model, 0), (Names{"_.jpg", "A.jpg", "b.jpg", "\xC3\x89.jpg", "\xC3\xA9.jpg"}));
+    model.sortRows(0, true, true);
+    EXPECT_EQ(column(model, 0), (Names{"\xC3\xA9.jpg", "\xC3\x89.jpg", "b.jpg", "A.jpg", "_.jpg"}));
+}
+
+TEST(FileListModel, NamesDifferingOnlyInCaseCompareEqual) {
+    FileListModel model;
+    model.appendRows({row("b.jpg"), row("a.jpg"), row("A.jpg"), row("B.JPG")});
+    model.sortRows(0, true, false);
+    const Names names = column(model, 0);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_TRUE((names[0] == "a.jpg" && names[1] == "A.jpg") || (names[0] == "A.jpg" && names[1] == "a.jpg"));
+    EXPECT_TRUE((names[2] == "b.jpg" && names[3] == "B.JPG") || (names[2] == "B.JPG" && names[3] == "b.jpg"));
+}
+
+TEST(FileListModel, TextOrderAgreesWithTheListComparisonOnMixedTexts) {
+    // Pieces chosen to hit the shortcuts of the sort: shared prefixes,
+    // letters of both cases, multi-byte characters on either side of the
+    // surrogate range, and texts shorter than eight bytes.
+    const std::vector<std::string> pieces = {"a", "A", "b", "_", "0", "photo_00", "\x7f", "\xC3\xA9", "\xC3\x89",
+                                             "\xE6\x97\xA5", "\xEE\x80\x80", "\xF0\x9F\x98\x80", "~"};
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    std::vector<JpegInfo> rows;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        const int parts = static_cast<int>(next() % 6);
+        for (int k = 0; k < parts; ++k) text += pieces[next() % pieces.size()];
+        rows.push_back(row(text));
+    }
+    FileListModel model;
+    model.appendRows(rows);
+    for (bool descending : {false, true}) {
+        model.sortRows(0, true, descending);
+        for (int r = 0; r + 1 < model.rowCount(); ++r) {
+            const int c = compareListText(model.cell(r, 0), model.cell(r + 1, 0));
+            ASSERT_TRUE(descending ? c >= 0 : c <= 0) << r << ": " << model.cell(r, 0) << " / " << model.cell(r + 1, 0);
+        }
+    }
+}
+
+TEST(FileListModel, NumericColumnsReadLeadingNumbersAndTreatOthersAsZero) {
+    for (int c : {9, 31, 32}) {
+        FileListModel model;
+        model.appendRows({row("a", "", "100"), row("b", "", "9"), row("c", "", "-3.5"), row("d", "", "x"),
+                          row("e", "", "24bits"), row("f", "", "nan")});
+        model.sortRows(c, false, false);
+        const Names names = column(model, 0);
+        ASSERT_EQ(names.size(), 6u) << c;
+        EXPECT_EQ(names[0], "c") << c;
+        // "x" and "nan" both count as 0 and may come in either order.
+        EXPECT_TRUE((names[1] == "d" && names[2] == "f") || (names[1] == "f" && names[2] == "d")) << c;
+        EXPECT_EQ((Names{names[3], names[4], names[5]}), (Names{"b", "e", "a"})) << c;
+    }
+}
+
+TEST(FileListModel, RowsStayWholeThroughRepeatedSorts) {
+    FileListModel model;
+    std::vector<JpegInfo> rows;
+    for (int i = 0; i < 200; ++i)
+        rows.push_back(row("f" + std::to_string((i * 37) % 200) + ".jpg", std::to_string((i * 53) % 97),
+                           std::to_string(i % 7)));
+    model.appendRows(rows);
+    for (int c : {0, 1, 9, 2, 31, 0, 1}) {
+        model.sortRows(c, c != 9 && c != 31, c % 2 == 1);
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const std::string name(model.cell(r, 0));
+            const JpegInfo& original = rows[static_cast<std::size_t>(model.itemParam(r))];
+            ASSERT_EQ(name, original.fields[0]);
+            for (int k = 1; k < kColumnCount; ++k) ASSERT_EQ(model.cell(r, k), original.fields[k]) << r << ' ' << k;
+        }
+    }
+}
+
+TEST(FileListView, HeaderClicksKeepOneDirectionPerColumn) {
+    QWidget parent;
+    FileListView view(&parent);
+    view.model()->appendRows({row("b", "9", "8"), row("a", "12", "24"), row("c", "100", "16")});
+
+    view.columnClick(0);
+    EXPECT_EQ(column(*view.model(), 0), (Names{"a", "b", "c"}));
+    EXPECT_EQ(view.header()->mark(0), SortHeader::Mark::Up);
+    view.columnClick(0);
+    EXPECT_EQ(column(*view.model(), 0), (Names{"c", "b", "a"}));
+    EXPECT_EQ(view.header()->mark(0), SortHeader::Mark::Down);
+
+    // Size sorts as text: "100" < "12" < "9".
+    view.columnClick(1);
+    EXPECT_EQ(column(*view.model(), 1), (Names{"100", "12", "9"}));
+    EXPECT_EQ(view.header()->mark(1), SortHeader::Mark::Up);
+    EXPECT_EQ(view.header()->mark(0), SortHeader::Mark::None);
+    EXPECT_EQ(view.sortColumn, 1);
+    EXPECT_EQ(view.sortAsText, 1);
+
+    // Depth sorts as a number.
+    view.columnClick(9);
+    EXPECT_EQ(column(*view.model(), 9), (Names{"8", "16", "24"}));
+    EXPECT_EQ(view.sortAsText, 0);
+
+    // Column 0 remembers it was last descending: the next click ascends.
+    view.columnClick(0);
+    EXPECT_EQ(column(*view.model(), 0), (Names{"a", "b", "c"}));
+    EXPECT_EQ(view.header()->mark(0), SortHeader::Mark::Up);
+}
+
+// Dark pixels in the top strip of a header section, where the mark goes.
+int markPixels(SortHeader* header, int column) {
+    const QImage image = header->grab().toImage();
+    const int x0 = header->sectionViewportPosition(column);
+    const int w = header->sectionSize(column);
+    int dark = 0;
+    for (int y = 0; y < 7; ++y)
+        for (int x = x0 + w / 2 - 6; x <= x0 + w / 2 + 6; ++x) dark += qGray(image.pixel(x, y)) < 110;
+    return dark;
+}
+
+TEST(FileListView, HeaderDrawsTheMarkOnTheSortColumnOnly) {
+    QWidget parent;
+    parent.resize(700, 200);
+    FileListView view(&parent);
+    view.table()->resize(700, 200);
+    view.model()->appendRows({row("b"), row("a")});
+    parent.show();
+    EXPECT_EQ(markPixels(view.header(), 0), 0);
+    view.columnClick(0);
+    EXPECT_GT(markPixels(view.header(), 0), 2);
+    view.columnClick(2);
+    EXPECT_EQ(markPixels(view.header(), 0), 0);
+    EXPECT_GT(markPixels(view.header(), 2), 2);
+}
+
+TEST(FileListView, SelectionAndCurrentRowFollowTheirRowsWhenSorting) {
+    QWidget parent;
+    FileListView view(&parent);
+    view.model()->appendRows({row("d"), row("b"), row("a"), row("c")});
+    QItemSelectionModel* selection = view.table()->selectionModel();
+    selection->setCurrentIndex(view.model()->index(0, 0), QItemSelectionModel::NoUpdate);  // "d"
+    selection->select(view.model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);  // "b"
+    selection->select(view.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);  // "a"
+
+    view.columnClick(0);
+    EXPECT_EQ(column(*view.model(), 0), (Names{"a", "b", "c", "d"}));
+    EXPECT_EQ(view.selectedRows(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(selection->currentIndex().row(), 3);
+
+    // Many separate runs of selected rows survive a sort.
+    FileListView big(&parent);
+    std::vector<JpegInfo> rows;
+    for (int i = 0; i < 300; ++i) rows.push_back(row("n" + std::to_string((i * 7919) % 300), std::to_string(i)));
+    big.model()->appendRows(rows);
+    std::set<std::string> chosen;
+    for (int r = 0; r < 300; r += 3) {
+        big.table()->selectionModel()->select(big.model()->index(r, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        chosen.insert(std::string(big.model()->cell(r, 0)));
+    }
+    big.columnClick(0);
+    big.columnClick(1);
+    std::set<std::string> after;
+    for (int r : big.selectedRows()) after.insert(std::string(big.model()->cell(r, 0)));
+    EXPECT_EQ(after, chosen);
+    EXPECT_EQ(big.selectedCount(), 100);
+
+    view.setAllSelected(true);
+    EXPECT_EQ(view.selectedCount(), 4);
+    view.setAllSelected(false);
+    EXPECT_EQ(view.selectedCount(), 0);
+    EXPECT_EQ(selection->currentIndex().row(), 3);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,533 @@
+// The main window driven as a user drives it: commands by identifier,
+// clicks on the toolbar, the list, its header and the splitter, with the
+// folders made here and the settings file in a temporary folder.
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/pane_splitter.h"
+#include "preview/preview_pane.h"
+#include "tests/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <map>
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+using test::JpegSpec;
+using test::TempDir;
+
+// A JPEG of exactly `bytes` bytes: APP5 segments take up the difference.
+Bytes jpegOfSize(std::size_t bytes, JpegSpec spec = {.width = 8, .height = 8}) {
+    const std::size_t base = test::makeJpeg(spec).size();
+    EXPECT_GE(bytes, base + 4);
+    std::size_t rest = bytes - base;
+    while (rest >= 4) {
+        std::size_t take = std::min<std::size_t>(rest, 60004);
+        if (rest - take > 0 && rest - take < 4) take -= 4;
+        spec.segments.push_back({0xE5, Bytes(take - 4, 0x20)});
+        rest -= take;
+    }
+    Bytes out = test::makeJpeg(spec);
+    EXPECT_EQ(out.size(), bytes);
+    return out;
+}
+
+void processEvents() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override { frame = makeFrame(); }
+
+    std::unique_ptr<CMainFrame> makeFrame() {
+        auto f = std::make_unique<CMainFrame>(dir / "status.ini");
+        f->resize(780, 560);
+        f->show();
+        f->folderChooser = [this](QWidget*, const QString& start) {
+            chooserStart = start;
+            return nextFolder;
+        };
+        f->viewerLauncher = [this](QWidget*, const AppSettings&, const QString& path) { viewed.push_back(path); };
+        processEvents();
+        return f;
+    }
+
+    void choose(const fs::path& folder) {
+        nextFolder = QString::fromStdString(folder.string());
+        frame->onCommand(ID_FOLDER_SELECT);
+        processEvents();
+    }
+
+    std::vector<std::string> names() {
+        std::vector<std::string> out;
+        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().name(r).toStdString());
+        return out;
+    }
+    std::vector<std::string> cells(int column) {
+        std::vector<std::string> out;
+        for (int r = 0; r < frame->fileList().rowCount(); ++r)
+            out.push_back(frame->fileList().cellText(r, column).toStdString());
+        return out;
+    }
+
+    QPoint rowPoint(int row) {
+        QTableView* table = frame->fileList().table();
+        return table->visualRect(table->model()->index(row, 0)).center();
+    }
+    void clickRow(int row, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(frame->fileList().table()->viewport(), Qt::LeftButton, mods, rowPoint(row));
+        processEvents();
+    }
+    void clickHeader(int column) {
+        QHeaderView* header = frame->fileList().table()->horizontalHeader();
+        frame->fileList().table()->scrollTo(frame->fileList().model()->index(0, column));
+        processEvents();
+        const QPoint p(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                       header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, p);
+        processEvents();
+    }
+    void waitForPreview() {
+        frame->previewThread.wait();
+        processEvents();
+    }
+
+    TempDir dir;
+    TempDir data;
+    std::unique_ptr<CMainFrame> frame;
+    QString nextFolder;
+    QString chooserStart;
+    std::vector<QString> viewed;
+};
+
+// a.jpg, b.JPEG, c.jpe, d.png, an empty e.jpg and a subfolder f.jpg that
+// holds a JPEG of its own.
+fs::path exampleFolder(const TempDir& root) {
+    const fs::path folder = root / "example";
+    const Bytes jpeg = test::makeJpeg({});
+    test::writeBytes(folder / "a.jpg", jpeg);
+    test::writeBytes(folder / "b.JPEG", jpeg);
+    test::writeBytes(folder / "c.jpe", jpeg);
+    test::writeBytes(folder / "d.png", jpeg);
+    test::writeBytes(folder / "e.jpg", {});
+    test::writeBytes(folder / "f.jpg" / "g.jpg", jpeg);
+    return folder;
+}
+
+fs::path numberedFolder(const TempDir& root, int count) {
+    const fs::path folder = root / "numbered";
+    for (int i = 0; i < count; ++i)
+        test::writeBytes(folder / ("p" + std::to_string(i) + ".jpg"), test::makeJpeg({.width = 40 + 8 * i}));
+    return folder;
+}
+
+TEST_F(Frame, StartsEmptyWithTheToolbarInOrder) {
+    EXPECT_EQ(frame->windowTitle(), "Quillmark");
+    EXPECT_EQ(frame->fileList().rowCount(), 0);
+    EXPECT_EQ(frame->listReady, 0);
+    EXPECT_EQ(frame->splitterPos(), 250);
+    EXPECT_FALSE(frame->windowIcon().isNull());
+
+    std::vector<int> order;
+    for (QAction* action : frame->commandBar()->actions()) {
+        if (action->isSeparator()) {
+            order.push_back(0);
+        } else if (frame->commandBar()->widgetForAction(action) == frame->transformButton()) {
+            order.push_back(frame->transformButton()->defaultAction()->data().toInt());
+        } else {
+            order.push_back(action->data().toInt());
+        }
+    }
+    const std::vector<int> expected(toolbarLayout().begin(), toolbarLayout().end());
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(std::count(order.begin(), order.end(), 0), 6);
+    EXPECT_EQ(order.size(), 25u);
+
+    for (int id : expected) {
+        if (id == 0) continue;
+        QAction* action = frame->commandAction(id);
+        ASSERT_NE(action, nullptr) << id;
+        EXPECT_EQ(action->toolTip(), QString::fromUtf8(commandText(id))) << id;
+        // Every icon draws something visible at 16 pixels.
+        const QImage icon = action->icon().pixmap(16, 16).toImage();
+        int opaque = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x) opaque += qAlpha(icon.pixel(x, y)) > 128;
+        EXPECT_GT(opaque, 20) << id;
+    }
+    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
+    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
+
+    const QHeaderView* header = frame->fileList().table()->horizontalHeader();
+    EXPECT_EQ(header->count(), 33);
+    EXPECT_EQ(header->model()->headerData(0, Qt::Horizontal).toString(), "ファイル名");
+    EXPECT_EQ(header->model()->headerData(32, Qt::Horizontal).toString(), "その他");
+    EXPECT_EQ(header->sectionSize(0), 200);
+    EXPECT_EQ(header->sectionSize(11), 50);
+    EXPECT_TRUE(frame->fileList().table()->showGrid());
+}
+
+TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
+    const fs::path folder = exampleFolder(data);
+    choose(folder);
+    EXPECT_EQ(names(), (std::vector<std::string>{"a.jpg", "b.JPEG"}));
+    EXPECT_EQ(frame->windowTitle(), "Quillmark - " + QString::fromStdString(folder.string()));
+    EXPECT_EQ(frame->statusText(), "2 ファイル見つかりました。");
+    EXPECT_EQ(frame->listReady, 1);
+    EXPECT_EQ(frame->folderPath.toStdString(), folder.string());
+    EXPECT_EQ(frame->fileList().header()->mark(0), SortHeader::Mark::Up);
+    EXPECT_EQ(frame->rowPath(1).toStdString(), (folder / "b.JPEG").string());
+    EXPECT_EQ(cells(3), (std::vector<std::string>{"64 x 48", "64 x 48"}));
+
+    // The new-list button empties the list but keeps the folder.
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_LIST_NEW)), Qt::LeftButton);
+    processEvents();
+    EXPECT_EQ(frame->fileList().rowCount(), 0);
+    EXPECT_EQ(frame->windowTitle(), "Quillmark");
+    EXPECT_EQ(frame->statusText(), "フォルダを選択して下さい。");
+    EXPECT_EQ(frame->listReady, 0);
+    EXPECT_EQ(frame->folderPath.toStdString(), folder.string());
+
+    // The next folder dialog starts at the folder listed last.
+    nextFolder.clear();
+    frame->onCommand(ID_FOLDER_SELECT);
+    EXPECT_EQ(chooserStart.toStdString(), folder.string());
+}
+
+TEST_F(Frame, FolderWithoutJpegFilesAndCancelledChoice) {
+    const fs::path listed = exampleFolder(data);
+    choose(listed);
+    ASSERT_EQ(frame->fileList().rowCount(), 2);
+
+    // Cancelling changes nothing.
+    nextFolder.clear();
+    frame->onCommand(ID_FOLDER_SELECT);
+    EXPECT_EQ(frame->fileList().rowCount(), 2);
+    EXPECT_EQ(frame->windowTitle(), "Quillmark - " + QString::fromStdString(listed.string()));
+    EXPECT_EQ(frame->folderPath.toStdString(), listed.string());
+
+    const fs::path empty = data / "nothing";
+    test::writeBytes(empty / "readme.txt", {'x'});
+    choose(empty);
+    EXPECT_EQ(frame->fileList().rowCount(), 0);
+    EXPECT_EQ(frame->statusText(), "Jpegファイルが見つかりませんでした。");
+    EXPECT_EQ(frame->windowTitle(), "Quillmark");
+    EXPECT_EQ(frame->listReady, 0);
+    EXPECT_EQ(frame->folderPath.toStdString(), empty.string());
+
+    // A later refresh rescans that folder and finds what appeared meanwhile.
+    test::writeBytes(empty / "new.jpg", test::makeJpeg({}));
+    frame->RefreshList(0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"new.jpg"}));
+    EXPECT_EQ(frame->listReady, 1);
+
+    // A folder that does not exist lists nothing.
+    choose(data / "missing");
+    EXPECT_EQ(frame->fileList().rowCount(), 0);
+    EXPECT_EQ(frame->statusText(), "Jpegファイルが見つかりませんでした。");
+}
+
+TEST_F(Frame, SortsByHeaderClicksAndKeepsTheOrderOnRefresh) {
+    const fs::path folder = data / "sizes";
+    test::writeBytes(folder / "small.jpg", jpegOfSize(950));
+    test::writeBytes(folder / "Middle.jpg", jpegOfSize(2000));
+    test::writeBytes(folder / "large.jpg", jpegOfSize(12000));
+    JpegSpec gray{.width = 8, .height = 8};
+    gray.input = test::Space::Gray;
+    gray.stored = test::Space::Gray;
+    gray.h0 = gray.v0 = 1;
+    test::writeBytes(folder / "gray.jpg", jpegOfSize(3000, gray));
+    choose(folder);
+    EXPECT_EQ(names(), (std::vector<std::string>{"gray.jpg", "large.jpg", "Middle.jpg", "small.jpg"}));
+
+    // Size compares as text: "12,000" < "2,000" < "3,000" < "950".
+    clickHeader(1);
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"12,000", "2,000", "3,000", "950"}));
+    EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Up);
+    EXPECT_EQ(frame->fileList().header()->mark(0), SortHeader::Mark::None);
+    clickHeader(1);
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"950", "3,000", "2,000", "12,000"}));
+    EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Down);
+
+    // Depth compares as a number: 8 before 24 (as text "24" would lead).
+    clickHeader(9);
+    EXPECT_EQ(cells(9).front(), "8");
+    EXPECT_EQ(names().front(), "gray.jpg");
+    EXPECT_EQ(cells(9).back(), "24");
+
+    // Back to size: it was descending, so the click ascends again... and a
+    // refresh keeps whatever the last click gave.
+    clickHeader(1);
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"12,000", "2,000", "3,000", "950"}));
+    test::writeBytes(folder / "huge.jpg", jpegOfSize(100000));
+    frame->fileList().table()->selectRow(0);
+    frame->RefreshList(4);
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"100,000", "12,000", "2,000", "3,000", "950"}));
+    EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Up);
+    EXPECT_EQ(frame->fileList().selectedCount(), 0);
+    EXPECT_EQ(frame->listReady, 1);
+    EXPECT_TRUE(frame->currentFile.isEmpty());
+    EXPECT_EQ(frame->statusText(), "");
+}
+
+TEST_F(Frame, RefreshScrollsTheGivenRowIntoView) {
+    const fs::path folder = numberedFolder(data, 60);
+    choose(folder);
+    QTableView* table = frame->fileList().table();
+    auto visible = [&](int row) {
+        return table->viewport()->rect().intersects(table->visualRect(table->model()->index(row, 0)));
+    };
+    frame->RefreshList(0);
+    EXPECT_TRUE(visible(0));
+    EXPECT_FALSE(visible(59));
+    frame->RefreshList(1000);
+    processEvents();
+    EXPECT_TRUE(visible(59));
+    EXPECT_EQ(frame->fileList().selectedCount(), 0);
+}
+
+TEST_F(Frame, SelectCommandAndClickStatus) {
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_EQ(frame->statusText(), "ファイルリストが空です。");
+
+    choose(numberedFolder(data, 5));
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_EQ(frame->fileList().selectedCount(), 5);
+    EXPECT_EQ(frame->statusText(), "全て選択しました。");
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_EQ(frame->fileList().selectedCount(), 0);
+    EXPECT_EQ(frame->statusText(), "選択解除しました。");
+
+    clickRow(1);
+    EXPECT_EQ(frame->statusText(), "全て 5, 選択数 1");
+    clickRow(3, Qt::ControlModifier);
+    EXPECT_EQ(frame->statusText(), "全て 5, 選択数 2");
+    // A click on a row makes the next press select all again.
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_EQ(frame->fileList().selectedCount(), 5);
+    EXPECT_EQ(frame->statusText(), "全て選択しました。");
+}
+
+TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
+    choose(numberedFolder(data, 3));
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    clickRow(0);
+    waitForPreview();
+    EXPECT_TRUE(frame->previewPane()->hasImage());
+    EXPECT_EQ(frame->currentFile, frame->rowPath(0));
+    EXPECT_EQ(frame->dragReady, 1);
+    // The reduced decode keeps the aspect ratio of the 40 x 48 picture.
+    const QSize shown = frame->previewPane()->imageSize();
+    EXPECT_NEAR(double(shown.width()) / shown.height(), 40.0 / 48.0, 0.05);
+
+    frame->onCommand(ID_SELECT_TOGGLE);
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    frame->onCommand(ID_SELECT_TOGGLE);
+    // The row previewed last is still the current file: not loaded again.
+    clickRow(0);
+    waitForPreview();
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    clickRow(2);
+    waitForPreview();
+    EXPECT_TRUE(frame->previewPane()->hasImage());
+    EXPECT_EQ(frame->currentFile, frame->rowPath(2));
+
+    frame->RefreshList(0);
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    EXPECT_TRUE(frame->currentFile.isEmpty());
+    clickRow(1);
+    waitForPreview();
+    EXPECT_TRUE(frame->previewPane()->hasImage());
+    frame->onCommand(ID_LIST_NEW);
+    EXPECT_FALSE(frame->previewPane()->hasImage());
+    const QImage pane = frame->previewPane()->grab().toImage();
+    EXPECT_EQ(QColor(pane.pixel(pane.width() / 2, pane.height() / 2)), PreviewPane::backgroundColor());
+}
+
+TEST_F(Frame, DoubleClickOpensTheViewerForOneSelectedRowOnly) {
+    choose(numberedFolder(data, 3));
+    clickRow(1);
+    waitForPreview();
+    QTest::mouseDClick(frame->fileList().table()->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    processEvents();
+    ASSERT_EQ(viewed.size(), 1u);
+    EXPECT_EQ(viewed[0], frame->rowPath(1));
+
+    frame->onCommand(ID_SELECT_TOGGLE);  // all three selected
+    waitForPreview();
+    QTest::mouseDClick(frame->fileList().table()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowPoint(2));
+    processEvents();
+    EXPECT_EQ(viewed.size(), 1u);
+}
+
+TEST_F(Frame, SplitterStaysWithinItsLimits) {
+    PaneSplitter* splitter = frame->splitter();
+    const int w = splitter->width();
+    const int h = splitter->height();
+    EXPECT_EQ(frame->previewPane()->geometry(), QRect(0, 0, 248, h));
+    EXPECT_EQ(frame->fileList().table()->geometry(), QRect(252, 0, w - 252, h));
+
+    auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        const QPointF p(x, h / 2);
+        QMouseEvent event(type, p, splitter->mapToGlobal(p), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          buttons, Qt::NoModifier);
+        QApplication::sendEvent(splitter, &event);
+    };
+    send(QEvent::MouseButtonPress, 250, Qt::LeftButton);
+    EXPECT_TRUE(splitter->dragging());
+    send(QEvent::MouseMove, 30, Qt::LeftButton);
+    EXPECT_EQ(frame->splitterPos(), 100);
+    send(QEvent::MouseMove, -5, Qt::LeftButton);
+    EXPECT_EQ(frame->splitterPos(), 100);
+    send(QEvent::MouseMove, w - 10, Qt::LeftButton);
+    EXPECT_EQ(frame->splitterPos(), w - 102);
+    send(QEvent::MouseButtonRelease, 400, Qt::NoButton);
+    EXPECT_FALSE(splitter->dragging());
+    EXPECT_EQ(frame->splitterPos(), 400);
+    EXPECT_EQ(frame->previewPane()->geometry(), QRect(0, 0, 398, h));
+    EXPECT_EQ(frame->fileList().table()->geometry(), QRect(402, 0, w - 402, h));
+
+    // Moves without the button only change the cursor near the strip.
+    send(QEvent::MouseMove, 30, Qt::NoButton);
+    EXPECT_EQ(frame->splitterPos(), 400);
+    EXPECT_EQ(splitter->cursor().shape(), Qt::ArrowCursor);
+    send(QEvent::MouseMove, 402, Qt::NoButton);
+    EXPECT_EQ(splitter->cursor().shape(), Qt::SplitHCursor);
+}
+
+TEST_F(Frame, TogglesPersistAcrossARestart) {
+    QAction* overwrite = frame->commandAction(ID_TOGGLE_OVERWRITE);
+    QTest::mouseClick(frame->commandBar()->widgetForAction(overwrite), Qt::LeftButton);
+    EXPECT_EQ(frame->settings.overwrite, 1);
+    EXPECT_TRUE(overwrite->isChecked());
+    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
+    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
+    EXPECT_EQ(frame->settings.forceProgressive, 0);
+    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
+    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
+    frame->close();
+    frame.reset();
+
+    std::ifstream ini(dir / "status.ini");
+    const std::string text((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("21=1"), std::string::npos);
+    EXPECT_NE(text.find("22=1"), std::string::npos);
+
+    frame = makeFrame();
+    EXPECT_EQ(frame->settings.overwrite, 1);
+    EXPECT_EQ(frame->settings.forceProgressive, 1);
+    EXPECT_TRUE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
+    EXPECT_TRUE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
+
+    frame->onCommand(ID_TOGGLE_OVERWRITE);
+    frame->close();
+    frame = makeFrame();
+    EXPECT_EQ(frame->settings.overwrite, 0);
+    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
+}
+
+TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOpensTheMenu) {
+    std::map<int, int> calls;
+    for (int id : transformMenuItems()) frame->setCommandHandler(id, [&](CMainFrame&, int i) { ++calls[i]; });
+    frame->setCommandHandler(ID_OP_TRANSFORM, [&](CMainFrame&, int i) { ++calls[i]; });
+    QToolButton* button = frame->transformButton();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), "変形");
+
+    QWidget* popupSeen = nullptr;
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+    processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(calls.empty());
+
+    choose(numberedFolder(data, 2));
+    QPoint menuAt;
+    QStringList items;
+    QTimer::singleShot(50, [&] {
+        popupSeen = QApplication::activePopupWidget();
+        if (auto* menu = qobject_cast<QMenu*>(popupSeen)) {
+            menuAt = menu->geometry().topLeft();
+            for (QAction* a : menu->actions()) items << a->text();
+            menu->actions().at(3)->trigger();
+            menu->close();
+        }
+    });
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(button->width() - 4, button->height() / 2));
+    processEvents();
+    ASSERT_EQ(popupSeen, frame->transformMenu());
+    EXPECT_EQ(menuAt, button->mapToGlobal(QPoint(0, button->height())));
+    EXPECT_EQ(items, (QStringList{"回転(時計回り)90度", "回転(反時計回り)90度", "回転(時計回り)180度", "水平反転",
+                                  "垂直反転", "縦横の入れ替え[正]", "縦横の入れ替え[負]", "何もしない"}));
+    EXPECT_EQ(calls, (std::map<int, int>{{ID_OP_FLIP_H, 1}}));
+}
+
+TEST_F(Frame, FileCommandsRunOnlyWhenTheListHasRows) {
+    std::map<int, int> calls;
+    const int ids[] = {ID_OP_CLEAN,   ID_OP_GRAYSCALE, ID_OP_ROTATE_R90, ID_OP_NONE,   ID_OP_TRIM,
+                       ID_RECOMPRESS, ID_FILE_DELETE,  ID_NEW_JPEG,      ID_FILE_RENAME};
+    for (int id : ids) frame->setCommandHandler(id, [&](CMainFrame&, int i) { ++calls[i]; });
+    for (int id : ids) frame->onCommand(id);
+    EXPECT_EQ(calls, (std::map<int, int>{{ID_FILE_DELETE, 1}, {ID_NEW_JPEG, 1}, {ID_FILE_RENAME, 1}}));
+
+    frame->setCommandHandler(57599, [&](CMainFrame&, int i) { ++calls[i]; });
+    frame->setCommandHandler(57713, [&](CMainFrame&, int i) { ++calls[i]; });
+    frame->onCommand(57599);
+    frame->onCommand(57713);
+    EXPECT_EQ(calls.size(), 3u);
+
+    choose(numberedFolder(data, 1));
+    calls.clear();
+    for (int id : ids) frame->onCommand(id);
+    EXPECT_EQ(calls.size(), std::size(ids));
+}
+
+TEST_F(Frame, TimestampOptionDatesListedFilesAndTheFolder) {
+    const fs::path folder = data / "stamped";
+    test::writeBytes(folder / "a.jpg", test::makeJpeg({}));
+    test::writeBytes(folder / "x.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0});
+    test::writeBytes(folder / "note.txt", {'n'});
+    frame->settings.applyTimestamp = 1;
+    frame->settings.timestamp = SystemTime{};  // 2000-01-01 00:00:00
+    choose(folder);
+    EXPECT_EQ(names(), (std::vector<std::string>{"a.jpg"}));
+    EXPECT_EQ(cells(2), (std::vector<std::string>{"2000/01/01 00:00:00"}));
+
+    std::tm tm{};
+    tm.tm_year = 100;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    const std::time_t expected = std::mktime(&tm);
+    auto mtime = [](const fs::path& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mtime;
+    };
+    EXPECT_EQ(mtime(folder / "x.jpg"), expected);  // not listed, dated all the same
+    EXPECT_EQ(mtime(folder), expected);
+    EXPECT_NE(mtime(folder / "note.txt"), expected);
+
+    // Switched off, a rescan leaves times alone.
+    frame->settings.applyTimestamp = 0;
+    test::writeBytes(folder / "b.jpg", test::makeJpeg({}));
+    frame->RefreshList(0);
+    EXPECT_NE(mtime(folder / "b.jpg"), expected);
+}
+
+}  // namespace
+}  // namespace quill

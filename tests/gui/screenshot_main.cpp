@@ -1,0 +1,43 @@
+// quill-screenshot OUT.png FOLDER [WIDTH HEIGHT]: renders the main window
+// listing FOLDER, with the first row selected and previewed, into a PNG.
+// Runs on any Qt platform; scripts/screenshot.sh uses the offscreen one.
+// Settings go to a temporary folder, so the user's status.ini is untouched.
+#include "app/main_frame.h"
+#include "preview/preview_pane.h"
+#include "resources/icons.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: quill-screenshot OUT.png FOLDER [WIDTH HEIGHT]\n");
+        return 2;
+    }
+    const int width = args.size() > 4 ? args.at(3).toInt() : 1100;
+    const int height = args.size() > 4 ? args.at(4).toInt() : 620;
+    QTemporaryDir settingsDir;
+    QApplication::setWindowIcon(quill::appIcon());
+    quill::CMainFrame frame(std::filesystem::path(settingsDir.filePath("status.ini").toStdString()));
+    frame.resize(width, height);
+    frame.show();
+    QApplication::processEvents();
+    frame.listChosenFolder(args.at(2));
+    quill::FileListView& list = frame.fileList();
+    if (list.rowCount() > 0) {
+        list.table()->selectionModel()->setCurrentIndex(
+            list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        frame.previewThread.wait();
+    }
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    if (!frame.grab().save(args.at(1))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(1)));
+        return 1;
+    }
+    return 0;
+}
