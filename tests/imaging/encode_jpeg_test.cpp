@@ -305,6 +305,29 @@ TEST_F(Encode, MemoryModeWritesOnlyWhatFits) {
     EXPECT_TRUE(data.empty());
 }
 
+TEST_F(Encode, LimitOf1000IsBytesButOf1001IsKilobytes) {
+    // Find an encoding of 1001..1025 bytes: refused under L = 1000, allowed
+    // under L = 1001 (1025 bytes).
+    CompressionSettings s;
+    std::vector<std::uint8_t> data;
+    for (int side = 24; side <= 64; side += 4) {
+        const Dib src = picture(side, side);
+        for (int q = 1; q <= 100; ++q) {
+            ASSERT_EQ(encodeJpegToMemory(s, src.info, src.pixels.get(), q, UINT64_MAX, data), EncodeStatus::Ok);
+            if (data.size() <= 1000 || data.size() > 1025) continue;
+            const fs::path out = dir / "k.jpg";
+            s.sizeLimit = 1000;
+            EXPECT_FALSE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, q));
+            EXPECT_FALSE(fs::exists(out));
+            s.sizeLimit = 1001;
+            EXPECT_TRUE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, q));
+            EXPECT_EQ(fs::file_size(out), data.size());
+            return;
+        }
+    }
+    GTEST_SKIP() << "no encoding between 1001 and 1025 bytes";
+}
+
 TEST_F(Encode, FailuresLeaveNothingAtTheOutputName) {
     setMessageSink([](const char*) {});
     const Dib src = picture(1200, 1200);
