@@ -88,7 +88,11 @@ bool setFileTimes(const fs::path& path, const std::timespec& accessed,
 
 std::optional<TempFile> TempFile::createNear(const fs::path& near) {
     fs::path dir = near.parent_path();
-    std::string pattern = (dir / ("." + near.filename().string() + ".XXXXXX")).string();
+    // Built by appends: GCC 12 warns falsely (-Wrestrict) on "." + string.
+    std::string name = ".";
+    name += near.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (dir / name).string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) return std::nullopt;
     ::close(fd);

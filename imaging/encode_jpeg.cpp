@@ -277,7 +277,7 @@ void encodedSize(const CompressionSettings& s, int width, int height, int& outWi
 
 EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
                                 const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
-                                std::vector<std::uint8_t>& out) {
+                                std::vector<std::uint8_t>& out) noexcept try {
     out.clear();
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return EncodeStatus::Failed;
     MemoryDest dest;
@@ -287,11 +287,14 @@ EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const Bitma
     if (dest.size > dest.maxBytes) return EncodeStatus::TooLarge;
     out.assign(dest.data, dest.data + dest.size);
     return EncodeStatus::Ok;
+} catch (const std::bad_alloc&) {
+    out.clear();
+    return EncodeStatus::Failed;
 }
 
 bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
                 const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                int qualityOverride, bool replaceExisting) {
+                int qualityOverride, bool replaceExisting) noexcept try {
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return false;
     // A read-only file is only ever replaced after the user agreed, which is
     // not the encoder's call: it stays, as it would against a plain "wb" open.
@@ -314,6 +317,8 @@ bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path
     }
     makeUsualPermissions(temp->path());
     return replaceExisting ? temp->commitReplace(outPath) : temp->commitNew(outPath);
+} catch (const std::exception&) {
+    return false;  // out of memory for row buffers, or a path that cannot be formed
 }
 
 }  // namespace quill

@@ -25,7 +25,7 @@ std::uint64_t sizeLimitBytes(std::uint32_t sizeLimit);
 // False on any failure; nothing is then left at outPath.
 bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
                 const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                int qualityOverride, bool replaceExisting = true);
+                int qualityOverride, bool replaceExisting = true) noexcept;
 
 enum class EncodeStatus { Ok, TooLarge, Failed };
 
@@ -33,7 +33,7 @@ enum class EncodeStatus { Ok, TooLarge, Failed };
 // output would exceed maxBytes, so a quality search pays little for misses.
 EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
                                 const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
-                                std::vector<std::uint8_t>& out);
+                                std::vector<std::uint8_t>& out) noexcept;
 
 // Pixel size of the encoded picture: the library scale of scaleIndex
 // applies unless the picture was resampled before (lanczosEnabled).

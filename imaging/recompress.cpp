@@ -1,7 +1,10 @@
 #include "imaging/recompress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "base/file_util.h"
 #include "imaging/encode_jpeg.h"
@@ -13,6 +16,44 @@ namespace {
 
 // Far beyond any real folder; only keeps a pathological one from looping long.
 constexpr int kMaxNameAttempts = 100000;
+
+// The quality search: from 100 down, the first quality whose file fits the
+// limit. Quality 0 is never tried: libjpeg treats it as 1, tried already.
+// Qualities go in pairs on two threads (each encode owns its libjpeg
+// object), and the higher fitting one of a pair wins, so the answer is
+// exactly the one-by-one search's. Misses stop as soon as they outgrow the
+// limit. Returns 0 when nothing fits or libjpeg fails (it would fail at
+// every quality alike).
+int searchQuality(const CompressionSettings& settings, const Dib& picture, std::uint64_t limit,
+                  std::vector<std::uint8_t>& out) {
+    const int lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    std::vector<std::uint8_t> buffers[2];
+    EncodeStatus status[2] = {EncodeStatus::Failed, EncodeStatus::Failed};
+    for (int top = 100; top >= 1; top -= lanes) {
+        const int count = std::min(lanes, top);
+        auto encodeAt = [&](int k) {
+            status[k] = encodeJpegToMemory(settings, picture.info, picture.pixels.get(), top - k, limit,
+                                           buffers[k]);
+        };
+        std::thread second;
+        if (count > 1) {
+            try {
+                second = std::thread(encodeAt, 1);
+            } catch (const std::system_error&) {
+                encodeAt(1);
+            }
+        }
+        encodeAt(0);
+        if (second.joinable()) second.join();
+        for (int k = 0; k < count; ++k) {
+            if (status[k] == EncodeStatus::TooLarge) continue;
+            if (status[k] == EncodeStatus::Failed) return 0;
+            out.swap(buffers[k]);
+            return top - k;
+        }
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -66,20 +107,12 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
         return result;
     }
 
-    // From the best quality down; the first that fits is written. Quality 0
-    // is never tried: libjpeg treats it as 1, which was tried already.
     const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
     std::vector<std::uint8_t> data;
-    for (int q = 100; q >= 1; --q) {
-        EncodeStatus status = encodeJpegToMemory(settings, picture.info, picture.pixels.get(), q, limit, data);
-        if (status == EncodeStatus::TooLarge) continue;
-        // A library error would repeat at every quality.
-        if (status == EncodeStatus::Failed) break;
-        if (writeFileInPlace(result.output, data.data(), data.size(), overwrite)) {
-            result.outcome = RecompressOutcome::Written;
-            result.quality = q;
-        }
-        break;
+    const int quality = searchQuality(settings, picture, limit, data);
+    if (quality > 0 && writeFileInPlace(result.output, data.data(), data.size(), overwrite)) {
+        result.outcome = RecompressOutcome::Written;
+        result.quality = quality;
     }
     return result;
 }

@@ -20,7 +20,8 @@ enum ResampleMethod : int {
 // the fitted size, trunc(w * s) x trunc(h * s). keepCanvas true: the result
 // is exactly W x H with the picture centred between black bars (an odd
 // spare column goes left, an odd spare row to the bottom). Near the border
-// the kernel is limited to the source, so edges keep their colours.
+// the kernel's samples beyond the edge are taken from the edge pixels, so
+// the picture keeps its own colours there (no dark lines).
 // False when the source is not a 24-bit DIB or the result cannot be allocated.
 bool ResampleDib(ResampleMethod method, const BitmapInfoHeader* info, const std::uint8_t* pixels,
                  int width, int height, bool keepCanvas, Dib& result);

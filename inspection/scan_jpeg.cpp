@@ -47,7 +47,7 @@ struct FdSource {
     jpeg_source_mgr pub;
     int fd;
     off_t offset;  // of the next byte to read from the file
-    JOCTET buffer[8192];
+    JOCTET buffer[4096];
 };
 
 bool readChunk(FdSource& src) {

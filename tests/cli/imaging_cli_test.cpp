@@ -76,6 +76,12 @@ TEST(RecompressCli, OptionsReachTheEncoder) {
     ASSERT_TRUE(img.LoadImageFile(dir / "p_compress(01).jpg", 0));
     EXPECT_EQ(img.width, 20);
     EXPECT_EQ(img.height, 20);
+    r = cli(dir, "recompress p.jpg --jfif-version 1.2 --density 300,150,dpi");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes jfif = test::readBytes(dir / "p_compress(02).jpg");
+    const Bytes app0 = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 2, 1, 300 >> 8, 300 & 255, 0, 150};
+    EXPECT_TRUE(std::equal(app0.begin(), app0.end(), jfif.begin() + 2));
+    fs::remove(dir / "p_compress(02).jpg");
     r = cli(dir, "recompress p.jpg --size-limit 1500");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_LE(fs::file_size(dir / "p_compress(02).jpg"), 1536u);

@@ -246,6 +246,26 @@ TEST_F(Encode, JfifMarkerFields) {
     EXPECT_TRUE(hd.adobe);
 }
 
+TEST_F(Encode, DctMethodAndSmoothingReachLibjpeg) {
+    Dib src = picture(64, 64);
+    for (int y = 0; y < 64; ++y)  // some texture, so the DCTs round differently
+        for (int x = 0; x < 64; ++x) src.row(y)[3 * x + 1] = std::uint8_t((x * 37 + y * 91) % 256);
+    CompressionSettings s;
+    s.quality = 95;
+    const Bytes fast = encode(s, src);
+    s.dctMethod = 1;
+    const Bytes islow = encode(s, src);
+    s.dctMethod = 2;
+    const Bytes flt = encode(s, src);
+    EXPECT_NE(fast, islow);
+    EXPECT_NE(islow, flt);
+    s.dctMethod = 0;
+    s.smoothing = 50;
+    EXPECT_EQ(encode(s, src), fast);  // the factor alone does nothing
+    s.smoothingEnabled = 1;
+    EXPECT_NE(encode(s, src), fast);
+}
+
 TEST_F(Encode, QualityZeroIsQualityOne) {
     const Dib src = picture(32, 32);
     CompressionSettings s;
@@ -283,6 +303,29 @@ TEST_F(Encode, MemoryModeWritesOnlyWhatFits) {
     // The early stop reports TooLarge, never a partial buffer.
     EXPECT_EQ(encodeJpegToMemory(s, src.info, src.pixels.get(), 50, size - 1, data), EncodeStatus::TooLarge);
     EXPECT_TRUE(data.empty());
+}
+
+TEST_F(Encode, LimitOf1000IsBytesButOf1001IsKilobytes) {
+    // Find an encoding of 1001..1025 bytes: refused under L = 1000, allowed
+    // under L = 1001 (1025 bytes).
+    CompressionSettings s;
+    std::vector<std::uint8_t> data;
+    for (int side = 24; side <= 64; side += 4) {
+        const Dib src = picture(side, side);
+        for (int q = 1; q <= 100; ++q) {
+            ASSERT_EQ(encodeJpegToMemory(s, src.info, src.pixels.get(), q, UINT64_MAX, data), EncodeStatus::Ok);
+            if (data.size() <= 1000 || data.size() > 1025) continue;
+            const fs::path out = dir / "k.jpg";
+            s.sizeLimit = 1000;
+            EXPECT_FALSE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, q));
+            EXPECT_FALSE(fs::exists(out));
+            s.sizeLimit = 1001;
+            EXPECT_TRUE(EncodeJpeg(s, out, src.info, src.pixels.get(), true, q));
+            EXPECT_EQ(fs::file_size(out), data.size());
+            return;
+        }
+    }
+    GTEST_SKIP() << "no encoding between 1001 and 1025 bytes";
 }
 
 TEST_F(Encode, FailuresLeaveNothingAtTheOutputName) {

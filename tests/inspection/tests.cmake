@@ -11,3 +11,7 @@ target_compile_definitions(inspection_test PRIVATE
   QUILL_QTABLE_REFERENCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/inspection/data")
 target_compile_definitions(inspection_test PRIVATE
   QUILL_QTABLE_SOURCE_DIR="${PROJECT_SOURCE_DIR}/inspection/data")
+# Links its own table data in place of the library's (see the source).
+quill_add_test(inspection_search_order_test
+  SOURCES inspection/search_order_test.cpp
+  LIBS quill_inspection)

@@ -1,5 +1,7 @@
 #include "tests/support/jpeg_patch.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -97,10 +99,12 @@ Bytes withTableRenumbered(Bytes jpeg, int from, int to) {
 }
 
 Bytes segment(int marker, const Bytes& payload) {
-    Bytes s = {0xFF, static_cast<std::uint8_t>(marker),
-               static_cast<std::uint8_t>((payload.size() + 2) >> 8),
-               static_cast<std::uint8_t>((payload.size() + 2) & 0xFF)};
-    s.insert(s.end(), payload.begin(), payload.end());
+    Bytes s(4 + payload.size());
+    s[0] = 0xFF;
+    s[1] = static_cast<std::uint8_t>(marker);
+    s[2] = static_cast<std::uint8_t>((payload.size() + 2) >> 8);
+    s[3] = static_cast<std::uint8_t>((payload.size() + 2) & 0xFF);
+    std::copy(payload.begin(), payload.end(), s.begin() + 4);
     return s;
 }
 

@@ -1,0 +1,72 @@
+// The search order of EstimateQuality where a table's transpose sits at a
+// lower index than the table itself. The built-in data has no such pair, so
+// this binary links its own carried-in tables in place of the library's
+// (the data is a separate object of the static library): the transposed IJG
+// quality 95 luminance table at index 1744, labelled "Nikon 120".
+#include <gtest/gtest.h>
+
+#include "inspection/quant_table_data.h"
+#include "inspection/quant_table_db.h"
+#include "tests/support/test_files.h"
+
+namespace quill {
+namespace detail {
+namespace {
+
+constexpr int kStdLuminance[64] = {
+    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+constexpr int kZigzag[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+constexpr SourcedTable transposedIjg95() {
+    SourcedTable t{1744, 0, {}};
+    for (int k = 0; k < 64; ++k) {
+        const int r = kZigzag[k] / 8, c = kZigzag[k] % 8;
+        const int v = (kStdLuminance[8 * c + r] * 10 + 50) / 100;  // quality 95: scale 10
+        t.values[k] = static_cast<std::uint8_t>(v < 1 ? 1 : v);
+    }
+    return t;
+}
+
+}  // namespace
+
+const SourcedTable kSourcedTables[] = {transposedIjg95()};
+const std::size_t kSourcedTableCount = 1;
+
+}  // namespace detail
+
+namespace {
+
+TEST(SearchOrder, AnExactMatchBeatsATransposedOneAtALowerIndex) {
+    const QuantTableDb db;
+    ASSERT_EQ(QualityLabel(0, 1744), "Nikon 120");
+    test::JpegSpec s;
+    s.quality = 95;
+    s.width = s.height = 64;
+    test::TempDir dir;
+    const fs::path src = test::writeBytes(dir / "q95.jpg", test::makeJpeg(s));
+    JpegInfo info;
+    ASSERT_TRUE(db.ScanJpeg(src, info));
+    EXPECT_EQ(info.fields[kColLumaQuality], "IJG 95");
+
+    if (!test::haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
+    const fs::path rotated = dir / "rotated.jpg";
+    ASSERT_EQ(test::runCommand("jpegtran -rotate 90 -outfile '" + rotated.string() + "' '" +
+                               src.string() + "'"),
+              0);
+    JpegInfo turned;
+    ASSERT_TRUE(db.ScanJpeg(rotated, turned));
+    // Order 0 over the whole list first: index 1744, not IJG 95 (index 5) by
+    // transposing.
+    EXPECT_EQ(turned.fields[kColLumaQuality], "Nikon 120");
+    EXPECT_EQ(turned.fields[kColChromaQuality], "IJG 95");  // symmetric chrominance
+}
+
+}  // namespace
+}  // namespace quill
