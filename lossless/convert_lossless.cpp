@@ -136,6 +136,11 @@ bool convertLossless(const LosslessOptions& o) {
             return;
         }
         jpeg_copy_critical_parameters(s, d);
+        // The library copies a JFIF version of major 1 only; 2.x is valid too.
+        if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
+            d->JFIF_major_version = s->JFIF_major_version;
+            d->JFIF_minor_version = s->JFIF_minor_version;
+        }
         CoefArrays srcArrays = jpeg_read_coefficients(s);
         CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
         if (!o.keepJfif) d->write_JFIF_header = FALSE;

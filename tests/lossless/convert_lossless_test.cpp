@@ -3,6 +3,8 @@
 #include "lossless/convert_lossless.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 #include <sys/stat.h>
 
 #include <random>
@@ -298,6 +300,27 @@ TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
     EXPECT_EQ(p.yDensity, 300);
     ASSERT_EQ(p.segments.size(), 1u);  // the library's own JFIF, no copy
     EXPECT_FALSE(p.progressive);
+}
+
+// A JFIF 2.x source keeps its version too; another major version gets the
+// library's default.
+TEST(ConvertLossless, JfifMajorVersionTwoCarriesOver) {
+    TempDir dir;
+    Bytes source = makeJpeg(JpegSpec{});
+    ASSERT_TRUE(startsWith(Bytes(source.begin() + 6, source.end()), std::string("JFIF\0", 5)));
+    for (auto [major, minor, wantMajor, wantMinor] : {std::array{2, 1, 2, 1}, std::array{3, 0, 1, 1}}) {
+        source[11] = std::uint8_t(major);
+        source[12] = std::uint8_t(minor);
+        writeBytes(dir / "a.jpg", source);
+        fs::remove(dir / "b.jpg");
+        const LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotate180, dir / "a.jpg",
+                                                     dir / "b.jpg", true, false, false);
+        ASSERT_TRUE(convertLossless(o));
+        const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+        EXPECT_TRUE(p.jfif);
+        EXPECT_EQ(p.jfifMajor, wantMajor);
+        EXPECT_EQ(p.jfifMinor, wantMinor);
+    }
 }
 
 TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
