@@ -122,7 +122,9 @@ FileListView::FileListView(QWidget* parentWidget)
     header_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header_->setMinimumSectionSize(8);
     header_->setStretchLastSection(false);
-    header_->setMinimumHeight(header_->fontMetrics().height() + 8);
+    // Room above the centred label for the sort mark, which would otherwise
+    // sit on the text of a narrow column.
+    header_->setMinimumHeight(header_->fontMetrics().height() + 12);
     for (int c = 0; c < kListColumns; ++c) table_->setColumnWidth(c, kColumnWidths[static_cast<std::size_t>(c)]);
 
     connect(header_, &QHeaderView::sectionClicked, this, &FileListView::columnClick);

@@ -1,6 +1,7 @@
 // quillmark: one running copy per user; `quillmark FOLDER` lists FOLDER at
 // start as if it had been chosen with the folder command.
 #include "app/main_frame.h"
+#include "app/qt_translations.h"
 #include "platform/single_instance.h"
 #include "resources/icons.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     if (!instance.acquire()) return 0;
 
     QApplication app(argc, argv);
+    quill::installJapaneseQtTexts(app);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(quill::appIcon());
 

@@ -8,6 +8,7 @@ list(APPEND QUILL_GUI_SOURCES
   ${PROJECT_SOURCE_DIR}/app/folder_scan.cpp
   ${PROJECT_SOURCE_DIR}/app/main_frame.cpp
   ${PROJECT_SOURCE_DIR}/app/pane_splitter.cpp
+  ${PROJECT_SOURCE_DIR}/app/qt_translations.cpp
   ${PROJECT_SOURCE_DIR}/preview/preview_loader.cpp
   ${PROJECT_SOURCE_DIR}/preview/preview_pane.cpp
   ${PROJECT_SOURCE_DIR}/resources/icons.cpp)

@@ -2,7 +2,7 @@
 // tools doing the same work: a reduced preview decode of a 24-megapixel
 // JPEG against `djpeg -scale 1/8`, a full encode against `cjpeg` with the
 // same settings, and the time of a size-limit quality search per picture.
-// Usage: quill-imaging-bench [WIDTH HEIGHT [RUNS]]
+// Usage: bench_imaging [WIDTH HEIGHT [RUNS]]
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     const int w = argc > 2 ? std::atoi(argv[1]) : 6000;
     const int h = argc > 2 ? std::atoi(argv[2]) : 4000;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
-    const fs::path dir = fs::temp_directory_path() / ("quill-imaging-bench-" + std::to_string(::getpid()));
+    const fs::path dir = fs::temp_directory_path() / ("bench_imaging-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::printf("picture %d x %d (%.1f megapixels), best of %d runs\n", w, h, w * double(h) / 1e6, runs);
 

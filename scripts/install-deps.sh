@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libjpeg-turbo-progs        # jpegtran/djpeg/cjpeg: test oracles
   fonts-ipafont-gothic       # Japanese UI text
+  qt6-translations-l10n      # Japanese texts of Qt's own dialogs
   xvfb x11-apps              # GUI under a virtual display, screenshots
 )
 missing=()

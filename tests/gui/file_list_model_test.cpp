@@ -11,6 +11,7 @@
 #include <QItemSelectionModel>
 #include <QToolTip>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -173,6 +174,36 @@ TEST(FileListView, HeaderDrawsTheMarkOnTheSortColumnOnly) {
     view.columnClick(2);
     EXPECT_EQ(markPixels(view.header(), 0), 0);
     EXPECT_GT(markPixels(view.header(), 2), 2);
+}
+
+// The mark sits above the header text, never on it: in a narrow column the
+// centred mark lies over the label, so it needs a strip of its own.
+TEST(FileListView, SortMarkStaysClearOfTheHeaderText) {
+    QWidget parent;
+    parent.resize(700, 200);
+    FileListView view(&parent);
+    view.table()->resize(700, 200);
+    view.model()->appendRows({row("b", "2"), row("a", "1")});
+    parent.show();
+    SortHeader* header = view.header();
+    for (int column : {1, 3, 5}) {
+        view.columnClick(column == 1 ? 0 : 1);  // the mark elsewhere
+        const QImage plain = header->grab().toImage();
+        view.columnClick(column);
+        const QImage marked = header->grab().toImage();
+        const int x0 = header->sectionViewportPosition(column);
+        const int x1 = x0 + header->sectionSize(column) - 2;
+        int textTop = plain.height(), markBottom = -1;
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = x0 + 2; x < x1; ++x) {
+                if (qGray(plain.pixel(x, y)) < 128) textTop = std::min(textTop, y);
+                if (plain.pixel(x, y) != marked.pixel(x, y)) markBottom = std::max(markBottom, y);
+            }
+        }
+        ASSERT_LT(textTop, plain.height()) << column;
+        ASSERT_GE(markBottom, 0) << column;
+        EXPECT_LT(markBottom, textTop) << "column " << column;
+    }
 }
 
 TEST(FileListView, TipsShowTextsThatTheCellCutsOff) {

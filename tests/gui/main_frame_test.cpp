@@ -261,6 +261,7 @@ TEST_F(Frame, SortsByHeaderClicksAndKeepsTheOrderOnRefresh) {
     EXPECT_EQ(cells(1), (std::vector<std::string>{"12,000", "2,000", "3,000", "950"}));
     EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Up);
     EXPECT_EQ(frame->fileList().header()->mark(0), SortHeader::Mark::None);
+    EXPECT_EQ(frame->fileList().selectedCount(), 0);  // a header click selects nothing
     clickHeader(1);
     EXPECT_EQ(cells(1), (std::vector<std::string>{"950", "3,000", "2,000", "12,000"}));
     EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Down);
@@ -458,6 +459,26 @@ TEST_F(Frame, TogglesPersistAcrossARestart) {
     frame = makeFrame();
     EXPECT_EQ(frame->settings.overwrite, 0);
     EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
+}
+
+TEST_F(Frame, PlacementComesBackAtTheNextStart) {
+    frame->setGeometry(40, 50, 700, 500);
+    processEvents();
+    const QRect normal = frame->geometry();
+    frame->close();
+    frame = std::make_unique<CMainFrame>(dir / "status.ini");
+    frame->showAtStart();
+    processEvents();
+    EXPECT_EQ(frame->geometry(), normal);
+    EXPECT_FALSE(frame->isMaximized());
+
+    frame->showMaximized();
+    processEvents();
+    frame->close();
+    frame = std::make_unique<CMainFrame>(dir / "status.ini");
+    frame->showAtStart();
+    processEvents();
+    EXPECT_TRUE(frame->isMaximized());
 }
 
 TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOpensTheMenu) {

@@ -10,11 +10,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@
 #include "app/app_settings.h"
 #include "app/message_dialog.h"
 #include "app/options_dialog.h"
+#include "app/qt_translations.h"
 #include "app/viewer.h"
 #include "tests/support/test_files.h"
 
@@ -496,6 +499,23 @@ TEST(WindowPlacement, CentredOnThePrimaryScreen) {
     QRect f = w.frameGeometry();
     EXPECT_EQ(f.left(), s.left() + (s.width() - f.width()) / 2);
     EXPECT_EQ(f.top(), s.top() + (s.height() - f.height()) / 2);
+}
+
+// Qt's own dialogs (the folder chooser, the viewer browser) speak Japanese
+// like the rest of the program, and the calendar of the date picker too.
+TEST(QtTexts, StandardDialogsAndCalendarAreJapanese) {
+    const QLocale before;
+    QTranslator* translator = installJapaneseQtTexts(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qtbase_ja.qm missing (scripts/install-deps.sh installs it)";
+    const QString lookIn = QCoreApplication::translate("QFileDialog", "Look in:");
+    const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+    const QString month = QLocale().monthName(3);
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(before);
+    EXPECT_NE(lookIn, "Look in:");
+    EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+    EXPECT_EQ(month, QStringLiteral("3月"));
 }
 
 }  // namespace

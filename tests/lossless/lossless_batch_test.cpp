@@ -158,6 +158,21 @@ TEST_F(BatchFixture, ReadOnlySourceIsReplacedOnlyWhenConfirmed) {
     EXPECT_FALSE(fs::exists(dir / "photo_rotationR90(01).jpg"));
 }
 
+// A private photo stays private: the replacement takes the source's mode, not
+// the usual one of a new file (a confirmed read-only source becomes writable).
+TEST_F(BatchFixture, OverwriteKeepsTheSourcesPermissions) {
+    fs::permissions(source, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(run(true, false).replace, ReplaceOutcome::Replaced);
+    struct stat st {};
+    ASSERT_EQ(::stat(source.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    fs::permissions(source, fs::perms::owner_read);
+    ASSERT_EQ(run(true, true).replace, ReplaceOutcome::Replaced);
+    ASSERT_EQ(::stat(source.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
 TEST_F(BatchFixture, FailedConversionLeavesNothingAndTouchesNothing) {
     writeBytes(source, Bytes{0xFF, 0xD8, 0xFF, 0xD9});
     const LosslessFileResult r = run(true, true);

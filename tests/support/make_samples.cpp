@@ -1,5 +1,6 @@
 // quill-make-samples DIR COUNT: a folder of varied generated JPEGs, for the
 // start command, benchmarks and screenshots.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,33 @@
 #include "tests/support/test_files.h"
 
 using namespace quill::test;
+
+namespace {
+
+// A calm picture rather than test noise: sky gradient, a sun, rolling hills.
+std::uint8_t scenery(int x, int y, int c, int w, int h, int seed) {
+    const double fx = double(x) / w, fy = double(y) / h;
+    const double hill = 0.62 + 0.08 * std::sin(fx * 6.0 + seed) + 0.04 * std::sin(fx * 17.0 + seed * 2);
+    const double sunX = 0.25 + 0.5 * ((seed * 37) % 100) / 100.0, sunY = 0.25;
+    const double d = std::hypot((fx - sunX) * w / h, fy - sunY);
+    double rgb[3];
+    if (fy > hill) {
+        const double t = (fy - hill) / (1.0 - hill + 1e-9);
+        rgb[0] = 40 + 60 * t;
+        rgb[1] = 120 + 50 * std::sin(fx * 20 + fy * 9) * 0.3 - 40 * t;
+        rgb[2] = 40;
+    } else if (d < 0.09) {
+        rgb[0] = 255, rgb[1] = 220, rgb[2] = 120;
+    } else {
+        rgb[0] = 90 + 120 * fy;
+        rgb[1] = 150 + 80 * fy;
+        rgb[2] = 235;
+    }
+    if (c >= 3) return 0;
+    return static_cast<std::uint8_t>(std::fmin(255.0, std::fmax(0.0, rgb[c])));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -35,6 +63,14 @@ int main(int argc, char** argv) {
         if (i % 6 == 0) spec.segments.push_back({0xFE, Bytes{'h', 'i'}});
         spec.densityUnit = 1;
         spec.xDensity = spec.yDensity = i % 2 ? 72 : 300;
+        const int sw = spec.width, sh = spec.height, seed = i;
+        const bool gray = spec.input == Space::Gray;
+        spec.pixel = [sw, sh, seed, gray](int x, int y, int c) -> std::uint8_t {
+            if (!gray) return scenery(x, y, c, sw, sh, seed);
+            return static_cast<std::uint8_t>((scenery(x, y, 0, sw, sh, seed) * 3 +
+                                              scenery(x, y, 1, sw, sh, seed) * 6 +
+                                              scenery(x, y, 2, sw, sh, seed)) / 10);
+        };
         char name[64];
         std::snprintf(name, sizeof name, "photo_%04d.jpg", i + 1);
         writeBytes(dir / name, makeJpeg(spec));
