@@ -3,6 +3,8 @@
 #include "lossless/convert_lossless.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 #include <sys/stat.h>
 
 #include <random>
@@ -102,6 +104,46 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
     o.transform = TransformKind::Rotate90;
     EXPECT_FALSE(convertLossless(o));
     EXPECT_FALSE(fs::exists(dir / "huge_out.jpg"));
+}
+
+// Every scan visits every block of the frame, so a small file of empty scans
+// over a large frame would cost far more time than its size suggests: the
+// number of scans allowed shrinks as the frame grows.
+TEST(ConvertLossless, ManyEmptyScansOverALargeFrameAreRefused) {
+    TempDir dir;
+    JpegSpec spec;
+    spec.width = spec.height = 8;
+    spec.input = spec.stored = Space::Gray;
+    spec.progressive = true;
+    const Bytes small = makeJpeg(spec);
+    size_t sof = 0, sos = 0;
+    for (size_t i = 0; i + 1 < small.size(); ++i) {
+        if (small[i] != 0xFF) continue;
+        if (small[i + 1] == 0xC2 && !sof) sof = i;
+        if (small[i + 1] == 0xDA) {
+            sos = i;
+            break;
+        }
+    }
+    ASSERT_TRUE(sof && sos);
+    Bytes header(small.begin(), small.begin() + std::ptrdiff_t(sos));
+    header[sof + 5] = header[sof + 7] = 0x20;  // 8192 x 8192: 2^20 blocks
+    header[sof + 6] = header[sof + 8] = 0x00;
+    const size_t sosLength = size_t(small[sos + 2]) << 8 | small[sos + 3];
+    const Bytes scan(small.begin() + std::ptrdiff_t(sos),
+                     small.begin() + std::ptrdiff_t(sos + 2 + sosLength));
+    auto withScans = [&](int n) {
+        Bytes b = header;
+        for (int i = 0; i < n; ++i) b.insert(b.end(), scan.begin(), scan.end());
+        b.push_back(0xFF);
+        b.push_back(0xD9);
+        return b;
+    };
+    writeBytes(dir / "few.jpg", withScans(4));
+    EXPECT_TRUE(convertLossless(optionsFor(dir / "few.jpg", dir / "few_out.jpg")));
+    writeBytes(dir / "many.jpg", withScans(200));
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "many.jpg", dir / "many_out.jpg")));
+    EXPECT_FALSE(fs::exists(dir / "many_out.jpg"));
 }
 
 // Damaged files of every kind through the transforms: each conversion either
@@ -298,6 +340,27 @@ TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
     EXPECT_EQ(p.yDensity, 300);
     ASSERT_EQ(p.segments.size(), 1u);  // the library's own JFIF, no copy
     EXPECT_FALSE(p.progressive);
+}
+
+// A JFIF 2.x source keeps its version too; another major version gets the
+// library's default.
+TEST(ConvertLossless, JfifMajorVersionTwoCarriesOver) {
+    TempDir dir;
+    Bytes source = makeJpeg(JpegSpec{});
+    ASSERT_TRUE(startsWith(Bytes(source.begin() + 6, source.end()), std::string("JFIF\0", 5)));
+    for (auto [major, minor, wantMajor, wantMinor] : {std::array{2, 1, 2, 1}, std::array{3, 0, 1, 1}}) {
+        source[11] = std::uint8_t(major);
+        source[12] = std::uint8_t(minor);
+        writeBytes(dir / "a.jpg", source);
+        fs::remove(dir / "b.jpg");
+        const LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotate180, dir / "a.jpg",
+                                                     dir / "b.jpg", true, false, false);
+        ASSERT_TRUE(convertLossless(o));
+        const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+        EXPECT_TRUE(p.jfif);
+        EXPECT_EQ(p.jfifMajor, wantMajor);
+        EXPECT_EQ(p.jfifMinor, wantMinor);
+    }
 }
 
 TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {

@@ -90,6 +90,16 @@ TEST(OutputNaming, CounterWhileTheNameIsTakenWithoutUpperBound) {
     EXPECT_EQ(outputPathFor(dir / "noext", "_h_flip"), dir / "noext_h_flip");
 }
 
+// The extension runs from the last dot, so a file named only ".jpg" (which
+// the list shows) keeps its extension: its output is listed too.
+TEST(OutputNaming, ANameThatIsAllExtensionKeepsIt) {
+    TempDir dir;
+    EXPECT_EQ(outputPathFor(dir / ".jpg", "_cleaned"), dir / "_cleaned.jpg");
+    EXPECT_EQ(outputPathFor(dir / ".JPEG", "_v_flip"), dir / "_v_flip.JPEG");
+    EXPECT_EQ(outputPathFor(dir / "a.b.jpg", "_none"), dir / "a.b_none.jpg");
+    EXPECT_EQ(outputPathFor(dir / "..jpg", "_none"), dir / "._none.jpg");
+}
+
 struct BatchFixture : ::testing::Test {
     TempDir dir;
     fs::path source = dir / "photo.jpg";
