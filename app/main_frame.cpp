@@ -38,11 +38,16 @@ QImage loadPreviewImage(const std::string& path) {
     const int w = loaded.info->biWidth;
     const int h = loaded.info->biHeight;
     if (w <= 0 || h <= 0) return {};
-    QImage image(w, h, QImage::Format_BGR888);
+    // Straight into the format the pane scales from: a hostile header can
+    // make even the reduced decode hundreds of megabytes, so no third copy.
+    QImage image(w, h, QImage::Format_RGB32);
     if (image.isNull()) return {};
-    const std::size_t rowBytes = static_cast<std::size_t>(w) * 3;
-    for (int y = 0; y < h; ++y) std::memcpy(image.scanLine(y), loaded.row(h - 1 - y), rowBytes);
-    return image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* bgr = loaded.row(h - 1 - y);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x, bgr += 3) out[x] = qRgb(bgr[2], bgr[1], bgr[0]);
+    }
+    return image;
 }
 
 bool isLosslessCommand(int id) {

@@ -89,8 +89,17 @@ bool setFileTimes(const fs::path& path, const std::timespec& accessed,
 std::optional<TempFile> TempFile::createNear(const fs::path& near) {
     fs::path dir = near.parent_path();
     // Built by appends: GCC 12 warns falsely (-Wrestrict) on "." + string.
+    // Only a head of the name is kept, cut on a UTF-8 character boundary:
+    // "." + name + ".XXXXXX" must itself fit in 255 bytes.
+    std::string base = near.filename().string();
+    constexpr std::size_t kKeep = 200;
+    if (base.size() > kKeep) {
+        std::size_t cut = kKeep;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
     std::string name = ".";
-    name += near.filename().string();
+    name += base;
     name += ".XXXXXX";
     std::string pattern = (dir / name).string();
     int fd = ::mkstemp(pattern.data());

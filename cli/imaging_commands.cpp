@@ -213,8 +213,16 @@ int run(std::string_view command, std::span<char*> args) {
             std::fprintf(stderr, "quillmark-cli: cannot read settings file %s\n", opt.settingsFile);
             return 2;
         }
-        std::string text;
-        text.assign(std::istreambuf_iterator<char>(in), {});
+        // status.ini is a few kilobytes; anything past this is not one (and
+        // a device such as /dev/zero would never end).
+        constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+        std::string text(kMaxSettingsBytes + 1, '\0');
+        in.read(text.data(), std::streamsize(text.size()));
+        text.resize(std::size_t(in.gcount()));
+        if (text.size() > kMaxSettingsBytes) {
+            std::fprintf(stderr, "quillmark-cli: %s is too large to be a settings file\n", opt.settingsFile);
+            return 2;
+        }
         if (auto stored = settingsFromText(text))
             settings = *stored;
         else

@@ -1,5 +1,6 @@
 #include "imaging/dib.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -16,7 +17,10 @@ bool dibSizeAllowed(std::int64_t width, std::int64_t height) {
     // The stride formula is evaluated in int by Windows-era readers of this
     // shape; keep width * 24 + 31 and stride * height inside int32.
     if (width > (INT32_MAX - 31) / 24) return false;
-    if (width * height > kMaxDibPixels) return false;
+    // A side of 0 counts as 1: a picture of no columns still has its rows
+    // walked by every reader, and 2^31 of them is no picture either.
+    if (std::max<std::int64_t>(width, 1) * std::max<std::int64_t>(height, 1) > kMaxDibPixels)
+        return false;
     return dibStride(24, width) * height <= INT32_MAX - std::int64_t(kDibInfoBytes);
 }
 

@@ -29,8 +29,9 @@ static_assert(sizeof(BitmapInfoHeader) == 40);
 // Header plus the one colour entry that follows it and is never used.
 inline constexpr std::size_t kDibInfoBytes = 44;
 
-// Largest picture we decode or produce: 2^27 pixels (a 384 MiB block).
-// Larger declared sizes are refused before anything is allocated.
+// Largest picture we decode or produce: 2^27 pixels (a 384 MiB block),
+// a side of 0 counting as 1. Larger declared sizes are refused before
+// anything is allocated.
 inline constexpr std::int64_t kMaxDibPixels = std::int64_t(1) << 27;
 
 struct FreeDeleter {

@@ -46,6 +46,21 @@ TEST(TempFile, IsRemovedUnlessCommitted) {
     EXPECT_FALSE(pathExists(temp));
 }
 
+TEST(WriteFileInPlace, NamesUpToTheLongestAllowed) {
+    // 85 three-byte characters: a 255-byte name, the longest a directory
+    // holds. The temporary beside it must still be creatable.
+    TempDir dir;
+    std::string name;
+    for (int i = 0; i < 85; ++i) name += "\u5199";
+    ASSERT_EQ(name.size(), 255u);
+    const std::uint8_t data[] = {4, 5};
+    ASSERT_TRUE(writeFileInPlace(dir / name, data, 2, false));
+    EXPECT_EQ(readBytes(dir / name), (Bytes{4, 5}));
+    int count = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir.path())) ++count;
+    EXPECT_EQ(count, 1);
+}
+
 TEST(WriteFileInPlace, NewNameOrAtomicReplace) {
     TempDir dir;
     const std::uint8_t data[] = {9, 8, 7};

@@ -132,6 +132,8 @@ TEST(RecompressCli, UsageErrors) {
     EXPECT_EQ(cli(dir, "recompress p.jpg --scale 3").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --lanczos 0x5").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --settings missing.ini").status, 2);
+    // A settings file is a few kilobytes; an endless one is refused, not read whole.
+    EXPECT_EQ(cli(dir, "recompress p.jpg --settings /dev/zero").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --quality").status, 2);
     EXPECT_FALSE(fs::exists(dir / "p_compress.jpg"));
 }

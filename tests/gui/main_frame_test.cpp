@@ -379,6 +379,35 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     EXPECT_EQ(QColor(pane.pixel(pane.width() / 2, pane.height() / 2)), PreviewPane::backgroundColor());
 }
 
+// The preview shows the picture the right way up, with its own colours.
+TEST_F(Frame, PreviewKeepsOrientationAndColours) {
+    const fs::path folder = data / "quadrants";
+    // Red, green / blue, white quadrants.
+    test::writeBytes(folder / "q.jpg",
+                     test::makeJpeg({.width = 320, .height = 240, .quality = 95, .pixel = [](int x, int y, int c) {
+                                         const bool right = x >= 160, bottom = y >= 120;
+                                         const int rgb[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+                                         return std::uint8_t(rgb[(bottom ? 2 : 0) + (right ? 1 : 0)][c]);
+                                     }}));
+    choose(folder);
+    clickRow(0);
+    waitForPreview();
+    ASSERT_TRUE(frame->previewPane()->hasImage());
+    const QImage pane = frame->previewPane()->grab().toImage();
+    const QRect r = frame->previewPane()->pictureRect();
+    auto at = [&](double fx, double fy) {
+        return QColor(pane.pixel(r.left() + int(fx * r.width()), r.top() + int(fy * r.height())));
+    };
+    auto near = [](QColor got, QColor want) {
+        return std::abs(got.red() - want.red()) < 40 && std::abs(got.green() - want.green()) < 40 &&
+               std::abs(got.blue() - want.blue()) < 40;
+    };
+    EXPECT_TRUE(near(at(0.25, 0.25), Qt::red)) << at(0.25, 0.25).name().toStdString();
+    EXPECT_TRUE(near(at(0.75, 0.25), Qt::green)) << at(0.75, 0.25).name().toStdString();
+    EXPECT_TRUE(near(at(0.25, 0.75), Qt::blue)) << at(0.25, 0.75).name().toStdString();
+    EXPECT_TRUE(near(at(0.75, 0.75), Qt::white)) << at(0.75, 0.75).name().toStdString();
+}
+
 TEST_F(Frame, DoubleClickOpensTheViewerForOneSelectedRowOnly) {
     choose(numberedFolder(data, 3));
     clickRow(1);

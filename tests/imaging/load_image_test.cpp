@@ -517,6 +517,11 @@ TEST(BmpLoad, UnsupportedAndMalformedHeadersFail) {
         {"huge picture", {.value = value}, [](Bytes& b) { b[20] = 0x7F; b[24] = 0x7F; }},
         {"stride overflow", {.height = 1, .value = value}, [](Bytes& b) { b[18] = b[19] = b[20] = 0xFF; b[21] = 0x7F; }},
         {"headers only", {.value = value}, [](Bytes& b) { b.resize(30); }},
+        // No pixel bytes at all, yet 2^31 - 1 rows to walk: refused up front.
+        {"no columns, endless rows", {.value = value}, [](Bytes& b) {
+             b[18] = b[19] = b[20] = b[21] = 0;
+             b[22] = b[23] = b[24] = 0xFF; b[25] = 0x7F;
+         }},
     };
     for (const Case& c : cases) {
         Bytes file = test::makeBmp(c.spec);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "tests/imaging/image_test_util.h"
@@ -113,6 +115,56 @@ TEST(ResampleDib, NearestEnlargesByRepetitionWithoutHalfPixelShift) {
     EXPECT_EQ(pixelAt(out, 0, 3)[0], 0);
     EXPECT_EQ(pixelAt(out, 1, 3)[0], 100);
     EXPECT_EQ(pixelAt(out, 3, 3)[0], 100);
+}
+
+// Where the whole kernel window lies inside the source, each result pixel is
+// the plain double-precision sum of the defining formulas: no half-pixel
+// shift, bicubic (a = -1) not normalised, Lanczos-3 normalised, pi as
+// 6 * asin(0.5). Evaluated here sample by sample, as written.
+TEST(ResampleDib, InteriorPixelsAreTheKernelSumsExactly) {
+    std::uint32_t seed = 7;
+    const Dib src = makeDib(31, 23, [&](int, int) {
+        auto next = [&] { return std::uint8_t((seed = seed * 1103515245u + 12345u) >> 24); };
+        return Rgb{next(), next(), next()};
+    });
+    const double pi = 6 * std::asin(0.5);
+    auto lanczos = [pi](double t) {
+        if (t == 0) return 1.0;
+        const double a = pi * t;
+        return std::sin(a) * std::sin(a / 3) / (a * a / 3);
+    };
+    auto cubic = [](double t) { return t <= 1 ? 1 - 2 * t * t + t * t * t : 4 - 8 * t + 5 * t * t - t * t * t; };
+    auto sample = [&](int x, int y, int c) { return double(src.row(y)[3 * x + c]); };
+    int compared = 0;
+    for (auto [W, H] : {std::pair{13, 10}, {50, 40}, {31, 23}})
+        for (ResampleMethod m : {ResampleBicubic, ResampleLanczos3}) {
+            Dib out;
+            ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), W, H, false, out));
+            const double s = std::min(double(W) / 31, double(H) / 23);
+            const int reach = m == ResampleLanczos3 ? 2 : 1;
+            for (int j = 0; j < out.height(); ++j)
+                for (int i = 0; i < out.width(); ++i) {
+                    const double fx = i / s, fy = j / s;
+                    const int ix = int(fx), iy = int(fy);
+                    if (ix < reach || iy < reach || ix >= 31 - reach - 1 || iy >= 23 - reach - 1) continue;
+                    for (int c = 0; c < 3; ++c) {
+                        double sum = 0, weights = 0;
+                        for (int y = iy - reach; y <= iy + reach + 1; ++y)
+                            for (int x = ix - reach; x <= ix + reach + 1; ++x) {
+                                const double tx = std::fabs(x - fx), ty = std::fabs(y - fy);
+                                if (m == ResampleLanczos3 ? (tx >= 3 || ty >= 3) : (tx > 2 || ty > 2)) continue;
+                                const double w = m == ResampleLanczos3 ? lanczos(tx) * lanczos(ty) : cubic(tx) * cubic(ty);
+                                sum += w * sample(x, y, c);
+                                weights += w;
+                            }
+                        if (m == ResampleLanczos3 && weights != 0) sum /= weights;
+                        const int expect = int(std::clamp(sum, 0.0, 255.0));
+                        ASSERT_EQ(out.row(j)[3 * i + c], expect) << m << " " << W << "x" << H << " at " << i << "," << j;
+                        ++compared;
+                    }
+                }
+        }
+    EXPECT_GT(compared, 3000);
 }
 
 TEST(ResampleDib, DegenerateInputsDoNotCrash) {
