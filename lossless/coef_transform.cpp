@@ -395,9 +395,84 @@ bool isExifMarker(const jpeg_saved_marker_ptr m) {
 
 }  // namespace
 
+namespace {
+
+// Saved segments stay in memory until the output is written. Together, with
+// their bookkeeping, they may not pass this: a file of endless APPn or COM
+// segments must not take all memory (the library's own saving has no limit).
+constexpr std::size_t kMaxSavedMarkerBytes = std::size_t(64) << 20;
+constexpr std::size_t kMarkerOverhead = 64;  // record and allocation headers
+
+// The running total of the conversion on this thread; a conversion starts
+// with an empty marker list, which resets it.
+struct SavedMarkerTally {
+    const void* cinfo = nullptr;
+    jpeg_saved_marker_ptr tail = nullptr;
+    std::size_t bytes = 0;
+};
+thread_local SavedMarkerTally tTally;
+
+int readByte(j_decompress_ptr cinfo) {
+    jpeg_source_mgr* src = cinfo->src;
+    if (src->bytes_in_buffer == 0 && !(*src->fill_input_buffer)(cinfo))
+        raise(cinfo, JERR_CANT_SUSPEND);
+    --src->bytes_in_buffer;
+    return *src->next_input_byte++;
+}
+
+// As the library saves a segment (whole, up to its 65533 bytes), and reads
+// JFIF APP0 and Adobe APP14 as the library does when it keeps them.
+boolean saveMarker(j_decompress_ptr cinfo) {
+    SavedMarkerTally& tally = tTally;
+    if (!cinfo->marker_list || tally.cinfo != cinfo) {
+        tally = {cinfo, nullptr, 0};
+        for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+            tally.tail = m;
+            tally.bytes += kMarkerOverhead + m->data_length;
+        }
+    }
+    int length = readByte(cinfo) << 8;
+    length += readByte(cinfo);
+    length -= 2;
+    if (length < 0) length = 0;
+    tally.bytes += kMarkerOverhead + std::size_t(length);
+    if (tally.bytes > kMaxSavedMarkerBytes) raise(cinfo, JERR_OUT_OF_MEMORY);
+
+    auto* m = static_cast<jpeg_saved_marker_ptr>((*cinfo->mem->alloc_large)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+        sizeof(jpeg_marker_struct) + std::size_t(length)));
+    m->next = nullptr;
+    m->marker = static_cast<UINT8>(cinfo->unread_marker);
+    m->original_length = unsigned(length);
+    m->data_length = unsigned(length);
+    m->data = reinterpret_cast<JOCTET*>(m + 1);
+    for (int i = 0; i < length; ++i) m->data[i] = static_cast<JOCTET>(readByte(cinfo));
+    if (tally.tail)
+        tally.tail->next = m;
+    else
+        cinfo->marker_list = m;
+    tally.tail = m;
+
+    const JOCTET* d = m->data;
+    if (m->marker == JPEG_APP0 && length >= 14 && !std::memcmp(d, "JFIF", 5)) {
+        cinfo->saw_JFIF_marker = TRUE;
+        cinfo->JFIF_major_version = d[5];
+        cinfo->JFIF_minor_version = d[6];
+        cinfo->density_unit = d[7];
+        cinfo->X_density = static_cast<UINT16>((d[8] << 8) + d[9]);
+        cinfo->Y_density = static_cast<UINT16>((d[10] << 8) + d[11]);
+    } else if (m->marker == JPEG_APP0 + 14 && length >= 12 && !std::memcmp(d, "Adobe", 5)) {
+        cinfo->saw_Adobe_marker = TRUE;
+        cinfo->Adobe_transform = d[11];
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 void saveMarkersForCopy(jpeg_decompress_struct* src) {
-    jpeg_save_markers(src, JPEG_COM, 0xFFFF);
-    for (int m = 0; m < 16; ++m) jpeg_save_markers(src, JPEG_APP0 + m, 0xFFFF);
+    jpeg_set_marker_processor(src, JPEG_COM, saveMarker);
+    for (int m = 0; m < 16; ++m) jpeg_set_marker_processor(src, JPEG_APP0 + m, saveMarker);
 }
 
 bool isPerfectTransform(std::uint32_t width, std::uint32_t height, int iMCUWidth, int iMCUHeight,

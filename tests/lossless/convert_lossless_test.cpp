@@ -146,6 +146,34 @@ TEST(ConvertLossless, ManyEmptyScansOverALargeFrameAreRefused) {
     EXPECT_FALSE(fs::exists(dir / "many_out.jpg"));
 }
 
+// Copied segments are held in memory until the output is written: a file of
+// endless segments is refused rather than taking all memory; a file with
+// many ordinary ones still converts with every segment copied.
+TEST(ConvertLossless, SavedSegmentsAreBounded) {
+    TempDir dir;
+    const Bytes image = makeSource(kSources[2], 32, 32);
+    auto withApp9 = [&](int count, size_t dataLength) {
+        Bytes segment = {0xFF, 0xE9, std::uint8_t((dataLength + 2) >> 8),
+                         std::uint8_t(dataLength + 2)};
+        segment.resize(4 + dataLength, 0x5A);
+        Bytes b(image.begin(), image.begin() + 2);
+        b.reserve(image.size() + size_t(count) * segment.size());
+        for (int i = 0; i < count; ++i) b.insert(b.end(), segment.begin(), segment.end());
+        b.insert(b.end(), image.begin() + 2, image.end());
+        return b;
+    };
+    writeBytes(dir / "many.jpg", withApp9(300, 65533));
+    ASSERT_TRUE(convertLossless(optionsFor(dir / "many.jpg", dir / "many_out.jpg")));
+    EXPECT_EQ(probeJpeg(readBytes(dir / "many_out.jpg")).segments.size(), 301u);  // + JFIF
+
+    writeBytes(dir / "endless.jpg", withApp9(1100, 65533));
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "endless.jpg", dir / "endless_out.jpg")));
+    EXPECT_FALSE(fs::exists(dir / "endless_out.jpg"));
+    fs::remove(dir / "endless.jpg");
+    writeBytes(dir / "tiny.jpg", withApp9(1100000, 0));
+    EXPECT_FALSE(convertLossless(optionsFor(dir / "tiny.jpg", dir / "tiny_out.jpg")));
+}
+
 // Damaged files of every kind through the transforms: each conversion either
 // succeeds with a decodable file or fails leaving nothing (ASan watches).
 TEST(ConvertLossless, RandomDamageNeverCrashesOrLeavesPartialFiles) {
