@@ -5,23 +5,7 @@
 #   build-fuzz/fuzz_load_png -max_total_time=120 -rss_limit_mb=2560 CORPUS_DIR
 # (a loader may hold a 384 MiB picture plus libjpeg's own 1 GiB).
 # libjpeg, libpng and giflib are the system's uninstrumented builds.
-if(NOT COMMAND quill_add_fuzzer)
-  # Included on its own: the same instrumentation as the other fuzz targets.
-  function(quill_fuzz_instrument)
-    foreach(lib IN LISTS ARGN)
-      target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
-      target_link_options(${lib} INTERFACE -fsanitize=address,undefined)
-    endforeach()
-  endfunction()
-  function(quill_add_fuzzer name)
-    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${F_SOURCES})
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${name} PRIVATE ${F_LIBS} quill_warnings)
-  endfunction()
-  quill_fuzz_instrument(quill_base)
-endif()
+# Included from fuzz/CMakeLists.txt, which defines the helpers used here.
 
 quill_fuzz_instrument(quill_imaging)
 

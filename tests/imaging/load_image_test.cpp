@@ -256,6 +256,40 @@ TEST(JpegLoadFacts, DamagedAndHostileFilesFail) {
     EXPECT_TRUE(img.empty());
 }
 
+// Every scan visits every block of the frame, data or not: a few kilobytes of
+// empty scans over an 8192 x 8192 frame would hold the preview thread for
+// seconds. The scans allowed shrink as the frame grows.
+TEST(JpegLoadFacts, ManyEmptyScansOverALargeFrameAreRefused) {
+    QuietMessages quiet;
+    TempDir dir;
+    const Bytes small = test::makeJpeg({.width = 8, .height = 8, .input = test::Space::Gray,
+                                        .stored = test::Space::Gray, .progressive = true});
+    std::size_t sof = 0, sos = 0;
+    for (std::size_t i = 0; i + 1 < small.size() && !sos; ++i) {
+        if (small[i] != 0xFF) continue;
+        if (small[i + 1] == 0xC2 && !sof) sof = i;
+        if (small[i + 1] == 0xDA) sos = i;
+    }
+    ASSERT_TRUE(sof && sos);
+    Bytes header(small.begin(), small.begin() + std::ptrdiff_t(sos));
+    header[sof + 5] = header[sof + 7] = 0x20;  // 8192 x 8192: 2^20 blocks
+    header[sof + 6] = header[sof + 8] = 0x00;
+    const std::size_t sosLength = std::size_t(small[sos + 2]) << 8 | small[sos + 3];
+    const Bytes scan(small.begin() + std::ptrdiff_t(sos), small.begin() + std::ptrdiff_t(sos + 2 + sosLength));
+    auto withScans = [&](int n) {
+        Bytes b = header;
+        for (int i = 0; i < n; ++i) b.insert(b.end(), scan.begin(), scan.end());
+        b.push_back(0xFF);
+        b.push_back(0xD9);
+        return b;
+    };
+    LoadedImage img;
+    EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / "few.jpg", withScans(4)), 300));
+    EXPECT_EQ(img.width, 8192);
+    EXPECT_FALSE(img.LoadImageFile(writeBytes(dir / "many.jpg", withScans(400)), 300));
+    EXPECT_TRUE(img.empty());
+}
+
 // ---------------------------------------------------------------- PNG
 
 struct PngCase {
