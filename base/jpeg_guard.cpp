@@ -1,6 +1,8 @@
 #include "base/jpeg_guard.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "base/jpeg_compat.h"
 
@@ -55,6 +57,19 @@ void limitProgressiveScans(j_decompress_ptr cinfo, JpegErrorMgr& err) {
     err.progress = {};
     err.progress.progress_monitor = scanLimitMonitor;
     cinfo->progress = &err.progress;
+}
+
+void limitScansToFrame(j_decompress_ptr cinfo, JpegErrorMgr& err) {
+    constexpr std::uint64_t kBlockVisits = std::uint64_t(1) << 27;
+    constexpr std::uint64_t kFewestScans = 64;
+    std::uint64_t blocks = 0;
+    for (int ci = 0; ci < cinfo->num_components; ++ci)
+        blocks += std::uint64_t(cinfo->comp_info[ci].width_in_blocks) *
+                  cinfo->comp_info[ci].height_in_blocks;
+    const std::uint64_t byWork = blocks ? kBlockVisits / blocks : kMaxProgressiveScans;
+    const int limit = int(std::clamp<std::uint64_t>(byWork, kFewestScans, kMaxProgressiveScans));
+    err.maxScans = err.maxScans > 0 ? std::min(err.maxScans, limit) : limit;
+    if (!cinfo->progress) limitProgressiveScans(cinfo, err);
 }
 
 JpegDecompressor::JpegDecompressor(int maxScans) {

@@ -30,6 +30,12 @@ void initJpegError(JpegErrorMgr& err, int maxScans = 0);
 // Installs the scan-limit progress monitor on a decompressor (after create).
 void limitProgressiveScans(j_decompress_ptr cinfo, JpegErrorMgr& err);
 
+// After jpeg_read_header: lowers the scan limit as the frame grows. Every
+// scan visits every block of the frame, even a scan without data, so a few
+// kilobytes of empty scans over a large frame could keep us busy for minutes.
+// Real files use a dozen scans or so; even the largest frame keeps 64.
+void limitScansToFrame(j_decompress_ptr cinfo, JpegErrorMgr& err);
+
 // Runs phase() with err's jump armed; false when libjpeg raised an error.
 template <class Phase>
 bool runJpegPhase(JpegErrorMgr& err, Phase&& phase) {

@@ -9,23 +9,6 @@
 #include "imaging/loader_common.h"
 
 namespace quill {
-namespace {
-
-// Every scan visits every block of the frame, even a scan without data, so
-// a few kilobytes of empty scans over a large frame could hold a preview
-// for many seconds. The scans allowed shrink as the frame grows; real files
-// use a dozen or so, and even the largest frame keeps 64.
-int scanLimitFor(const jpeg_decompress_struct& s) {
-    constexpr std::uint64_t kBlockVisits = std::uint64_t(1) << 27;
-    constexpr std::uint64_t kFewestScans = 64;
-    std::uint64_t blocks = 0;
-    for (int ci = 0; ci < s.num_components; ++ci)
-        blocks += std::uint64_t(s.comp_info[ci].width_in_blocks) * s.comp_info[ci].height_in_blocks;
-    const std::uint64_t byWork = blocks ? kBlockVisits / blocks : kMaxProgressiveScans;
-    return int(std::clamp<std::uint64_t>(byWork, kFewestScans, kMaxProgressiveScans));
-}
-
-}  // namespace
 
 bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth) {
     FilePtr file = detail::openImageFile(image, path);
@@ -43,7 +26,7 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
         }))
         return false;
 
-    dec.err.maxScans = std::min(dec.err.maxScans, scanLimitFor(*cinfo));
+    limitScansToFrame(&dec.cinfo, dec.err);
 
     const int components = cinfo->num_components;
     // comp_info lives in the image pool, which jpeg_finish_decompress frees.

@@ -72,19 +72,6 @@ private:
     bool committed_ = false;
 };
 
-// Every scan visits every block of the frame, even a scan without data, so
-// a few kilobytes of empty scans over a large frame could keep us busy for
-// minutes. The scans allowed shrink as the frame grows; real files use a
-// dozen or so, and even the largest frame the memory limit admits keeps 64.
-int scanLimitFor(const jpeg_decompress_struct& s) {
-    constexpr std::uint64_t kBlockVisits = std::uint64_t(1) << 27;
-    constexpr std::uint64_t kFewestScans = 64;
-    std::uint64_t blocks = 0;
-    for (int ci = 0; ci < s.num_components; ++ci)
-        blocks += std::uint64_t(s.comp_info[ci].width_in_blocks) * s.comp_info[ci].height_in_blocks;
-    const std::uint64_t byWork = blocks ? kBlockVisits / blocks : kMaxProgressiveScans;
-    return int(std::clamp<std::uint64_t>(byWork, kFewestScans, kMaxProgressiveScans));
-}
 
 JDIMENSION roundUpTo(JDIMENSION value, JDIMENSION unit) {
     return (value + unit - 1) / unit * unit;
@@ -119,7 +106,7 @@ bool convertLossless(const LosslessOptions& o) {
         jpeg_stdio_src(s, inFile);
         if (!o.stripMarkers) saveMarkersForCopy(s);
         jpeg_read_header(s, TRUE);
-        src.err.maxScans = scanLimitFor(*s);
+        limitScansToFrame(s, src.err);
 
         req.forceGrayscale = o.grayscale;
         req.transform = o.transform;
