@@ -223,79 +223,63 @@ void moveFlipV(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest&
     }
 }
 
-void moveTranspose(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
-                   CoefArrays in, CoefArrays out) {
+// The four movers that swap the axes: destination block (row, col) comes from
+// source block (col, row), with source columns and/or rows mirrored inside
+// the whole iMCUs. Partial iMCUs at the mirrored edge are transposed only.
+void moveTransposing(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
+                     CoefArrays in, CoefArrays out, bool mirrorCols, bool mirrorRows) {
+    const JDIMENSION mcuCols = mirrorCols ? wholeMcuCols(dst, src->output_height) : 0;
+    const JDIMENSION mcuRows = mirrorRows ? wholeMcuRows(dst, src->output_width) : 0;
     for (int ci = 0; ci < dst->num_components; ++ci) {
         jpeg_component_info* comp = dst->comp_info + ci;
         const int h = comp->h_samp_factor, v = comp->v_samp_factor;
+        const JDIMENSION compWidth = mcuCols * h, compHeight = mcuRows * v;
         const JDIMENSION xcb = req.xOffsetIMCU * h, ycb = req.yOffsetIMCU * v;
         for (JDIMENSION by = 0; by < comp->height_in_blocks; by += v) {
             JBLOCKARRAY d = accessRows(src, out[ci], by, v, true);
+            const bool rowsMirrored = by + ycb < compHeight;
             for (int oy = 0; oy < v; ++oy) {
+                const JDIMENSION row = by + oy + ycb;
+                const JDIMENSION srcCol = rowsMirrored ? compHeight - row - 1 : row;
                 for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
-                    JBLOCKARRAY s = accessRows(src, in[ci], bx + xcb, h, false);
-                    for (int ox = 0; ox < h; ++ox)
-                        applyRule(d[oy][bx + ox], s[ox][by + oy + ycb], kTransposed);
+                    const bool colsMirrored = bx + xcb < compWidth;
+                    JBLOCKARRAY s =
+                        colsMirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
+                                     : accessRows(src, in[ci], bx + xcb, h, false);
+                    for (int ox = 0; ox < h; ++ox) {
+                        JCOEFPTR out1 = d[oy][bx + ox];
+                        if (colsMirrored) {
+                            applyRule(out1, s[h - ox - 1][srcCol],
+                                      rowsMirrored ? kTransposedBoth : kTransposedCols);
+                        } else {
+                            applyRule(out1, s[ox][srcCol],
+                                      rowsMirrored ? kTransposedRows : kTransposed);
+                        }
+                    }
                 }
             }
         }
     }
+}
+
+void moveTranspose(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
+                   CoefArrays in, CoefArrays out) {
+    moveTransposing(src, dst, req, in, out, false, false);
 }
 
 void moveRotate90(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
                   CoefArrays in, CoefArrays out) {
-    const JDIMENSION mcuCols = wholeMcuCols(dst, src->output_height);
-    for (int ci = 0; ci < dst->num_components; ++ci) {
-        jpeg_component_info* comp = dst->comp_info + ci;
-        const int h = comp->h_samp_factor, v = comp->v_samp_factor;
-        const JDIMENSION compWidth = mcuCols * h;
-        const JDIMENSION xcb = req.xOffsetIMCU * h, ycb = req.yOffsetIMCU * v;
-        for (JDIMENSION by = 0; by < comp->height_in_blocks; by += v) {
-            JBLOCKARRAY d = accessRows(src, out[ci], by, v, true);
-            for (int oy = 0; oy < v; ++oy) {
-                for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
-                    const bool mirrored = bx + xcb < compWidth;
-                    JBLOCKARRAY s =
-                        mirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
-                                 : accessRows(src, in[ci], bx + xcb, h, false);
-                    for (int ox = 0; ox < h; ++ox) {
-                        if (mirrored)
-                            applyRule(d[oy][bx + ox], s[h - ox - 1][by + oy + ycb],
-                                      kTransposedCols);
-                        else
-                            applyRule(d[oy][bx + ox], s[ox][by + oy + ycb], kTransposed);
-                    }
-                }
-            }
-        }
-    }
+    moveTransposing(src, dst, req, in, out, true, false);
 }
 
 void moveRotate270(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
                    CoefArrays in, CoefArrays out) {
-    const JDIMENSION mcuRows = wholeMcuRows(dst, src->output_width);
-    for (int ci = 0; ci < dst->num_components; ++ci) {
-        jpeg_component_info* comp = dst->comp_info + ci;
-        const int h = comp->h_samp_factor, v = comp->v_samp_factor;
-        const JDIMENSION compHeight = mcuRows * v;
-        const JDIMENSION xcb = req.xOffsetIMCU * h, ycb = req.yOffsetIMCU * v;
-        for (JDIMENSION by = 0; by < comp->height_in_blocks; by += v) {
-            JBLOCKARRAY d = accessRows(src, out[ci], by, v, true);
-            for (int oy = 0; oy < v; ++oy) {
-                const JDIMENSION row = by + oy + ycb;
-                const bool mirrored = by + ycb < compHeight;
-                for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
-                    JBLOCKARRAY s = accessRows(src, in[ci], bx + xcb, h, false);
-                    for (int ox = 0; ox < h; ++ox) {
-                        if (mirrored)
-                            applyRule(d[oy][bx + ox], s[ox][compHeight - row - 1], kTransposedRows);
-                        else
-                            applyRule(d[oy][bx + ox], s[ox][row], kTransposed);
-                    }
-                }
-            }
-        }
-    }
+    moveTransposing(src, dst, req, in, out, false, true);
+}
+
+void moveTransverse(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
+                    CoefArrays in, CoefArrays out) {
+    moveTransposing(src, dst, req, in, out, true, true);
 }
 
 void moveRotate180(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
@@ -323,42 +307,6 @@ void moveRotate180(j_decompress_ptr src, j_compress_ptr dst, const TransformRequ
                         applyRule(d[oy][bx], srow[bx + xcb], kMirrorRows);
                     } else {
                         std::memcpy(d[oy][bx], srow[bx + xcb], sizeof(JBLOCK));
-                    }
-                }
-            }
-        }
-    }
-}
-
-void moveTransverse(j_decompress_ptr src, j_compress_ptr dst, const TransformRequest& req,
-                    CoefArrays in, CoefArrays out) {
-    const JDIMENSION mcuCols = wholeMcuCols(dst, src->output_height);
-    const JDIMENSION mcuRows = wholeMcuRows(dst, src->output_width);
-    for (int ci = 0; ci < dst->num_components; ++ci) {
-        jpeg_component_info* comp = dst->comp_info + ci;
-        const int h = comp->h_samp_factor, v = comp->v_samp_factor;
-        const JDIMENSION compWidth = mcuCols * h, compHeight = mcuRows * v;
-        const JDIMENSION xcb = req.xOffsetIMCU * h, ycb = req.yOffsetIMCU * v;
-        for (JDIMENSION by = 0; by < comp->height_in_blocks; by += v) {
-            JBLOCKARRAY d = accessRows(src, out[ci], by, v, true);
-            const bool rowsMirrored = by + ycb < compHeight;
-            for (int oy = 0; oy < v; ++oy) {
-                const JDIMENSION row = by + oy + ycb;
-                const JDIMENSION srcCol = rowsMirrored ? compHeight - row - 1 : row;
-                for (JDIMENSION bx = 0; bx < comp->width_in_blocks; bx += h) {
-                    const bool colsMirrored = bx + xcb < compWidth;
-                    JBLOCKARRAY s =
-                        colsMirrored ? accessRows(src, in[ci], compWidth - xcb - bx - h, h, false)
-                                     : accessRows(src, in[ci], bx + xcb, h, false);
-                    for (int ox = 0; ox < h; ++ox) {
-                        JCOEFPTR out1 = d[oy][bx + ox];
-                        if (colsMirrored) {
-                            applyRule(out1, s[h - ox - 1][srcCol],
-                                      rowsMirrored ? kTransposedBoth : kTransposedCols);
-                        } else {
-                            applyRule(out1, s[ox][srcCol],
-                                      rowsMirrored ? kTransposedRows : kTransposed);
-                        }
                     }
                 }
             }
