@@ -133,11 +133,12 @@ TEST_F(QuantTableDbTest, CarriedInTablesSitAtTheirIndexes) {
 
 TEST_F(QuantTableDbTest, FilledCounts) {
     // IJG 100, Flat 92, five scaled families of 98, and the carried-in rows:
-    // 8 + 5 + 96 + 70 + 98 luminance, one chrominance table fewer.
-    EXPECT_EQ(db.filledCount(0), 100 + 92 + 5 * 98 + 8 + 5 + 96 + 70 + 98);
+    // 8 + 5 + 96 + 70 + 98 luminance, one chrominance table fewer, and 65
+    // camera and phone pairs.
+    EXPECT_EQ(db.filledCount(0), 100 + 92 + 5 * 98 + 8 + 5 + 96 + 70 + 98 + 65);
     EXPECT_EQ(db.filledCount(1), db.filledCount(0) - 1);
     EXPECT_EQ(db.filledCount(0, 4419, 4866), 448);
-    EXPECT_EQ(db.filledCount(0, 1609, 1864), 0);  // a camera family without data
+    EXPECT_EQ(db.filledCount(0, 3732, 3762), 0);  // a camera family without data
 }
 
 TEST_F(QuantTableDbTest, FindReturnsTheLowestIndexOfEveryEntry) {
