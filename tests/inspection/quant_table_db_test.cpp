@@ -250,19 +250,6 @@ TEST_F(QuantTableDbTest, LowestIndexWinsAcrossFamilies) {
     EXPECT_EQ(e.luma, "Guetzli 325");  // index 4419 + 2 * 64 + 1
 }
 
-TEST_F(QuantTableDbTest, LuminanceFallsBackToTheTransposedOrderOnly) {
-    const QuantValues ijg50 = natural(db.entry(0, 50));
-    ASSERT_NE(transposed(ijg50), ijg50);
-    const QuantValues chroma = natural(db.entry(1, 50));
-    EXPECT_EQ(estimate(db, transposed(ijg50), chroma).luma, "IJG 50");
-
-    // The chrominance list is searched as the table stands.
-    const QuantValues ssim = natural(db.entry(1, 856));
-    ASSERT_NE(transposed(ssim), ssim);
-    EXPECT_EQ(estimate(db, ijg50, ssim).chroma, "MS-SSIM kod50");
-    EXPECT_EQ(estimate(db, ijg50, transposed(ssim)).chroma, "Unknown");
-}
-
 TEST_F(QuantTableDbTest, NoneUnknownAndInferior) {
     const QuantValues ijg75 = natural(db.entry(0, 25));
     Estimate e = estimate(db, ijg75, QuantValues{});
