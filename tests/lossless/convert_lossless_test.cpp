@@ -10,6 +10,7 @@
 
 #include "lossless/lossless_op.h"
 #include "tests/lossless/lossless_test_util.h"
+#include "tests/support/jpeg_patch.h"
 
 namespace quill {
 namespace {
@@ -110,37 +111,9 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
 // number of scans allowed shrinks as the frame grows.
 TEST(ConvertLossless, ManyEmptyScansOverALargeFrameAreRefused) {
     TempDir dir;
-    JpegSpec spec;
-    spec.width = spec.height = 8;
-    spec.input = spec.stored = Space::Gray;
-    spec.progressive = true;
-    const Bytes small = makeJpeg(spec);
-    size_t sof = 0, sos = 0;
-    for (size_t i = 0; i + 1 < small.size(); ++i) {
-        if (small[i] != 0xFF) continue;
-        if (small[i + 1] == 0xC2 && !sof) sof = i;
-        if (small[i + 1] == 0xDA) {
-            sos = i;
-            break;
-        }
-    }
-    ASSERT_TRUE(sof && sos);
-    Bytes header(small.begin(), small.begin() + std::ptrdiff_t(sos));
-    header[sof + 5] = header[sof + 7] = 0x20;  // 8192 x 8192: 2^20 blocks
-    header[sof + 6] = header[sof + 8] = 0x00;
-    const size_t sosLength = size_t(small[sos + 2]) << 8 | small[sos + 3];
-    const Bytes scan(small.begin() + std::ptrdiff_t(sos),
-                     small.begin() + std::ptrdiff_t(sos + 2 + sosLength));
-    auto withScans = [&](int n) {
-        Bytes b = header;
-        for (int i = 0; i < n; ++i) b.insert(b.end(), scan.begin(), scan.end());
-        b.push_back(0xFF);
-        b.push_back(0xD9);
-        return b;
-    };
-    writeBytes(dir / "few.jpg", withScans(4));
+    writeBytes(dir / "few.jpg", emptyScansOverLargeFrame(4));
     EXPECT_TRUE(convertLossless(optionsFor(dir / "few.jpg", dir / "few_out.jpg")));
-    writeBytes(dir / "many.jpg", withScans(200));
+    writeBytes(dir / "many.jpg", emptyScansOverLargeFrame(200));
     EXPECT_FALSE(convertLossless(optionsFor(dir / "many.jpg", dir / "many_out.jpg")));
     EXPECT_FALSE(fs::exists(dir / "many_out.jpg"));
 }

@@ -101,7 +101,10 @@ JpegProbe probeJpeg(const Bytes& data) {
     p.xDensity = cinfo.X_density;
     p.yDensity = cinfo.Y_density;
     p.adobe = cinfo.saw_Adobe_marker;
+    p.restartInterval = cinfo.restart_interval;
     jpeg_destroy_decompress(&cinfo);
+    for (std::size_t i = 0; i + 1 < data.size(); ++i)
+        p.restartMarkers += data[i] == 0xFF && data[i + 1] >= 0xD0 && data[i + 1] <= 0xD7;
     p.ok = true;
     return p;
 }
