@@ -560,7 +560,6 @@ TEST(BmpLoad, ZeroHeightGivesEmptyPicture) {
 // missing blocks filled by libjpeg.
 TEST(LoadImageFile, EveryCutFailsCleanlyOrLoadsAtTheWholeSize) {
     QuietMessages quiet;
-    TempDir dir;
     std::vector<std::pair<std::string, Bytes>> files = {
         {"s.jpg", test::makeJpeg({.width = 33, .height = 17, .progressive = true})},
         {"s.png", test::makePng({.width = 9, .height = 7, .colorType = 3, .bitDepth = 4,
@@ -576,13 +575,14 @@ TEST(LoadImageFile, EveryCutFailsCleanlyOrLoadsAtTheWholeSize) {
 
     for (const auto& [name, whole] : files) {
         const bool jpeg = name == "s.jpg";
+        test::MemoryFile file(name);
         for (int previewWidth : jpeg ? std::vector<int>{0, 8} : std::vector<int>{0}) {
             LoadedImage ref;
-            ASSERT_TRUE(ref.LoadImageFile(writeBytes(dir / name, whole), previewWidth)) << name;
+            ASSERT_TRUE(ref.LoadImageFile(file.write(whole), previewWidth)) << name;
             const std::size_t bytes = ref.info->biSizeImage;
             for (std::size_t cut = 0; cut < whole.size(); ++cut) {
                 SCOPED_TRACE(name + " cut at " + std::to_string(cut) + " preview " + std::to_string(previewWidth));
-                const fs::path path = writeBytes(dir / name, Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(cut)));
+                const fs::path path = file.write(Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(cut)));
                 LoadedImage img;
                 if (!img.LoadImageFile(path, previewWidth)) {
                     ASSERT_TRUE(img.empty());

@@ -26,7 +26,7 @@ protected:
     static void TearDownTestSuite() { setMessageSink(nullptr); }
 
     std::optional<JpegInfo> scan(const Bytes& data, const std::string& name = "x.jpg") {
-        const fs::path path = test::writeBytes(dir / name, data);
+        const fs::path path = name == "x.jpg" ? memory.write(data) : test::writeBytes(dir / name, data);
         JpegInfo info;
         if (!db.ScanJpeg(path, info)) return std::nullopt;
         return info;
@@ -39,6 +39,7 @@ protected:
 
     QuantTableDb db;
     test::TempDir dir;
+    test::MemoryFile memory{"x.jpg"};
 };
 
 JpegSpec sized(int w, int h, int hs, int vs) {
@@ -86,7 +87,7 @@ TEST_F(ScanJpegTest, EveryFieldOfAPlainFile) {
     s.yDensity = 96;
     const Bytes data = makeJpeg(s);
     const JpegInfo info = scanOk(data);
-    const auto st = statFile(dir / "x.jpg");
+    const auto st = statFile(memory.path());
     ASSERT_TRUE(st);
     EXPECT_EQ(info.fields[kColName], "x.jpg");
     EXPECT_EQ(info.fields[kColSize], GroupThousands(std::to_string(data.size())));
