@@ -253,9 +253,9 @@ TEST(JpegLoadFacts, ManyEmptyScansOverALargeFrameAreRefused) {
     QuietMessages quiet;
     TempDir dir;
     LoadedImage img;
-    EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / "few.jpg", test::emptyScansOverLargeFrame(4)), 300));
+    EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / "few.jpg", test::emptyScans(8192, 4)), 300));
     EXPECT_EQ(img.width, 8192);
-    EXPECT_FALSE(img.LoadImageFile(writeBytes(dir / "many.jpg", test::emptyScansOverLargeFrame(400)), 300));
+    EXPECT_FALSE(img.LoadImageFile(writeBytes(dir / "many.jpg", test::emptyScans(8192, 400)), 300));
     EXPECT_TRUE(img.empty());
 }
 

@@ -111,9 +111,9 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
 // number of scans allowed shrinks as the frame grows.
 TEST(ConvertLossless, ManyEmptyScansOverALargeFrameAreRefused) {
     TempDir dir;
-    writeBytes(dir / "few.jpg", emptyScansOverLargeFrame(4));
+    writeBytes(dir / "few.jpg", emptyScans(8192, 4));
     EXPECT_TRUE(convertLossless(optionsFor(dir / "few.jpg", dir / "few_out.jpg")));
-    writeBytes(dir / "many.jpg", emptyScansOverLargeFrame(200));
+    writeBytes(dir / "many.jpg", emptyScans(8192, 200));
     EXPECT_FALSE(convertLossless(optionsFor(dir / "many.jpg", dir / "many_out.jpg")));
     EXPECT_FALSE(fs::exists(dir / "many_out.jpg"));
 }
