@@ -22,15 +22,9 @@ using test::TempDir;
 
 // A smooth colour picture (so lossy round trips stay close).
 Dib picture(int w, int h) {
-    Dib dib = allocateDib(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
-            p[0] = std::uint8_t(40 + x * 150 / w);   // blue
-            p[1] = std::uint8_t(60 + y * 120 / h);   // green
-            p[2] = std::uint8_t(200 - x * 100 / w);  // red
-        }
-    return dib;
+    return test::makeDib(w, h, [w, h](int x, int y) {
+        return Rgb{std::uint8_t(200 - x * 100 / w), std::uint8_t(60 + y * 120 / h), std::uint8_t(40 + x * 150 / w)};
+    });
 }
 
 class Encode : public ::testing::Test {
@@ -157,15 +151,7 @@ TEST_F(Encode, ScaleListAndLanczosOverride) {
     EXPECT_EQ(probeJpeg(encode(s, src)).width, 21);
 
     // Enlarged and halved pictures keep their colours where the picture is flat.
-    const Dib flat = [] {
-        Dib d = allocateDib(10, 10);
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x) {
-                std::uint8_t* p = d.row(y) + 3 * x;
-                p[0] = 30; p[1] = 140; p[2] = 220;
-            }
-        return d;
-    }();
+    const Dib flat = test::makeDib(10, 10, [](int, int) { return Rgb{220, 140, 30}; });
     for (int i : {0, 2, 4}) {
         CompressionSettings q;
         q.scaleIndex = std::uint8_t(i);

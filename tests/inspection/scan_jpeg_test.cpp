@@ -101,18 +101,10 @@ TEST_F(ScanJpegTest, EveryFieldOfAPlainFile) {
     for (int c = kColApp0 + 1; c < kColumnCount; ++c) EXPECT_EQ(info.fields[c], "") << c;
 }
 
-TEST_F(ScanJpegTest, SizeTextIsGroupedByThousands) {
-    Bytes data = makeJpeg(sized(8, 8, 1, 1));
-    ASSERT_LT(data.size(), 999u);
-    // Bytes after EOI are never read; they only make the file larger.
-    for (std::size_t size : {999u, 1000u, 1234567u}) {
-        Bytes padded = data;
-        padded.resize(size, 0);
-        const JpegInfo info = scanOk(padded);
-        EXPECT_EQ(info.fields[kColSize], size == 999 ? "999" : size == 1000 ? "1,000" : "1,234,567");
-    }
-    // Past 32-bit sizes: a sparse file of 5 GiB costs no disk space.
-    const fs::path big = test::writeBytes(dir / "big.jpg", data);
+// Sizes past 32 bits: a sparse file of 5 GiB costs no disk space, and the
+// bytes after EOI are never read.
+TEST_F(ScanJpegTest, SizeTextIsGroupedByThousandsPast32Bits) {
+    const fs::path big = test::writeBytes(dir / "big.jpg", makeJpeg(sized(8, 8, 1, 1)));
     std::error_code ec;
     fs::resize_file(big, 5ull << 30, ec);
     if (ec) GTEST_SKIP() << "no sparse files here";
