@@ -227,7 +227,6 @@ void CMainFrame::onRowFocused(int row) {
     const QString path = rowPath(row);
     if (path == currentFile) return;
     currentFile = path;
-    dragReady = 1;
     previewThread.start(path.toStdString(), preview_);
 }
 

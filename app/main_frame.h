@@ -86,7 +86,6 @@ public:
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
-    int dragReady = 0;
     QString currentFile;
     QString folderPath;
     PreviewLoader previewThread;
