@@ -14,9 +14,9 @@
 // stay in onCommand. Ids, texts and toolbar order are app/command_ids.h's.
 #pragma once
 
-#include "app/app_settings.h"
 #include "app/file_list_view.h"
 #include "preview/preview_loader.h"
+#include "settings/app_settings.h"
 
 #include <QMainWindow>
 
