@@ -5,6 +5,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/utf8.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "inspection/folder_listing.h"
@@ -32,33 +33,17 @@ void appendTsvField(std::string& out, std::string_view s) {
 void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            if (b == '"') out += "\\\"";
-            else if (b == '\\') out += "\\\\";
-            else if (b < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", b);
-                out += buf;
-            } else out += char(b);
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
-        bool good = extra > 0 && i + extra < s.size();
-        std::uint32_t v = b & (0x3F >> extra);
-        for (int k = 1; good && k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            good = (c & 0xC0) == 0x80;
-            v = (v << 6) | (c & 0x3F);
-        }
-        constexpr std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (good && v >= minimum[extra] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
-            out.append(s.substr(i, 1 + extra));
-            i += 1 + extra;
+        const std::uint32_t cp = nextCodePoint(s, i);
+        if (cp == '"') {
+            out += "\\\"";
+        } else if (cp == '\\') {
+            out += "\\\\";
+        } else if (cp < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(cp));
+            out += buf;
         } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
+            appendUtf8(out, cp);
         }
     }
     out += '"';
