@@ -8,6 +8,8 @@
 #include <functional>
 #include <string_view>
 
+#include "base/file_result.h"
+
 namespace quill {
 
 enum class ReplaceOutcome {
@@ -20,8 +22,10 @@ enum class ReplaceOutcome {
 // Asked only for a read-only source; true means "replace it".
 using ConfirmReadOnly = std::function<bool(const std::filesystem::path& source)>;
 
+// why, when given, receives the reason of a Failed replacement.
 ReplaceOutcome replaceSource(const std::filesystem::path& source,
-                             const std::filesystem::path& output, const ConfirmReadOnly& confirm);
+                             const std::filesystem::path& output, const ConfirmReadOnly& confirm,
+                             FileResult* why = nullptr);
 
 // Texts of the messages that go with it ("%s" is the source path).
 inline constexpr std::string_view kOverwriteConfirmTitle = "上書き保存の確認";
