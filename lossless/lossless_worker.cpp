@@ -11,7 +11,7 @@ LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
     // Overwrite mode too writes under a free suffixed name first: it may have
     // to stay there (read-only source declined) and must never replace an
     // unrelated file.
-    const std::filesystem::path output = outputPathFor(source, losslessOpInfo(settings.op).suffix);
+    const std::filesystem::path output = outputPathFor(source, losslessSuffix(settings.op));
     LosslessOptions options = losslessOptionsFor(settings.op, source, output, hasApp0, progressive,
                                                  settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;

@@ -1,0 +1,27 @@
+// The twelve lossless batch commands: which LosslessOp each command runs and
+// the caption the progress dialog shows for every batch command. Command ids
+// and texts stay in app/command_ids.h; what an operation does to a file stays
+// in the core (lossless/lossless_op.h).
+#pragma once
+
+#include <optional>
+
+#include "lossless/lossless_op.h"
+
+namespace quill {
+
+class CMainFrame;
+
+// The operation of a lossless batch command; nullopt for any other id
+// (ID_OP_TRANSFORM and ID_OP_TRIM included: neither runs a batch).
+std::optional<LosslessOp> losslessOpForCommand(int id);
+
+// Caption of the progress dialog for a batch started by the command (UTF-8):
+// the operation's for the lossless commands, the delete, recompression and
+// new-JPEG captions for theirs, "ロスレス処理中..." for anything else.
+const char* progressCaption(int id);
+
+// Registers the handlers of the lossless batch commands with the frame.
+void registerLosslessCommands(CMainFrame& frame);
+
+}  // namespace quill
