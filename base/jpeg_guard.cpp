@@ -67,6 +67,7 @@ FileResult jpegFailure(JpegErrorMgr& err) {
         case JERR_INPUT_EOF:
             return FileResult::fail(FailReason::Truncated);
         case JERR_OUT_OF_MEMORY:
+        case JERR_NO_BACKING_STORE:  // over the memory limit
         case JERR_IMAGE_TOO_BIG:
         case JERR_WIDTH_OVERFLOW:
             return FileResult::fail(FailReason::TooLarge, text);
