@@ -43,7 +43,6 @@ FileResult convertLossless(const LosslessOptions& o) {
     dst.cinfo.err = &src.err.pub;
 
     TransformRequest req{};
-    bool imperfect = false;
     std::FILE* inFile = in.get();
     std::FILE* outFile = out.stream();
     const bool ok = runJpegPhase(src.err, [&] {
@@ -77,13 +76,8 @@ FileResult convertLossless(const LosslessOptions& o) {
             req.cropHeight = bottom - o.cropTop;
             req.cropX = o.cropLeft;
             req.cropY = o.cropTop;
-            req.cropWidthMode = req.cropHeightMode = CropMode::Positive;
-            req.cropXMode = req.cropYMode = CropMode::Positive;
         }
-        if (!prepareWorkspace(s, req)) {
-            imperfect = true;
-            return;
-        }
+        prepareWorkspace(s, req);
         jpeg_copy_critical_parameters(s, d);
         // The library copies a JFIF version of major 1 only; 2.x is valid too.
         if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
@@ -105,7 +99,6 @@ FileResult convertLossless(const LosslessOptions& o) {
         jpeg_finish_decompress(s);
     });
     if (!ok) return jpegFailure(src.err);
-    if (imperfect) return FileResult::fail(FailReason::Unsupported);
     return out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
 }
 
