@@ -1,5 +1,2 @@
-# Tests of the settings file, small dialogs, viewer launch and single instance.
-quill_add_test(settings_file_test
-  SOURCES gui/settings_file_test.cpp
-  LIBS quill_gui)
+# Tests of the small dialogs, window placement and viewer launch.
 quill_add_gui_test(settings_dialogs_test SOURCES gui/settings_dialogs_test.cpp)
