@@ -1,0 +1,23 @@
+// The workers of this subsystem: the lossless worker (convert each file, in
+// overwrite mode put it in the source's place) and the delete worker. Both
+// end the dialog with 1; a file that fails is skipped without a message and
+// kept in the job's failedFiles.
+#pragma once
+
+#include "lossless/ui/batch_runner.h"
+
+#include <string_view>
+
+namespace quill {
+
+int losslessWorker(BatchJob& job);
+int deleteWorker(BatchJob& job);
+
+// The worker a job runs when it brings none: the delete worker for
+// ID_FILE_DELETE, the lossless worker for any other command.
+BatchWorker builtInWorker(int command);
+
+inline constexpr std::string_view kDeleteConfirmTitle = "削除確認";
+inline constexpr std::string_view kDeleteConfirmText = "'%s'\n は読み取り専用です。\n本当によろしいですか？";
+
+}  // namespace quill
