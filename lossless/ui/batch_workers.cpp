@@ -7,6 +7,7 @@
 #include "lossless/ui/lossless_commands.h"
 
 #include <chrono>
+#include <string_view>
 
 namespace quill {
 

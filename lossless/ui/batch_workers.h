@@ -6,8 +6,6 @@
 
 #include "lossless/ui/batch_runner.h"
 
-#include <string_view>
-
 namespace quill {
 
 int losslessWorker(BatchJob& job);
@@ -17,7 +15,8 @@ int deleteWorker(BatchJob& job);
 // ID_FILE_DELETE, the lossless worker for any other command.
 BatchWorker builtInWorker(int command);
 
-inline constexpr std::string_view kDeleteConfirmTitle = "削除確認";
-inline constexpr std::string_view kDeleteConfirmText = "'%s'\n は読み取り専用です。\n本当によろしいですか？";
+// What the delete worker asks before deleting a read-only file ("%s" is its path).
+inline constexpr const char* kDeleteConfirmTitle = "削除確認";
+inline constexpr const char* kDeleteConfirmText = "'%s'\n は読み取り専用です。\n本当によろしいですか？";
 
 }  // namespace quill
