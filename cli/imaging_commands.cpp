@@ -246,13 +246,11 @@ int run(std::string_view command, std::span<char*> args) {
             std::printf("%s\n", r.output.c_str());
             break;
         case RecompressOutcome::LoadFailed:
-            std::fprintf(stderr, "%s: cannot be loaded as a picture\n", file.c_str());
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), failureText(r.why).c_str());
             status = 1;
             break;
         case RecompressOutcome::NotWritten:
-            std::fprintf(stderr, "%s: not written (%s)\n", file.c_str(),
-                         settings.sizeLimitEnabled ? "no quality meets the size limit or the encoder failed"
-                                                   : "the encoder failed");
+            std::fprintf(stderr, "%s: not written: %s\n", file.c_str(), failureText(r.why).c_str());
             status = 1;
             break;
         }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_result.h"
 #include "base/file_util.h"
 #include "cli/commands.h"
 #include "inspection/jpeg_info.h"
@@ -55,6 +56,10 @@ bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts
     return true;
 }
 
+void reportFailure(const fs::path& file, const FileResult& why) {
+    std::fprintf(stderr, "quillmark-cli: '%s': %s\n", file.c_str(), failureText(why).c_str());
+}
+
 int usageError(std::string_view name, const char* message) {
     std::fprintf(stderr, "quillmark-cli %.*s: %s\n", int(name.size()), name.data(), message);
     return 2;
@@ -97,8 +102,7 @@ int runOp(std::string_view name, std::span<char*> args) {
     for (const fs::path& file : files) {
         SourceFacts facts;
         if (!scanSource(db, file, facts)) {
-            std::fprintf(stderr, "quillmark-cli: '%s': not a JPEG file that can be listed\n",
-                         file.c_str());
+            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
             status = 1;
             continue;
         }
@@ -107,7 +111,7 @@ int runOp(std::string_view name, std::span<char*> args) {
             convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
                              [](const fs::path&) { return false; });
         if (!r.converted) {
-            std::fprintf(stderr, "quillmark-cli: '%s': conversion failed\n", file.c_str());
+            reportFailure(file, r.why);
             status = 1;
             continue;
         }
@@ -128,7 +132,8 @@ int runOp(std::string_view name, std::span<char*> args) {
                 status = 1;
                 break;
             case ReplaceOutcome::Failed:
-                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced\n", file.c_str());
+                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n",
+                             file.c_str(), failureText(r.why).c_str());
                 status = 1;
                 break;
         }
@@ -185,8 +190,7 @@ int runCrop(std::string_view name, std::span<char*> args) {
     const QuantTableDb db;
     SourceFacts facts;
     if (!scanSource(db, file, facts)) {
-        std::fprintf(stderr, "quillmark-cli: '%s': not a JPEG file that can be listed\n",
-                     file.c_str());
+        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
         return 1;
     }
     const bool replace = !out.empty();
@@ -210,8 +214,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
                      out.c_str());
         return 1;
     }
-    if (!convertLossless(o)) {
-        std::fprintf(stderr, "quillmark-cli: '%s': crop failed\n", file.c_str());
+    if (const FileResult r = convertLossless(o); !r) {
+        reportFailure(file, r);
         return 1;
     }
     std::printf("%s\n", out.c_str());

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/file_util.h"
+#include "base/staged_file.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
 #include "imaging/resample_dib.h"
@@ -25,7 +26,8 @@ constexpr int kMaxNameAttempts = 100000;
 // limit. Returns 0 when nothing fits or libjpeg fails (it would fail at
 // every quality alike).
 int searchQuality(const CompressionSettings& settings, const Dib& picture, std::uint64_t limit,
-                  std::vector<std::uint8_t>& out) {
+                  std::vector<std::uint8_t>& out, FileResult& why) {
+    why = FileResult::fail(FailReason::OverSizeLimit);
     const int lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     std::vector<std::uint8_t> buffers[2];
     EncodeStatus status[2] = {EncodeStatus::Failed, EncodeStatus::Failed};
@@ -47,8 +49,12 @@ int searchQuality(const CompressionSettings& settings, const Dib& picture, std::
         if (second.joinable()) second.join();
         for (int k = 0; k < count; ++k) {
             if (status[k] == EncodeStatus::TooLarge) continue;
-            if (status[k] == EncodeStatus::Failed) return 0;
+            if (status[k] == EncodeStatus::Failed) {
+                why = FileResult::fail(FailReason::Other, "encoding failed");
+                return 0;
+            }
             out.swap(buffers[k]);
+            why = {};
             return top - k;
         }
     }
@@ -83,10 +89,14 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     LoadedImage image;
     if (!image.LoadImageFile(source, 0)) {
         result.outcome = RecompressOutcome::LoadFailed;
+        result.why = sourceFailure(source, FailReason::NotImage);
         return result;
     }
     Dib picture = takeDib(image);
-    if (result.output.empty()) return result;
+    if (result.output.empty()) {
+        result.why = FileResult::fail(FailReason::Exists, "no free \"_compress\" name");
+        return result;
+    }
     if (settings.lanczosEnabled) {
         Dib scaled;
         // On failure the picture is encoded at its loaded size.
@@ -96,21 +106,24 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     }
 
     // Overwriting never replaces a read-only output without the user's word.
-    if (auto existing = statFile(result.output); existing && !existing->writable) return result;
-
-    if (!settings.sizeLimitEnabled) {
-        if (EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false, 0,
-                       overwrite)) {
-            result.outcome = RecompressOutcome::Written;
-            result.quality = settings.quality;
-        }
+    if (auto existing = statFile(result.output); existing && !existing->writable) {
+        result.why = FileResult::fail(FailReason::ReadOnly, result.output.string());
         return result;
     }
 
-    const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
-    std::vector<std::uint8_t> data;
-    const int quality = searchQuality(settings, picture, limit, data);
-    if (quality > 0 && writeFileInPlace(result.output, data.data(), data.size(), overwrite)) {
+    int quality = settings.quality;
+    if (!settings.sizeLimitEnabled) {
+        result.why = EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false,
+                                0, overwrite);
+    } else {
+        const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
+        std::vector<std::uint8_t> data;
+        quality = searchQuality(settings, picture, limit, data, result.why);
+        if (quality > 0)
+            result.why =
+                writeStaged(result.output, data, overwrite ? Placement::Replace : Placement::New);
+    }
+    if (result.why) {
         result.outcome = RecompressOutcome::Written;
         result.quality = quality;
     }
@@ -137,10 +150,10 @@ RecompressResult runRecompression(const CompressionSettings& settings,
             result.written.push_back(one.output);
             break;
         case RecompressOutcome::LoadFailed:
-            result.failures.push_back(source);
+            result.failures.push_back({source, std::move(one.why)});
             break;
         case RecompressOutcome::NotWritten:
-            result.notWritten.push_back(source);
+            result.notWritten.push_back({source, std::move(one.why)});
             break;
         }
     }

@@ -1,6 +1,7 @@
 #include "settings/ini_file.h"
 
 #include "base/file_util.h"
+#include "base/staged_file.h"
 
 #include <unistd.h>
 
@@ -178,7 +179,7 @@ bool IniFile::save(const fs::path& path) const {
     if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
     std::string text = serialize();
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (writeFileInPlace(path, data, text.size(), true)) return true;
+    if (writeStaged(path, {data, text.size()}, Placement::Replace)) return true;
     // A writable file in a folder that takes no new files (no room for the
     // temporary): rewriting it in place beats losing the settings.
     std::optional<FileStatus> st = statFile(path);

@@ -62,13 +62,9 @@ TEST(Recompress, OverwriteLeavesReadOnlyOutputAlone) {
     const fs::path out = writeBytes(dir / "photo_compress.jpg", {'o', 'l', 'd'});
     fs::permissions(out, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    RecompressFileResult r = recompressFile(CompressionSettings{}, src, true);
+    const RecompressFileResult r = recompressFile(CompressionSettings{}, src, true);
     EXPECT_EQ(r.outcome, RecompressOutcome::NotWritten);
-    CompressionSettings limited;
-    limited.sizeLimitEnabled = 1;
-    limited.sizeLimit = 100000000;
-    r = recompressFile(limited, src, true);
-    EXPECT_EQ(r.outcome, RecompressOutcome::NotWritten);
+    EXPECT_EQ(r.why.reason, FailReason::ReadOnly);
     EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
 }
 
@@ -89,7 +85,9 @@ TEST(Recompress, NewJpegFromImagesSharingABaseName) {
                                           });
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(r.written, (std::vector<fs::path>{dir / "a_compress.jpg", dir / "a_compress(01).jpg"}));
-    EXPECT_EQ(r.failures, std::vector<fs::path>{text});
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].source, text);
+    EXPECT_EQ(r.failures[0].why.reason, FailReason::NotImage);
     EXPECT_EQ(r.successCount, 2);
     LoadedImage out;
     ASSERT_TRUE(out.LoadImageFile(dir / "a_compress.jpg", 0));
@@ -129,7 +127,9 @@ TEST(Recompress, QualitySearchTakesFirstFitFromTheTop) {
     RecompressResult none = runRecompression(s, {src}, false);
     EXPECT_TRUE(none.written.empty());
     EXPECT_TRUE(none.failures.empty());
-    EXPECT_EQ(none.notWritten, std::vector<fs::path>{src});
+    ASSERT_EQ(none.notWritten.size(), 1u);
+    EXPECT_EQ(none.notWritten[0].source, src);
+    EXPECT_EQ(none.notWritten[0].why.reason, FailReason::OverSizeLimit);
     EXPECT_FALSE(fs::exists(dir / "p_compress(01).jpg"));
 }
 
