@@ -6,6 +6,8 @@
 // to each file is its own (batch_workers.h, imaging/ui/).
 #pragma once
 
+#include "base/file_result.h"
+
 #include <QString>
 
 #include <atomic>
@@ -42,6 +44,12 @@ private:
     std::condition_variable wake_;
 };
 
+// A file the worker could not complete, and why.
+struct FailedFile {
+    std::filesystem::path path;
+    FileResult why;
+};
+
 struct BatchJob {
     int command = 0;  // selects the caption and, without `worker`, the worker
     bool overwrite = false;
@@ -65,7 +73,7 @@ struct BatchJob {
     std::atomic<int> successCount{0};
     // Written by the worker, read after the dialog: failures are kept even
     // where the command does not report them.
-    std::vector<std::filesystem::path> failedFiles;
+    std::vector<FailedFile> failedFiles;
     CancelFlag cancelRequested;
     QDialog* dialog = nullptr;  // the progress dialog while it is open
 };

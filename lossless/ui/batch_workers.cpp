@@ -6,6 +6,7 @@
 #include "lossless/lossless_worker.h"
 #include "lossless/ui/lossless_commands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <string_view>
 
@@ -40,18 +41,24 @@ int losslessWorker(BatchJob& job) {
             convertBatchFile(settings, source, sourceHasApp0(entry(job.app0Texts, i)),
                              sourceIsProgressive(entry(job.codingTexts, i)), nullptr);
         if (!converted.converted) {
-            job.failedFiles.push_back(source);
+            job.failedFiles.push_back({source, converted.why});
             return;
         }
         ++job.successCount;
         reachBatchStep(job, i, BatchStep::FileConverted);
         if (!job.overwrite) return;
-        const ReplaceOutcome outcome = replaceSource(source, converted.outputPath, [&](const std::filesystem::path& p) {
-            return askFromWorker(job, kMessageQuestion, textOf(kOverwriteConfirmTitle),
-                                 messageFor(kOverwriteConfirmText, p)) == 1;
-        });
+        FileResult why;
+        const ReplaceOutcome outcome = replaceSource(
+            source, converted.outputPath,
+            [&](const std::filesystem::path& p) {
+                return askFromWorker(job, kMessageQuestion, textOf(kOverwriteConfirmTitle),
+                                     messageFor(kOverwriteConfirmText, p)) == 1;
+            },
+            &why);
         if (outcome == ReplaceOutcome::AttributesUnreadable)
             askFromWorker(job, kMessageInfo, textOf(kOverwriteErrorTitle), messageFor(kOverwriteErrorText, source));
+        // The new file stays under its own name; the source is as it was.
+        if (outcome == ReplaceOutcome::Failed) job.failedFiles.push_back({source, std::move(why)});
     });
     return 1;
 }
@@ -73,7 +80,7 @@ int deleteWorker(BatchJob& job) {
         if (removeFile(path))
             ++job.successCount;
         else
-            job.failedFiles.push_back(path);
+            job.failedFiles.push_back({path, failureFromErrno(errno, path.string())});
     });
     return 1;
 }

@@ -323,15 +323,16 @@ TEST_F(LosslessCommands, OverwriteReplacesAndAsksBeforeReadOnlySources) {
     EXPECT_EQ(listed(), (std::vector<std::string>{"gone_h_flip.jpg", "no.jpg", "no_h_flip.jpg", "w.jpg", "yes.jpg"}));
 }
 
-TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesAndSkipsMissingOnes) {
+TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesSkipsMissingOnesAndKeepsFolders) {
     TempDir dir;
     const fs::path plain = test::writeBytes(dir / "plain.jpg", {1}), keep = test::writeBytes(dir / "keep.jpg", {2}),
                    drop = test::writeBytes(dir / "drop.jpg", {3});
     ::chmod(keep.c_str(), 0444);
     ::chmod(drop.c_str(), 0444);
+    fs::create_directory(dir / "folder.jpg");
     BatchJob job;
     job.command = ID_FILE_DELETE;
-    job.sourcePaths = {plain, dir / "missing.jpg", keep, drop};
+    job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
     QString title;
     DialogWatcher watcher(QStringLiteral("progressDialog"), [&](QWidget* d) { title = d->windowTitle(); });
     Answers answers({2, 1});
@@ -344,7 +345,11 @@ TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesAndSkipsMissingOnes) {
     EXPECT_FALSE(fs::exists(plain));
     EXPECT_TRUE(fs::exists(keep));
     EXPECT_FALSE(fs::exists(drop));
+    EXPECT_TRUE(fs::is_directory(dir / "folder.jpg"));
     EXPECT_EQ(job.successCount, 2);
+    ASSERT_EQ(job.failedFiles.size(), 1u);
+    EXPECT_EQ(job.failedFiles[0].path, dir / "folder.jpg");
+    EXPECT_FALSE(job.failedFiles[0].why.ok());
 }
 
 TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {
@@ -354,7 +359,7 @@ TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {
     std::vector<int> positions;
     job.worker = [&](BatchJob& j) {
         forEachBatchFile(j, [&](int) { positions.push_back(j.position); });
-        j.failedFiles.push_back("y");
+        j.failedFiles.push_back({"y", FileResult::fail(FailReason::NotImage)});
         return 0;
     };
     QString title;
