@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/file_util.h"
+#include "base/output_naming.h"
 #include "base/staged_file.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
@@ -14,9 +15,6 @@
 
 namespace quill {
 namespace {
-
-// Far beyond any real folder; only keeps a pathological one from looping long.
-constexpr int kMaxNameAttempts = 100000;
 
 // The quality search: from 100 down, the first quality whose file fits the
 // limit. Quality 0 is never tried: libjpeg treats it as 1, tried already.
@@ -64,21 +62,10 @@ int searchQuality(const CompressionSettings& settings, const Dib& picture, std::
 }  // namespace
 
 std::filesystem::path compressOutputPath(const std::filesystem::path& source, bool overwrite) {
-    // The base name is the file name up to its last dot; the source's
-    // extension never takes part (a.bmp, a.png, a.jpg all give a_compress.jpg).
-    const std::string name = source.filename().string();
-    const std::size_t dot = name.rfind('.');
-    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::filesystem::path dir = source.parent_path();
-    std::filesystem::path first = dir / (base + "_compress.jpg");
-    if (overwrite || !pathExists(first)) return first;
-    for (int n = 1; n < kMaxNameAttempts; ++n) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "_compress(%02d).jpg", n);
-        std::filesystem::path next = dir / (base + suffix);
-        if (!pathExists(next)) return next;
-    }
-    return {};
+    // The source's extension never takes part: a.bmp, a.png and a.jpg all
+    // give a_compress.jpg.
+    return overwrite ? plainOutputPath(source, "_compress", ".jpg")
+                     : outputPathFor(source, "_compress", ".jpg");
 }
 
 RecompressFileResult recompressFile(const CompressionSettings& settings,
@@ -93,10 +80,6 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
         return result;
     }
     Dib picture = takeDib(image);
-    if (result.output.empty()) {
-        result.why = FileResult::fail(FailReason::Exists, "no free \"_compress\" name");
-        return result;
-    }
     if (settings.lanczosEnabled) {
         Dib scaled;
         // On failure the picture is encoded at its loaded size.

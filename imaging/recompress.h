@@ -16,9 +16,8 @@
 
 namespace quill {
 
-// D P N "_compress.jpg"; without overwrite, when that exists,
-// N "_compress(01).jpg", "(02)", … : the first name not taken.
-// Empty when no free name is found.
+// Beside the source, its base name + "_compress.jpg"; without overwrite,
+// when that exists, the first free "_compress(01).jpg", "(02)", …
 std::filesystem::path compressOutputPath(const std::filesystem::path& source, bool overwrite);
 
 enum class RecompressOutcome {

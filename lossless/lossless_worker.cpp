@@ -1,6 +1,6 @@
 #include "lossless/lossless_worker.h"
 
-#include "lossless/output_naming.h"
+#include "base/output_naming.h"
 
 namespace quill {
 

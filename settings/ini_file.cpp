@@ -2,6 +2,7 @@
 
 #include "base/file_util.h"
 #include "base/staged_file.h"
+#include "base/utf8.h"
 
 #include <unistd.h>
 
@@ -22,24 +23,6 @@ std::string_view trim(std::string_view s) {
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::vector<std::uint8_t>& bytes, bool bigEndian) {
     std::string out;
     std::size_t units = (bytes.size() - 2) / 2;  // after the BOM; a stray odd byte is dropped
@@ -58,7 +41,7 @@ std::string utf16ToUtf8(const std::vector<std::uint8_t>& bytes, bool bigEndian) 
                 continue;
             }
         }
-        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;  // unpaired surrogate
+        if (u >= 0xD800 && u <= 0xDFFF) u = kReplacementChar;  // unpaired surrogate
         appendUtf8(out, u);
     }
     return out;
