@@ -14,3 +14,4 @@ endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/settings_tests.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/window_tests.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/lossless_tests.cmake)
