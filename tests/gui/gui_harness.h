@@ -12,15 +12,18 @@
 //   });
 //   runOptionsDialog(nullptr, settings);    // returns once the action ended it
 //
-// The action may open a nested dialog behind a watch of its own. A watch
-// fires once and reports a failure if its widget never showed. An empty name
-// takes any widget of the type (a popup menu). Effects the program only
-// queues (a repaint, a window-system geometry change) are delivered with
-// processEvents().
+// The action may open a nested dialog behind a watch of its own. Such a
+// watch fires once and reports a failure if its window never showed;
+// wheneverShown() answers every showing (each question of a batch) and
+// counts them in shown(). An empty name takes any window of the type (a
+// popup menu). Effects the program only queues (a repaint, a window-system
+// geometry change) are delivered with processEvents().
 //
 // A worker thread that needs the interface thread (a question through
 // showMessage, a progress dialog fed by queued signals) is awaited with a
-// Latch, which runs the interface thread's events until it is opened:
+// Latch, which runs the interface thread's events until it is opened. (A
+// worker held at a step while the test looks at its dialog waits on a plain
+// std::latch that the action counts down, as lossless_commands_test does.)
 //
 //   Latch done;
 //   std::thread worker([&] { result = job(); done.open(); });
@@ -29,6 +32,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QPointer>
@@ -43,24 +47,29 @@
 
 namespace quill::test {
 
+// Runs an action on a widget of type T named `name` (any name when empty)
+// each time one is shown, or only the first time. A watch for one showing
+// reports a failure if none came.
 template <class T>
-class WhenShown : public QObject {
+class ShowWatch : public QObject {
 public:
-    WhenShown(QString name, std::function<void(T*)> action) : name_(std::move(name)), action_(std::move(action)) {
+    enum class Times { Once, Every };
+    ShowWatch(QString name, std::function<void(T*)> action, Times times)
+        : name_(std::move(name)), action_(std::move(action)), times_(times) {
         QCoreApplication::instance()->installEventFilter(this);
     }
-    ~WhenShown() override {
+    ~ShowWatch() override {
         QCoreApplication::instance()->removeEventFilter(this);
-        if (!fired_) ADD_FAILURE() << "never shown: " << name_.toStdString();
+        if (times_ == Times::Once && shown_ == 0) ADD_FAILURE() << "never shown: " << name_.toStdString();
     }
-    bool fired() const { return fired_; }
+    int shown() const { return shown_; }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
-        if (fired_ || event->type() != QEvent::Show) return false;
+        if (event->type() != QEvent::Show || (times_ == Times::Once && shown_ > 0)) return false;
         T* widget = qobject_cast<T*>(object);
-        if (!widget || (!name_.isEmpty() && widget->objectName() != name_)) return false;
-        fired_ = true;
+        if (!widget || !widget->isWindow() || (!name_.isEmpty() && widget->objectName() != name_)) return false;
+        ++shown_;
         // Queued: a modal dialog runs it from its own exec() loop, after show.
         QMetaObject::invokeMethod(
             this, [this, guarded = QPointer<T>(widget)] {
@@ -73,13 +82,18 @@ protected:
 private:
     QString name_;
     std::function<void(T*)> action_;
-    bool fired_ = false;
+    Times times_;
+    int shown_ = 0;
 };
 
 // Keep the result alive until the widget has shown: the watch ends with it.
 template <class T>
-[[nodiscard]] WhenShown<T> whenShown(const QString& name, std::function<void(T*)> action) {
-    return WhenShown<T>(name, std::move(action));
+[[nodiscard]] ShowWatch<T> whenShown(const QString& name, std::function<void(T*)> action) {
+    return ShowWatch<T>(name, std::move(action), ShowWatch<T>::Times::Once);
+}
+template <class T>
+[[nodiscard]] ShowWatch<T> wheneverShown(const QString& name, std::function<void(T*)> action) {
+    return ShowWatch<T>(name, std::move(action), ShowWatch<T>::Times::Every);
 }
 
 // Opened once, from any thread; wait() runs the calling (interface) thread's
