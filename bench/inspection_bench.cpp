@@ -83,16 +83,13 @@ bool libjpegHeader(const fs::path& path) {
 
 // Mean cost of the IJG estimate over the filled database pairs in [first, last].
 double ijgQualityMicros(const QuantTableDb& db, int first, int last) {
-    QuantValues position{};
-    for (int i = 0; i < 64; ++i) position[i] = static_cast<std::uint16_t>(i);
-    const QuantEntry zigzag = ReorderZigzag(0, position);
     std::vector<std::array<QuantValues, 2>> pairs;
     for (int index = first; index <= last; ++index) {
         if (db.entry(kLuminance, index) == QuantEntry{} || db.entry(kChrominance, index) == QuantEntry{})
             continue;
         std::array<QuantValues, 2> pair{};
         for (int list = 0; list < 2; ++list)
-            for (int k = 0; k < 64; ++k) pair[list][zigzag[k]] = db.entry(list, index)[k];
+            for (int k = 0; k < 64; ++k) pair[list][kZigzagOrder[k]] = db.entry(list, index)[k];
         pairs.push_back(pair);
     }
     const int rounds = 200;
