@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "base/file_util.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
+#include "imaging/quality_search.h"
 #include "imaging/resample_dib.h"
 
 namespace quill {
@@ -16,44 +15,6 @@ namespace {
 
 // Far beyond any real folder; only keeps a pathological one from looping long.
 constexpr int kMaxNameAttempts = 100000;
-
-// The quality search: from 100 down, the first quality whose file fits the
-// limit. Quality 0 is never tried: libjpeg treats it as 1, tried already.
-// Qualities go in pairs on two threads (each encode owns its libjpeg
-// object), and the higher fitting one of a pair wins, so the answer is
-// exactly the one-by-one search's. Misses stop as soon as they outgrow the
-// limit. Returns 0 when nothing fits or libjpeg fails (it would fail at
-// every quality alike).
-int searchQuality(const CompressionSettings& settings, const Dib& picture, std::uint64_t limit,
-                  std::vector<std::uint8_t>& out) {
-    const int lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
-    std::vector<std::uint8_t> buffers[2];
-    EncodeStatus status[2] = {EncodeStatus::Failed, EncodeStatus::Failed};
-    for (int top = 100; top >= 1; top -= lanes) {
-        const int count = std::min(lanes, top);
-        auto encodeAt = [&](int k) {
-            status[k] = encodeJpegToMemory(settings, picture.info, picture.pixels.get(), top - k, limit,
-                                           buffers[k]);
-        };
-        std::thread second;
-        if (count > 1) {
-            try {
-                second = std::thread(encodeAt, 1);
-            } catch (const std::system_error&) {
-                encodeAt(1);
-            }
-        }
-        encodeAt(0);
-        if (second.joinable()) second.join();
-        for (int k = 0; k < count; ++k) {
-            if (status[k] == EncodeStatus::TooLarge) continue;
-            if (status[k] == EncodeStatus::Failed) return 0;
-            out.swap(buffers[k]);
-            return top - k;
-        }
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -109,7 +70,7 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
 
     const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
     std::vector<std::uint8_t> data;
-    const int quality = searchQuality(settings, picture, limit, data);
+    const int quality = searchQuality(settings, picture.info, picture.pixels.get(), limit, data);
     if (quality > 0 && writeFileInPlace(result.output, data.data(), data.size(), overwrite)) {
         result.outcome = RecompressOutcome::Written;
         result.quality = quality;
