@@ -17,4 +17,15 @@ namespace quill {
 int searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* info,
                   const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out);
 
+// Lower bounds of the encoded size that the search relies on: `atQuality`
+// bounds the size at that quality, `fromQuality` (0 when there is none)
+// every size from that quality up to 100. Indexed by quality - 1; empty
+// when the search has no bounds for these settings (progressive coding).
+struct SizeBounds {
+    std::uint64_t atQuality = 0;
+    std::uint64_t fromQuality = 0;
+};
+std::vector<SizeBounds> sizeLowerBounds(const CompressionSettings& settings, const BitmapInfoHeader* info,
+                                        const std::uint8_t* pixels);
+
 }  // namespace quill
