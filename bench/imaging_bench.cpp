@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,10 +29,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double seconds(const std::function<void()>& work) {
+double processSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Wall-clock and processor time (all threads) of one run of `work`.
+struct Times {
+    double wall = 0, cpu = 0;
+};
+Times timed(const std::function<void()>& work) {
     const auto t0 = std::chrono::steady_clock::now();
+    const double c0 = processSeconds();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), processSeconds() - c0};
 }
 
 double median(std::vector<double> v) {
@@ -110,34 +122,39 @@ int compareSearchWithPlain(const fs::path& jpeg, int runs, std::uint32_t limit) 
     plain.quality = found.quality;
     LoadedImage loaded;
     if (!loaded.LoadImageFile(jpeg, 0)) return 1;
-    std::vector<double> filePlain, fileSearch, encodePlain, encodeSearch;
+    std::vector<Times> filePlain, fileSearch, encodePlain, encodeSearch;
     std::vector<std::uint8_t> data;
     for (int i = 0; i < runs; ++i) {
-        filePlain.push_back(seconds([&] {
+        filePlain.push_back(timed([&] {
             if (recompressFile(plain, jpeg, true).outcome != RecompressOutcome::Written) std::abort();
         }));
-        fileSearch.push_back(seconds([&] {
+        fileSearch.push_back(timed([&] {
             if (recompressFile(limited, jpeg, true).quality != found.quality) std::abort();
         }));
-        encodePlain.push_back(seconds([&] {
+        encodePlain.push_back(timed([&] {
             if (encodeJpegToMemory(plain, loaded.info, loaded.pixels.get(), found.quality, UINT64_MAX,
                                    data) != EncodeStatus::Ok)
                 std::abort();
         }));
-        encodeSearch.push_back(seconds([&] {
+        encodeSearch.push_back(timed([&] {
             if (searchQuality(limited, loaded.info, loaded.pixels.get(), sizeLimitBytes(limit), data) !=
                 found.quality)
                 std::abort();
         }));
     }
-    std::printf("size limit %u (%ju bytes): quality %d (%ju bytes); %d interleaved runs, best / median\n",
+    std::printf("size limit %u (%ju bytes): quality %d (%ju bytes); %d interleaved runs, best / median,\n"
+                "wall clock and processor time of all threads\n",
                 limit, std::uintmax_t(sizeLimitBytes(limit)), found.quality, std::uintmax_t(data.size()), runs);
-    auto row = [](const char* what, const std::vector<double>& plainTimes, const std::vector<double>& searchTimes) {
-        const double a = *std::min_element(plainTimes.begin(), plainTimes.end());
-        const double b = *std::min_element(searchTimes.begin(), searchTimes.end());
-        std::printf("  %-38s plain %4.0f / %4.0f ms, search %4.0f / %4.0f ms, ratio %.2f / %.2f\n", what, a * 1e3,
-                    median(plainTimes) * 1e3, b * 1e3, median(searchTimes) * 1e3, b / a,
-                    median(searchTimes) / median(plainTimes));
+    auto row = [](const char* what, const std::vector<Times>& plainTimes, const std::vector<Times>& searchTimes) {
+        for (bool cpu : {false, true}) {
+            std::vector<double> a, b;
+            for (const Times& t : plainTimes) a.push_back(cpu ? t.cpu : t.wall);
+            for (const Times& t : searchTimes) b.push_back(cpu ? t.cpu : t.wall);
+            const double bestA = *std::min_element(a.begin(), a.end()), bestB = *std::min_element(b.begin(), b.end());
+            std::printf("  %-38s %s plain %4.0f / %4.0f ms, search %4.0f / %4.0f ms, ratio %.2f / %.2f\n",
+                        cpu ? "" : what, cpu ? "cpu " : "wall", bestA * 1e3, median(a) * 1e3, bestB * 1e3,
+                        median(b) * 1e3, bestB / bestA, median(b) / median(a));
+        }
     };
     row("re-compression (load, encode, write):", filePlain, fileSearch);
     row("encoding alone:", encodePlain, encodeSearch);

@@ -148,16 +148,18 @@ bool pictureValid(const BitmapInfoHeader* info, const std::uint8_t* pixels) {
            info->biWidth > 0 && info->biHeight > 0 && dibSizeAllowed(info->biWidth, info->biHeight);
 }
 
-// One encode into either a stdio file or a MemoryDest; `started`, when
-// given, runs right after jpeg_start_compress. False on a library error (or
-// an overflowing MemoryDest).
+// One encode into either a stdio file or a MemoryDest, of the whole picture
+// or of the band a hook asks for. False on a library error (or an
+// overflowing MemoryDest).
 bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const std::uint8_t* pixels,
-            int quality, std::FILE* file, MemoryDest* memory, CompressStarted started = nullptr,
-            void* context = nullptr) {
+            int quality, std::FILE* file, MemoryDest* memory, const CompressHook* hook = nullptr) {
     int outW = 0, outH = 0;
     encodedSize(s, info->biWidth, info->biHeight, outW, outH);
     if (outW <= 0 || outH <= 0 || outW > int(JPEG_MAX_DIMENSION) || outH > int(JPEG_MAX_DIMENSION))
         return false;
+    const int firstRow = hook ? hook->firstRow : 0;
+    const int rowCount = hook && hook->rowCount ? hook->rowCount : outH - firstRow;
+    if (firstRow < 0 || rowCount <= 0 || rowCount > outH - firstRow) return false;
     const bool lib = !s.lanczosEnabled;
     RowFeeder feeder(info, pixels, outW, outH, lib && s.scaleIndex < 3 ? 8 >> s.scaleIndex : 1,
                      lib && s.scaleIndex == 4);
@@ -175,17 +177,17 @@ bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const st
     }
     RowFeeder* rows = &feeder;
     std::uint8_t* cmyk = cmykRow.data();
-    return runJpegPhase(comp.err, [&s, cinfo, file, memory, quality, outW, outH, fourComponents,
-                                   rows, cmyk, started, context] {
+    return runJpegPhase(comp.err, [&s, cinfo, file, memory, quality, outW, fourComponents, rows, cmyk,
+                                   hook, firstRow, rowCount] {
         if (memory)
             cinfo->dest = &memory->pub;
         else
             jpeg_stdio_dest(cinfo, file);
-        configureCompressor(cinfo, s, quality, outW, outH);
+        configureCompressor(cinfo, s, quality, outW, rowCount);
 
         jpeg_start_compress(cinfo, TRUE);
-        if (started) started(cinfo, context);
-        for (int y = 0; y < outH; ++y) {
+        if (hook && hook->started) hook->started(cinfo, hook->context);
+        for (int y = firstRow; y < firstRow + rowCount; ++y) {
             const std::uint8_t* bgr = rows->row(y);
             JSAMPROW line = const_cast<JSAMPROW>(bgr);
             if (fourComponents) {
@@ -288,18 +290,17 @@ void encodedSize(const CompressionSettings& s, int width, int height, int& outWi
 EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
                                 const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
                                 std::vector<std::uint8_t>& out) noexcept {
-    return encodeJpegToMemory(settings, info, pixels, quality, maxBytes, out, nullptr, nullptr);
+    return encodeJpegToMemory(settings, info, pixels, quality, maxBytes, out, CompressHook{});
 }
 
 EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
                                 const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
-                                std::vector<std::uint8_t>& out, CompressStarted started,
-                                void* context) noexcept try {
+                                std::vector<std::uint8_t>& out, const CompressHook& hook) noexcept try {
     out.clear();
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return EncodeStatus::Failed;
     MemoryDest dest;
     dest.maxBytes = std::size_t(std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
-    if (!encode(settings, info, pixels, quality, nullptr, &dest, started, context))
+    if (!encode(settings, info, pixels, quality, nullptr, &dest, &hook))
         return dest.overflow ? EncodeStatus::TooLarge : EncodeStatus::Failed;
     if (dest.size > dest.maxBytes) return EncodeStatus::TooLarge;
     out.assign(dest.data, dest.data + dest.size);

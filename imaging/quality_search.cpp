@@ -35,11 +35,14 @@
 //   DC difference is at least |term difference| / (8 * step) - 1.
 #include "imaging/quality_search.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <memory>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -243,34 +246,52 @@ struct Quantizer {
     }
 };
 
+// Sample memory in 2 MiB pages where the system offers them: tens of
+// megabytes touched once would otherwise cost a fault per 4 KiB.
+struct FreeSamples {
+    void operator()(JSAMPLE* p) const { std::free(p); }
+};
+std::unique_ptr<JSAMPLE[], FreeSamples> allocateSamples(std::size_t count) {
+    constexpr std::size_t kPage = std::size_t(2) << 20;
+    const std::size_t bytes = (count + kPage - 1) / kPage * kPage;
+    void* memory = std::aligned_alloc(kPage, bytes);
+    if (!memory) throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+    ::madvise(memory, bytes, MADV_HUGEPAGE);
+#endif
+    return std::unique_ptr<JSAMPLE[], FreeSamples>(static_cast<JSAMPLE*>(memory));
+}
+
 // One component's samples as the coefficient controller receives them:
 // whole iMCU rows, padded to whole blocks.
 struct Plane {
-    std::unique_ptr<JSAMPLE[]> samples;
+    std::unique_ptr<JSAMPLE[], FreeSamples> samples;
     std::vector<JSAMPROW> rows;
     std::size_t width = 0;
     int rowsPerIMCURow = 0;
 };
 
-// Stands in for libjpeg's coefficient controller in the one pass that keeps
-// the samples; nothing is transformed or coded there.
+// Stands in for libjpeg's coefficient controller in the pass that keeps the
+// samples of a band of iMCU rows; nothing is transformed or coded there.
 struct SampleCapture {
     jpeg_c_coef_controller pub{};  // first: libjpeg sees only this
     Plane* planes = nullptr;
     int components = 0;
-    JDIMENSION iMCURow = 0, totalIMCURows = 0;
+    JDIMENSION seen = 0;              // iMCU rows of the band so far
+    JDIMENSION keepFrom = 0, keepTo = 0;  // band rows kept
+    JDIMENSION offset = 0;            // the picture's iMCU row of band row 0
 
     static void startPass(j_compress_ptr, J_BUF_MODE) {}
     static boolean compressData(j_compress_ptr cinfo, JSAMPIMAGE input) {
         auto* self = reinterpret_cast<SampleCapture*>(cinfo->coef);
-        if (self->iMCURow < self->totalIMCURows) {
+        if (self->seen >= self->keepFrom && self->seen < self->keepTo) {
             for (int ci = 0; ci < self->components; ++ci) {
                 Plane& p = self->planes[ci];
-                for (int r = 0; r < p.rowsPerIMCURow; ++r)
-                    std::memcpy(p.rows[self->iMCURow * p.rowsPerIMCURow + r], input[ci][r], p.width);
+                const std::size_t first = std::size_t(self->offset + self->seen) * std::size_t(p.rowsPerIMCURow);
+                for (int r = 0; r < p.rowsPerIMCURow; ++r) std::memcpy(p.rows[first + std::size_t(r)], input[ci][r], p.width);
             }
         }
-        ++self->iMCURow;
+        ++self->seen;
         return TRUE;
     }
     static void install(j_compress_ptr cinfo, void* context) {
@@ -346,7 +367,9 @@ struct Tally {
 class SizeModel {
 public:
     // False when no bound applies or the samples would take too much memory.
-    bool prepare(const CompressionSettings& settings, const BitmapInfoHeader* info, const std::uint8_t* pixels);
+    // `inBands` lets libjpeg's pass run in two bands at once.
+    bool prepare(const CompressionSettings& settings, const BitmapInfoHeader* info, const std::uint8_t* pixels,
+                 bool inBands = true);
 
     // Lower bounds of sizes in bytes; a count that stopped early (over the
     // limit) has bounds from the stripes it counted, smaller but still sound.
@@ -391,7 +414,7 @@ private:
 };
 
 bool SizeModel::prepare(const CompressionSettings& settings, const BitmapInfoHeader* info,
-                        const std::uint8_t* pixels) {
+                        const std::uint8_t* pixels, bool inBands) {
     if (settings.progressive || !info || !pixels) return false;
     settings_ = settings;
     settings_.optimizeHuffman = 0;  // the same samples and blocks, one pass
@@ -431,7 +454,7 @@ bool SizeModel::prepare(const CompressionSettings& settings, const BitmapInfoHea
         p.width = std::size_t(c.width_in_blocks) * DCTSIZE;
         p.rowsPerIMCURow = c.v_samp_factor * DCTSIZE;
         const std::size_t rows = std::size_t(p.rowsPerIMCURow) * std::size_t(totalIMCURows_);
-        p.samples.reset(new JSAMPLE[rows * p.width]);
+        p.samples = allocateSamples(rows * p.width);
         p.rows.resize(rows);
         for (std::size_t r = 0; r < rows; ++r) p.rows[r] = p.samples.get() + r * p.width;
     }
@@ -455,15 +478,46 @@ bool SizeModel::prepare(const CompressionSettings& settings, const BitmapInfoHea
         }
     }
 
-    // The one pass through libjpeg's preprocessing.
-    SampleCapture capture;
-    capture.planes = planes_.data();
-    capture.components = cinfo->num_components;
-    capture.totalIMCURows = JDIMENSION(totalIMCURows_);
-    std::vector<std::uint8_t> header;
-    if (encodeJpegToMemory(settings_, info, pixels, 75, 1 << 20, header, SampleCapture::install, &capture) !=
-            EncodeStatus::Ok ||
-        capture.iMCURow != JDIMENSION(totalIMCURows_) || header.size() < 4)
+    // The pass through libjpeg's preprocessing, in two bands at once. A band
+    // starts on an iMCU row, so its rows are the picture's; smoothing looks
+    // one row beyond, so with it each band takes an iMCU row more of the
+    // other and drops what it made of it.
+    const int iMCUHeight = cinfo->max_v_samp_factor * DCTSIZE;
+    const int split = inBands && totalIMCURows_ >= 4 && std::thread::hardware_concurrency() > 1 ? totalIMCURows_ / 2
+                                                                                               : totalIMCURows_;
+    const int context = settings.smoothingEnabled && split < totalIMCURows_ ? 1 : 0;
+    SampleCapture bands[2];
+    CompressHook hooks[2];
+    std::vector<std::uint8_t> headers[2];
+    EncodeStatus status[2] = {EncodeStatus::Ok, EncodeStatus::Ok};
+    for (int b = 0; b < 2; ++b) {
+        bands[b].planes = planes_.data();
+        bands[b].components = cinfo->num_components;
+        hooks[b] = {SampleCapture::install, &bands[b], 0, 0};
+    }
+    bands[0].keepTo = JDIMENSION(split);
+    hooks[0].rowCount = std::min(height_, (split + context) * iMCUHeight);
+    const int secondFrom = split - context;
+    bands[1].offset = JDIMENSION(secondFrom);
+    bands[1].keepFrom = JDIMENSION(context);
+    bands[1].keepTo = JDIMENSION(totalIMCURows_ - secondFrom);
+    hooks[1].firstRow = secondFrom * iMCUHeight;
+    auto capture = [&](int b) {
+        status[b] = encodeJpegToMemory(settings_, info, pixels, 75, 1 << 20, headers[b], hooks[b]);
+    };
+    std::thread second;
+    if (split < totalIMCURows_) {
+        try {
+            second = std::thread(capture, 1);
+        } catch (const std::system_error&) {
+            capture(1);
+        }
+    }
+    capture(0);
+    if (second.joinable()) second.join();
+    const std::vector<std::uint8_t>& header = headers[0];
+    if (status[0] != EncodeStatus::Ok || status[1] != EncodeStatus::Ok || bands[0].seen < JDIMENSION(split) ||
+        (split < totalIMCURows_ && bands[1].seen != bands[1].keepTo) || header.size() < 4)
         return false;
 
     // Headers as written there, less the EOI that follows them at once;
@@ -855,9 +909,9 @@ int searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* i
 }
 
 std::vector<SizeBounds> sizeLowerBounds(const CompressionSettings& settings, const BitmapInfoHeader* info,
-                                        const std::uint8_t* pixels) {
+                                        const std::uint8_t* pixels, bool inBands) {
     SizeModel model;
-    if (!model.prepare(settings, info, pixels)) return {};
+    if (!model.prepare(settings, info, pixels, inBands)) return {};
     std::vector<SizeBounds> bounds(100);
     for (int q = 1; q <= 100; ++q) {
         const SizeModel::Count c = model.count(q, model.order(), UINT64_MAX, true);

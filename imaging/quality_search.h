@@ -21,11 +21,14 @@ int searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* i
 // bounds the size at that quality, `fromQuality` (0 when there is none)
 // every size from that quality up to 100. Indexed by quality - 1; empty
 // when the search has no bounds for these settings (progressive coding).
+// The search prepares them with libjpeg's pass over the picture split in
+// two bands run at once; `inBands` false keeps it whole (the two agree).
 struct SizeBounds {
     std::uint64_t atQuality = 0;
     std::uint64_t fromQuality = 0;
+    bool operator==(const SizeBounds&) const = default;
 };
 std::vector<SizeBounds> sizeLowerBounds(const CompressionSettings& settings, const BitmapInfoHeader* info,
-                                        const std::uint8_t* pixels);
+                                        const std::uint8_t* pixels, bool inBands = true);
 
 }  // namespace quill

@@ -108,5 +108,38 @@ TEST(QualitySearch, FindsWhatEncodingEveryQualityFinds) {
     EXPECT_GT(dips, 0) << "no picture whose size falls as the quality rises";
 }
 
+// With standard codes and a restart at every MCU row the count is the
+// entropy-coded data itself: the file holds it plus a zero byte after each
+// 0xFF and less than a byte of padding per restart interval. Anything the
+// count models wrongly (samples, DCT, MCU layout, padding blocks, restarts,
+// codes) shows here.
+TEST(QualitySearch, CountsStandardCodesExactly) {
+    for (const Case& c : cases()) {
+        if (c.settings.optimizeHuffman || c.settings.progressive) continue;
+        SCOPED_TRACE(c.name);
+        CompressionSettings s = c.settings;
+        s.restartMode = 1;
+        s.restartRows = 1;
+        const Dib picture = photo(45, 70, 7);  // five iMCU rows or more
+        const std::vector<SizeBounds> bounds = sizeLowerBounds(s, picture.info, picture.pixels.get());
+        ASSERT_EQ(bounds.size(), 100u);
+        // Smoothing reaches across the line where the picture was split.
+        EXPECT_EQ(bounds, sizeLowerBounds(s, picture.info, picture.pixels.get(), false));
+        for (int q : {10, 50, 75, 90, 100}) {
+            std::vector<std::uint8_t> data;
+            ASSERT_EQ(encodeJpegToMemory(s, picture.info, picture.pixels.get(), q, UINT64_MAX, data), EncodeStatus::Ok);
+            std::size_t stuffed = 0, intervals = 1;
+            for (std::size_t i = 0; i + 1 < data.size(); ++i)
+                if (data[i] == 0xFF) {
+                    stuffed += data[i + 1] == 0x00;
+                    intervals += data[i + 1] >= 0xD0 && data[i + 1] <= 0xD7;
+                }
+            const std::uint64_t coded = data.size() - stuffed;
+            EXPECT_LE(bounds[std::size_t(q - 1)].atQuality, coded) << "quality " << q;
+            EXPECT_GT(bounds[std::size_t(q - 1)].atQuality + intervals, coded) << "quality " << q;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quill
