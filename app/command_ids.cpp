@@ -1,41 +1,49 @@
-// Texts and toolbar order of the main window's commands.
+// Texts, icons and toolbar order of the main window's commands.
 #include "app/command_ids.h"
 
+#include "resources/icons.h"
+
 #include <array>
-#include <utility>
+#include <optional>
 
 namespace quill {
 
 namespace {
 
-constexpr std::pair<int, const char*> kTexts[] = {
-    {ID_LIST_NEW, "新規リスト"},
-    {ID_FOLDER_SELECT, "フォルダ選択"},
-    {ID_FILE_DELETE, "ファイル削除"},
-    {ID_FILE_DELETE_IDENTICAL, "同一画像を削除"},
-    {ID_FILE_RENAME, "名前の変更"},
-    {ID_FILE_RENAME_BATCH, "名前の一括変更"},
-    {ID_SELECT_TOGGLE, "全て選択/選択解除"},
-    {ID_OP_CLEAN, "クリーン化"},
-    {ID_OP_BASELINE, "ベースライン化"},
-    {ID_OP_PROGRESSIVE, "プログレッシブ化"},
-    {ID_OP_GRAYSCALE, "グレースケール化"},
-    {ID_OP_TRANSFORM, "変形"},
-    {ID_OP_ROTATE_R90, "回転(時計回り)90度"},
-    {ID_OP_ROTATE_L90, "回転(反時計回り)90度"},
-    {ID_OP_ROTATE_180, "回転(時計回り)180度"},
-    {ID_OP_FLIP_H, "水平反転"},
-    {ID_OP_FLIP_V, "垂直反転"},
-    {ID_OP_TRANSPOSE, "縦横の入れ替え[正]"},
-    {ID_OP_TRANSVERSE, "縦横の入れ替え[負]"},
-    {ID_OP_NONE, "何もしない"},
-    {ID_OP_TRIM, "切り取り"},
-    {ID_RECOMPRESS, "再圧縮JPEG作成"},
-    {ID_NEW_JPEG, "新規JPEG作成"},
-    {ID_TOGGLE_OVERWRITE, "上書き保存"},
-    {ID_TOGGLE_FORCE_PROGRESSIVE, "プログレッシブを強制"},
-    {ID_OPTIONS, "オプション設定"},
-    {ID_ABOUT, "バージョン情報"},
+struct Command {
+    int id;
+    const char* text;
+    std::optional<ToolIcon> icon;  // none for the transform menu's items
+};
+
+constexpr Command kCommands[] = {
+    {ID_LIST_NEW, "新規リスト", ToolIcon::NewList},
+    {ID_FOLDER_SELECT, "フォルダ選択", ToolIcon::FolderSelect},
+    {ID_FILE_DELETE, "ファイル削除", ToolIcon::FileDelete},
+    {ID_FILE_DELETE_IDENTICAL, "同一画像を削除", ToolIcon::DeleteIdentical},
+    {ID_FILE_RENAME, "名前の変更", ToolIcon::Rename},
+    {ID_FILE_RENAME_BATCH, "名前の一括変更", ToolIcon::RenameBatch},
+    {ID_SELECT_TOGGLE, "全て選択/選択解除", ToolIcon::SelectToggle},
+    {ID_OP_CLEAN, "クリーン化", ToolIcon::Clean},
+    {ID_OP_BASELINE, "ベースライン化", ToolIcon::Baseline},
+    {ID_OP_PROGRESSIVE, "プログレッシブ化", ToolIcon::Progressive},
+    {ID_OP_GRAYSCALE, "グレースケール化", ToolIcon::Grayscale},
+    {ID_OP_TRANSFORM, "変形", ToolIcon::Transform},
+    {ID_OP_ROTATE_R90, "回転(時計回り)90度", std::nullopt},
+    {ID_OP_ROTATE_L90, "回転(反時計回り)90度", std::nullopt},
+    {ID_OP_ROTATE_180, "回転(時計回り)180度", std::nullopt},
+    {ID_OP_FLIP_H, "水平反転", std::nullopt},
+    {ID_OP_FLIP_V, "垂直反転", std::nullopt},
+    {ID_OP_TRANSPOSE, "縦横の入れ替え[正]", std::nullopt},
+    {ID_OP_TRANSVERSE, "縦横の入れ替え[負]", std::nullopt},
+    {ID_OP_NONE, "何もしない", std::nullopt},
+    {ID_OP_TRIM, "切り取り", ToolIcon::Trim},
+    {ID_RECOMPRESS, "再圧縮JPEG作成", ToolIcon::Recompress},
+    {ID_NEW_JPEG, "新規JPEG作成", ToolIcon::NewJpeg},
+    {ID_TOGGLE_OVERWRITE, "上書き保存", ToolIcon::Overwrite},
+    {ID_TOGGLE_FORCE_PROGRESSIVE, "プログレッシブを強制", ToolIcon::ForceProgressive},
+    {ID_OPTIONS, "オプション設定", ToolIcon::Options},
+    {ID_ABOUT, "バージョン情報", ToolIcon::About},
 };
 
 constexpr std::array kToolbar = {
@@ -54,12 +62,22 @@ constexpr std::array kTransformMenu = {
     int(ID_OP_FLIP_V), int(ID_OP_TRANSPOSE), int(ID_OP_TRANSVERSE), int(ID_OP_NONE),
 };
 
+const Command* command(int id) {
+    for (const Command& c : kCommands)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
 }  // namespace
 
 const char* commandText(int id) {
-    for (const auto& [key, text] : kTexts)
-        if (key == id) return text;
-    return nullptr;
+    const Command* c = command(id);
+    return c ? c->text : nullptr;
+}
+
+QIcon commandIcon(int id) {
+    const Command* c = command(id);
+    return c && c->icon ? toolIcon(*c->icon) : QIcon();
 }
 
 std::span<const int> toolbarLayout() { return kToolbar; }

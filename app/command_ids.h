@@ -1,8 +1,11 @@
-// Command identifiers of the main window and their texts (tooltips of the
-// toolbar). The trimming window's own identifiers live beside it.
+// Command identifiers of the main window, their texts (tooltips of the
+// toolbar and menu entries), icons and the toolbar layout: the one place that
+// defines them. The trimming window's own identifiers live beside it.
 #pragma once
 
 #include <span>
+
+class QIcon;
 
 namespace quill {
 
@@ -41,6 +44,10 @@ constexpr int kLastCommandId = ID_ABOUT;
 
 // The text of a command (UTF-8), or nullptr for an identifier without one.
 const char* commandText(int id);
+
+// The toolbar picture of a command; a null icon for the transform menu's
+// items and unknown identifiers.
+QIcon commandIcon(int id);
 
 // Toolbar order; 0 stands for a separator.
 std::span<const int> toolbarLayout();

@@ -4,11 +4,16 @@
 
 #include "app/about_dialog.h"
 #include "app/command_ids.h"
+#include "app/file_commands.h"
 #include "app/options_dialog.h"
 #include "app/pane_splitter.h"
 #include "app/viewer.h"
+#include "app/window_placement.h"
 #include "imaging/loaded_image.h"
+#include "imaging/ui/imaging_commands.h"
+#include "lossless/ui/lossless_commands.h"
 #include "preview/preview_pane.h"
+#include "preview/trimming_commands.h"
 #include "resources/icons.h"
 
 #include <QAction>
@@ -92,6 +97,11 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
     connect(fileList_, &FileListView::rowFocused, this, &CMainFrame::onRowFocused);
     connect(fileList_, &FileListView::clicked, this, &CMainFrame::onListClicked);
     connect(fileList_, &FileListView::doubleClicked, this, &CMainFrame::onListDoubleClicked);
+
+    registerFileCommands(*this);
+    registerLosslessCommands(*this);
+    registerImagingCommands(*this);
+    registerTrimmingCommands(*this);
 }
 
 CMainFrame::~CMainFrame() {
@@ -218,7 +228,6 @@ void CMainFrame::onRowFocused(int row) {
     const QString path = rowPath(row);
     if (path == currentFile) return;
     currentFile = path;
-    dragReady = 1;
     previewThread.start(path.toStdString(), preview_);
 }
 

@@ -2,11 +2,21 @@
 // builds the toolbar, status bar, preview pane and file list, routes every
 // command identifier through onCommand, moves the splitter, and loads the
 // settings at creation and writes them when the window goes away.
+//
+// Command handlers live with their subsystem, not here:
+//   app/file_commands.h             registerFileCommands      delete, rename
+//   lossless/ui/lossless_commands.h registerLosslessCommands  the twelve batch operations
+//   imaging/ui/imaging_commands.h   registerImagingCommands   recompression, new JPEG
+//   preview/trimming_commands.h     registerTrimmingCommands  trimming
+// The constructor calls each register function once; it calls
+// setCommandHandler(id, handler) for the ids it serves, and a handler is
+// called as handler(frame, id). The guards (id range, commands that need rows)
+// stay in onCommand. Ids, texts and toolbar order are app/command_ids.h's.
 #pragma once
 
-#include "app/app_settings.h"
 #include "app/file_list_view.h"
 #include "preview/preview_loader.h"
+#include "settings/app_settings.h"
 
 #include <QMainWindow>
 
@@ -76,7 +86,6 @@ public:
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
-    int dragReady = 0;
     QString currentFile;
     QString folderPath;
     PreviewLoader previewThread;

@@ -137,7 +137,7 @@ int compareSearchWithPlain(const fs::path& jpeg, int runs, std::uint32_t limit) 
                 std::abort();
         }));
         encodeSearch.push_back(timed([&] {
-            if (searchQuality(limited, loaded.info, loaded.pixels.get(), sizeLimitBytes(limit), data) !=
+            if (searchQuality(limited, loaded.info, loaded.pixels.get(), sizeLimitBytes(limit), data).quality !=
                 found.quality)
                 std::abort();
         }));

@@ -787,8 +787,8 @@ void SizeModel::countStripe(Quantizer& qz, int stripe, const FloorSteps* floor, 
 // Qualities go in pairs on two threads (each encode owns its libjpeg
 // object), and the higher fitting one of a pair wins. Misses stop as soon as
 // they outgrow the limit. libjpeg failing at one quality fails at all.
-int searchByEncoding(const CompressionSettings& settings, const BitmapInfoHeader* info, const std::uint8_t* pixels,
-                     std::uint64_t limit, std::vector<std::uint8_t>& out) {
+FoundQuality searchByEncoding(const CompressionSettings& settings, const BitmapInfoHeader* info,
+                              const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out) {
     const int lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     std::vector<std::uint8_t> buffers[2];
     EncodeStatus status[2] = {EncodeStatus::Failed, EncodeStatus::Failed};
@@ -809,20 +809,19 @@ int searchByEncoding(const CompressionSettings& settings, const BitmapInfoHeader
         if (second.joinable()) second.join();
         for (int k = 0; k < count; ++k) {
             if (status[k] == EncodeStatus::TooLarge) continue;
-            if (status[k] == EncodeStatus::Failed) return 0;
-            out.swap(buffers[k]);
-            return top - k;
+            if (status[k] == EncodeStatus::Ok) out.swap(buffers[k]);
+            return {status[k] == EncodeStatus::Ok ? top - k : 0, status[k]};
         }
     }
-    return 0;
+    return {};
 }
 
 // The search over a prepared model: a guess from a sample of the stripes;
 // floors from just above the guess that rule out every quality above it,
 // counted while the guess is encoded; then from the top down a bound per
 // quality and a real encode where no bound rules it out.
-int searchModel(const SizeModel& model, const CompressionSettings& settings, const BitmapInfoHeader* info,
-                const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out) {
+FoundQuality searchModel(const SizeModel& model, const CompressionSettings& settings, const BitmapInfoHeader* info,
+                         const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out) {
     const std::span<const int> all(model.order());
     const std::size_t sampled = std::min(all.size(), std::max<std::size_t>(16, all.size() / 16));
     const double scale = double(all.size()) / double(sampled);
@@ -887,16 +886,15 @@ int searchModel(const SizeModel& model, const CompressionSettings& settings, con
             }
             status = encodeJpegToMemory(settings, info, pixels, q, limit, out);
         }
-        if (status == EncodeStatus::Ok) return q;
-        if (status == EncodeStatus::Failed) return 0;
+        if (status != EncodeStatus::TooLarge) return {status == EncodeStatus::Ok ? q : 0, status};
     }
-    return 0;
+    return {};
 }
 
 }  // namespace
 
-int searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* info, const std::uint8_t* pixels,
-                  std::uint64_t limit, std::vector<std::uint8_t>& out) {
+FoundQuality searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* info,
+                           const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out) {
     std::optional<SizeModel> model;
     try {
         model.emplace();

@@ -8,14 +8,22 @@
 
 #include "imaging/compression_settings.h"
 #include "imaging/dib.h"
+#include "imaging/encode_jpeg.h"
 
 namespace quill {
 
-// The quality found (1 to 100) with its encoding in `out`, byte for byte
-// what encodeJpegToMemory gives at that quality; 0 when no quality fits or
-// libjpeg fails. Quality 0 is never tried: libjpeg treats it as 1.
-int searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* info,
-                  const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out);
+struct FoundQuality {
+    int quality = 0;  // 1 to 100; 0 when none
+    // Ok; TooLarge when no quality fits; Failed when libjpeg failed (as it
+    // then does at every quality).
+    EncodeStatus status = EncodeStatus::TooLarge;
+};
+
+// The highest quality whose encoding fits `limit`, with that encoding in
+// `out`, byte for byte what encodeJpegToMemory gives at that quality.
+// Quality 0 is never tried: libjpeg treats it as 1.
+FoundQuality searchQuality(const CompressionSettings& settings, const BitmapInfoHeader* info,
+                           const std::uint8_t* pixels, std::uint64_t limit, std::vector<std::uint8_t>& out);
 
 // Lower bounds of the encoded size that the search relies on: `atQuality`
 // bounds the size at that quality, `fromQuality` (0 when there is none)

@@ -5,29 +5,12 @@
 namespace quill {
 namespace {
 
-constexpr std::array<LosslessOpInfo, 13> kOps{{
-    {LosslessOp::OpClean, ID_OP_CLEAN, "クリーン化", "_cleaned", "クリーン変換中..."},
-    {LosslessOp::OpBaseline, ID_OP_BASELINE, "ベースライン化", "_baseline",
-     "ベースライン変換中..."},
-    {LosslessOp::OpProgressive, ID_OP_PROGRESSIVE, "プログレッシブ化", "_progressive",
-     "プログレッシブ変換中..."},
-    {LosslessOp::OpGrayscale, ID_OP_GRAYSCALE, "グレースケール化", "_grayscale",
-     "グレースケール変換中..."},
-    {LosslessOp::OpRotateRight90, ID_OP_ROTATE_R90, "回転(時計回り)90度", "_rotationR90",
-     "90度(時計回り)回転中..."},
-    {LosslessOp::OpRotateLeft90, ID_OP_ROTATE_L90, "回転(反時計回り)90度", "_rotationL90",
-     "90度(反時計回り)回転中..."},
-    {LosslessOp::OpRotate180, ID_OP_ROTATE_180, "回転(時計回り)180度", "_rotationR180",
-     "180度(時計回り)回転中..."},
-    {LosslessOp::OpFlipHorizontal, ID_OP_FLIP_H, "水平反転", "_h_flip", "水平反転中..."},
-    {LosslessOp::OpFlipVertical, ID_OP_FLIP_V, "垂直反転", "_v_flip", "垂直反転中..."},
-    {LosslessOp::OpTranspose, ID_OP_TRANSPOSE, "縦横の入れ替え[正]", "_transpose",
-     "縦横の入れ替え[正]中..."},
-    {LosslessOp::OpTransverse, ID_OP_TRANSVERSE, "縦横の入れ替え[負]", "_transverse",
-     "縦横の入れ替え[負]中..."},
-    {LosslessOp::OpNoTransform, ID_OP_NONE, "何もしない", "_none", "標準(無回転)変換中..."},
-    {LosslessOp::OpCrop, ID_OP_TRIM, "切り取り", "", ""},
-}};
+// In LosslessOp order.
+constexpr std::array<std::string_view, 13> kSuffixes{
+    "_cleaned",    "_baseline", "_progressive", "_grayscale",  "_rotationR90",
+    "_rotationL90", "_rotationR180", "_h_flip", "_v_flip", "_transpose",
+    "_transverse", "_none", "",
+};
 
 TransformKind transformOf(LosslessOp op) {
     switch (op) {
@@ -52,18 +35,8 @@ TransformKind transformOf(LosslessOp op) {
 
 }  // namespace
 
-std::span<const LosslessOpInfo> losslessOps() {
-    return kOps;
-}
-
-const LosslessOpInfo& losslessOpInfo(LosslessOp op) {
-    return kOps[static_cast<size_t>(op)];
-}
-
-std::optional<LosslessOp> losslessOpForCommand(std::uint16_t command) {
-    for (const LosslessOpInfo& info : kOps)
-        if (info.command == command) return info.op;
-    return std::nullopt;
+std::string_view losslessSuffix(LosslessOp op) {
+    return kSuffixes[static_cast<std::size_t>(op)];
 }
 
 bool sourceHasApp0(std::string_view app0Text) {

@@ -1,12 +1,10 @@
-// LosslessOp: the lossless operations the commands offer, with their command
-// identifiers, user-visible texts, output suffixes and the conversion
-// options each one passes to convertLossless.
+// LosslessOp: the lossless operations, with the output suffix and the
+// conversion options each one passes to convertLossless. Which command runs
+// which operation, and what the user reads about it, is the window's business.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
-#include <span>
 #include <string_view>
 
 #include "lossless/convert_lossless.h"
@@ -29,32 +27,9 @@ enum class LosslessOp : std::int32_t {
     OpCrop,
 };
 
-inline constexpr std::uint16_t ID_OP_CLEAN = 57648;
-inline constexpr std::uint16_t ID_OP_BASELINE = 57649;
-inline constexpr std::uint16_t ID_OP_PROGRESSIVE = 57650;
-inline constexpr std::uint16_t ID_OP_GRAYSCALE = 57651;
-inline constexpr std::uint16_t ID_OP_ROTATE_R90 = 57653;
-inline constexpr std::uint16_t ID_OP_ROTATE_L90 = 57654;
-inline constexpr std::uint16_t ID_OP_ROTATE_180 = 57655;
-inline constexpr std::uint16_t ID_OP_FLIP_H = 57656;
-inline constexpr std::uint16_t ID_OP_FLIP_V = 57657;
-inline constexpr std::uint16_t ID_OP_TRANSPOSE = 57664;
-inline constexpr std::uint16_t ID_OP_TRANSVERSE = 57665;
-inline constexpr std::uint16_t ID_OP_NONE = 57666;
-inline constexpr std::uint16_t ID_OP_TRIM = 57667;
-
-struct LosslessOpInfo {
-    LosslessOp op;
-    std::uint16_t command;
-    std::string_view commandText;      // toolbar tooltip and menu entry
-    std::string_view suffix;           // empty for OpCrop (named by the trimming save)
-    std::string_view progressCaption;  // empty for OpCrop (not run as a batch)
-};
-
-// All thirteen, in LosslessOp order.
-std::span<const LosslessOpInfo> losslessOps();
-const LosslessOpInfo& losslessOpInfo(LosslessOp op);
-std::optional<LosslessOp> losslessOpForCommand(std::uint16_t command);
+// The text between base name and extension of an output; empty for OpCrop,
+// whose output the trimming save names.
+std::string_view losslessSuffix(LosslessOp op);
 
 // What the file list shows about a source: its APP0 column ("O" or empty) and
 // its coding column ("Progressive" or "Baseline").

@@ -1,6 +1,6 @@
 #include "lossless/lossless_worker.h"
 
-#include "lossless/output_naming.h"
+#include "base/output_naming.h"
 
 namespace quill {
 
@@ -11,16 +11,17 @@ LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
     // Overwrite mode too writes under a free suffixed name first: it may have
     // to stay there (read-only source declined) and must never replace an
     // unrelated file.
-    const std::filesystem::path output = outputPathFor(source, losslessOpInfo(settings.op).suffix);
+    const std::filesystem::path output = outputPathFor(source, losslessSuffix(settings.op));
     LosslessOptions options = losslessOptionsFor(settings.op, source, output, hasApp0, progressive,
                                                  settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;
     options.replaceExisting = false;
-    if (!convertLossless(options)) return result;
+    result.why = convertLossless(options);
+    if (!result.why) return result;
     result.converted = true;
     result.outputPath = output;
     if (settings.overwrite) {
-        result.replace = replaceSource(source, output, confirm);
+        result.replace = replaceSource(source, output, confirm, &result.why);
         if (result.replace == ReplaceOutcome::Replaced) result.outputPath = source;
     }
     return result;

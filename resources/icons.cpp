@@ -2,8 +2,6 @@
 // 16 and 32 pixels; strokes sit on half units so the 16-pixel form is crisp.
 #include "resources/icons.h"
 
-#include "app/command_ids.h"
-
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -92,14 +90,14 @@ void letters(QPainter& p, const QRectF& r, const QString& text, const QColor& c,
     p.drawText(r, Qt::AlignCenter, text);
 }
 
-void drawFor(int id, QPainter& p) {
-    switch (id) {
-    case ID_LIST_NEW:
+void draw(ToolIcon icon, QPainter& p) {
+    switch (icon) {
+    case ToolIcon::NewList:
         page(p, 2, 0, 12, 16);
         pen(p, kBlue);
         for (int y = 6; y <= 12; y += 3) p.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
         break;
-    case ID_FOLDER_SELECT: {
+    case ToolIcon::FolderSelect: {
         pen(p, QColor(150, 110, 20));
         p.setBrush(kYellow);
         QPainterPath back;
@@ -121,16 +119,16 @@ void drawFor(int id, QPainter& p) {
         p.drawPath(front);
         break;
     }
-    case ID_FILE_DELETE:
+    case ToolIcon::FileDelete:
         page(p, 1, 0, 11, 14);
         cross(p, 11, 11, 3.5);
         break;
-    case ID_FILE_DELETE_IDENTICAL:
+    case ToolIcon::DeleteIdentical:
         photo(p, 0, 0, 10, 8);
         photo(p, 4, 4, 10, 8);
         cross(p, 12, 12, 3);
         break;
-    case ID_FILE_RENAME:
+    case ToolIcon::Rename:
         pen(p, kInk);
         p.setBrush(kPaper);
         p.drawRect(QRectF(0.5, 4.5, 15, 8));
@@ -140,7 +138,7 @@ void drawFor(int id, QPainter& p) {
         p.drawLine(QPointF(11.5, 2.5), QPointF(13.5, 2.5));
         p.drawLine(QPointF(11.5, 14.5), QPointF(13.5, 14.5));
         break;
-    case ID_FILE_RENAME_BATCH:
+    case ToolIcon::RenameBatch:
         pen(p, kInk);
         p.setBrush(kPaper);
         for (int i = 0; i < 3; ++i) {
@@ -151,7 +149,7 @@ void drawFor(int id, QPainter& p) {
             p.drawLine(QPointF(7.5, y + 2), QPointF(13.5, y + 2));
         }
         break;
-    case ID_SELECT_TOGGLE:
+    case ToolIcon::SelectToggle:
         for (int i = 0; i < 3; ++i) {
             const qreal y = 1.5 + i * 5;
             p.setPen(Qt::NoPen);
@@ -165,7 +163,7 @@ void drawFor(int id, QPainter& p) {
         p.drawLine(QPointF(0, 2), QPointF(2, 4.5));
         p.drawLine(QPointF(2, 4.5), QPointF(5, -0.5));
         break;
-    case ID_OP_CLEAN:
+    case ToolIcon::Clean:
         photo(p, 0, 3, 13, 12);
         p.setPen(Qt::NoPen);
         p.setBrush(kYellow.darker(110));
@@ -183,7 +181,7 @@ void drawFor(int id, QPainter& p) {
             p.drawPath(star);
         }
         break;
-    case ID_OP_BASELINE:
+    case ToolIcon::Baseline:
         pen(p, kInk);
         p.setBrush(kPaper);
         p.drawRect(QRectF(0.5, 0.5, 15, 15));
@@ -194,7 +192,7 @@ void drawFor(int id, QPainter& p) {
         p.setBrush(QColor(150, 190, 240));
         p.drawRect(QRectF(2, 10, 6, 3));
         break;
-    case ID_OP_PROGRESSIVE:
+    case ToolIcon::Progressive:
         pen(p, kInk);
         p.setBrush(kPaper);
         p.drawRect(QRectF(0.5, 0.5, 15, 15));
@@ -206,7 +204,7 @@ void drawFor(int id, QPainter& p) {
                 p.drawRect(QRectF(2 + x * 3, 2 + y * 3, y < 2 ? 6 : 3, 3));
             }
         break;
-    case ID_OP_GRAYSCALE:
+    case ToolIcon::Grayscale:
         photo(p, 0, 1, 16, 14);
         p.setPen(Qt::NoPen);
         for (int x = 8; x < 15; ++x) {
@@ -215,7 +213,7 @@ void drawFor(int id, QPainter& p) {
             p.drawRect(QRectF(x, 2, 1, 12));
         }
         break;
-    case ID_OP_TRANSFORM: {
+    case ToolIcon::Transform: {
         photo(p, 3, 3, 10, 10);
         pen(p, kBlue, 1.5);
         p.setBrush(Qt::NoBrush);
@@ -230,7 +228,7 @@ void drawFor(int id, QPainter& p) {
         p.drawPath(head);
         break;
     }
-    case ID_OP_TRIM:
+    case ToolIcon::Trim:
         photo(p, 3, 3, 10, 10);
         pen(p, kInk, 1.5);
         p.drawLine(QPointF(3.5, 0), QPointF(3.5, 12.5));
@@ -238,20 +236,20 @@ void drawFor(int id, QPainter& p) {
         p.drawLine(QPointF(0, 3.5), QPointF(12.5, 3.5));
         p.drawLine(QPointF(12.5, 3.5), QPointF(12.5, 16));
         break;
-    case ID_RECOMPRESS:
+    case ToolIcon::Recompress:
         photo(p, 0, 0, 12, 10);
         pen(p, kRed, 1.6);
         p.drawLine(QPointF(12, 7), QPointF(12, 14));
         p.drawLine(QPointF(9, 11.5), QPointF(12, 14.5));
         p.drawLine(QPointF(15, 11.5), QPointF(12, 14.5));
         break;
-    case ID_NEW_JPEG:
+    case ToolIcon::NewJpeg:
         photo(p, 0, 0, 12, 10);
         pen(p, kGreen, 2);
         p.drawLine(QPointF(12, 8), QPointF(12, 16));
         p.drawLine(QPointF(8, 12), QPointF(16, 12));
         break;
-    case ID_TOGGLE_OVERWRITE:
+    case ToolIcon::Overwrite:
         pen(p, kInk);
         p.setBrush(kBlue);
         p.drawRect(QRectF(1.5, 1.5, 13, 13));
@@ -260,13 +258,13 @@ void drawFor(int id, QPainter& p) {
         p.setBrush(QColor(210, 210, 210));
         p.drawRect(QRectF(4.5, 9.5, 7, 5));
         break;
-    case ID_TOGGLE_FORCE_PROGRESSIVE:
+    case ToolIcon::ForceProgressive:
         pen(p, kInk);
         p.setBrush(kPaper);
         p.drawRect(QRectF(0.5, 0.5, 15, 15));
         letters(p, QRectF(0, 0, 16, 16), "P", kRed, 12);
         break;
-    case ID_OPTIONS: {
+    case ToolIcon::Options: {
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(100, 105, 115));
@@ -282,7 +280,7 @@ void drawFor(int id, QPainter& p) {
         p.drawEllipse(QPointF(8, 8), 2.2, 2.2);
         break;
     }
-    case ID_ABOUT:
+    case ToolIcon::About:
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(Qt::NoPen);
         p.setBrush(kBlue);
@@ -291,18 +289,13 @@ void drawFor(int id, QPainter& p) {
         p.drawRect(QRectF(7, 6.5, 2.2, 6.5));
         p.drawEllipse(QPointF(8.1, 4), 1.3, 1.3);
         break;
-    default:
-        break;
     }
 }
 
 }  // namespace
 
-QIcon commandIcon(int id) {
-    if (!commandText(id)) return {};
-    for (int item : transformMenuItems())
-        if (item == id) return {};
-    return render([id](QPainter& p) { drawFor(id, p); });
+QIcon toolIcon(ToolIcon icon) {
+    return render([icon](QPainter& p) { draw(icon, p); });
 }
 
 QIcon appIcon() {

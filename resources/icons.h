@@ -6,8 +6,30 @@
 
 namespace quill {
 
-// Toolbar icon of a command identifier; a null icon for unknown ones.
-QIcon commandIcon(int id);
+// The toolbar pictures; which command shows which is decided by the window.
+enum class ToolIcon {
+    NewList,
+    FolderSelect,
+    FileDelete,
+    DeleteIdentical,
+    Rename,
+    RenameBatch,
+    SelectToggle,
+    Clean,
+    Baseline,
+    Progressive,
+    Grayscale,
+    Transform,
+    Trim,
+    Recompress,
+    NewJpeg,
+    Overwrite,
+    ForceProgressive,
+    Options,
+    About,
+};
+
+QIcon toolIcon(ToolIcon icon);
 // Window and application icon.
 QIcon appIcon();
 

@@ -96,10 +96,12 @@ TEST(QualitySearch, FindsWhatEncodingEveryQualityFinds) {
             int expected = 100;
             while (expected >= 1 && size[std::size_t(expected)] > limit) --expected;
             std::vector<std::uint8_t> found;
-            const int quality = searchQuality(s, picture.info, picture.pixels.get(), limit, found);
-            ASSERT_EQ(quality, std::max(expected, 0)) << "limit " << limit;
-            if (quality) {
-                ASSERT_EQ(encodeJpegToMemory(s, picture.info, picture.pixels.get(), quality, UINT64_MAX, data),
+            const FoundQuality result = searchQuality(s, picture.info, picture.pixels.get(), limit, found);
+            ASSERT_EQ(result.quality, std::max(expected, 0)) << "limit " << limit;
+            ASSERT_EQ(result.status, expected > 0 ? EncodeStatus::Ok : EncodeStatus::TooLarge);
+            if (result.quality) {
+                ASSERT_EQ(encodeJpegToMemory(s, picture.info, picture.pixels.get(), result.quality, UINT64_MAX,
+                                             data),
                           EncodeStatus::Ok);
                 EXPECT_EQ(found, data) << "limit " << limit;
             }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "inspection/quant_table_db.h"
+#include "tests/support/test_files.h"
 
 namespace quill {
 namespace {
@@ -37,6 +38,7 @@ QuantValues transposed(const QuantValues& v) {
 struct Row {
     int index;
     int list;
+    std::string label;
     QuantEntry values;
 };
 
@@ -52,7 +54,7 @@ std::vector<Row> readCsv(const std::string& path) {
         Row r{};
         std::getline(ss, cell, ',');
         r.index = std::stoi(cell);
-        std::getline(ss, cell, ',');
+        std::getline(ss, r.label, ',');
         std::getline(ss, cell, ',');
         r.list = cell == "chroma" ? 1 : 0;
         for (int k = 0; k < 64; ++k) {
@@ -115,29 +117,106 @@ TEST_F(QuantTableDbTest, ScaledFamiliesMatchTheGatheredTables) {
     }
 }
 
-TEST_F(QuantTableDbTest, CarriedInTablesSitAtTheirIndexes) {
-    for (const char* name : {"family01_photoshop_saveas_partial.csv",
-                             "family04_imageready_sfw_partial.csv",
-                             "family07_mozjpeg_baseline.csv", "family08_mozjpeg_16bit_low8.csv",
-                             "family11_klein.csv"}) {
-        const auto rows = readCsv(std::string(QUILL_QTABLE_SOURCE_DIR) + "/" + name);
-        EXPECT_FALSE(rows.empty());
-        for (const Row& r : rows)
-            EXPECT_EQ(db.entry(r.list, r.index), r.values) << name << " index " << r.index;
+std::vector<Row> carriedInRows() {
+    std::vector<Row> rows;
+    for (const auto& file : fs::directory_iterator(QUILL_QTABLE_SOURCE_DIR)) {
+        if (file.path().extension() != ".csv") continue;
+        const auto some = readCsv(file.path().string());
+        EXPECT_FALSE(some.empty()) << file.path();
+        rows.insert(rows.end(), some.begin(), some.end());
     }
+    return rows;
+}
+
+TEST_F(QuantTableDbTest, CarriedInTablesSitAtTheirIndexes) {
+    for (const Row& r : carriedInRows())
+        EXPECT_EQ(db.entry(r.list, r.index), r.values) << "index " << r.index;
     // Level 12 of the first family is known for luminance only.
     EXPECT_NE(db.entry(0, 100), QuantEntry{});
     EXPECT_EQ(db.entry(1, 100), QuantEntry{});
     EXPECT_EQ(QualityLabel(1, 100), "Photoshop 12s");
 }
 
+// What a file with this table reads: the label of the lowest equal entry,
+// found by walking the list from index 0.
+std::string labelByWalk(const QuantTableDb& db, int list, const QuantEntry& e,
+                        int* found = nullptr) {
+    int i = 0;
+    while (i < QuantTableDb::entryCount && db.entry(list, i) != e) ++i;
+    if (found) *found = i;
+    const std::string label = i < QuantTableDb::entryCount ? QualityLabel(list, i) : "";
+    return label.empty() ? "Unknown" : label;
+}
+
+TEST_F(QuantTableDbTest, CameraPairsInAPhotoReadTheirLabels) {
+    // Phone (16, 17) and camera maker (29 to 61) families, paired by index.
+    const auto rows = carriedInRows();
+    std::map<int, std::array<const Row*, 2>> pairs;
+    for (const QualityFamily& f : qualityFamilies()) {
+        if (f.number != 16 && f.number != 17 && (f.number < 29 || f.number > 61)) continue;
+        for (const Row& r : rows)
+            if (r.index >= f.first && r.index <= f.last) pairs[r.index][r.list] = &r;
+    }
+    ASSERT_FALSE(pairs.empty());
+
+    test::TempDir dir;
+    auto scanPair = [&](const QuantValues& luma, const QuantValues& chroma) {
+        test::JpegSpec s;
+        s.width = s.height = 16;
+        s.quantTables = {luma, chroma};
+        JpegInfo info;
+        EXPECT_TRUE(db.ScanJpeg(test::writeBytes(dir / "camera.jpg", test::makeJpeg(s)), info));
+        return info;
+    };
+
+    int ownLabels = 0, duplicatePairs = 0;
+    for (const auto& [index, pair] : pairs) {
+        SCOPED_TRACE(index);
+        ASSERT_TRUE(pair[0] && pair[1]);
+        const QuantValues luma = natural(pair[0]->values), chroma = natural(pair[1]->values);
+        int lumaAt = 0, chromaAt = 0;
+        const std::string lumaLabel = labelByWalk(db, 0, pair[0]->values, &lumaAt);
+        const std::string chromaLabel = labelByWalk(db, 1, pair[1]->values, &chromaAt);
+        // A table first found here must read the label the data gives it.
+        if (lumaAt == index) {
+            EXPECT_EQ(lumaLabel, pair[0]->label);
+        }
+        if (chromaAt == index) {
+            EXPECT_EQ(chromaLabel, pair[1]->label);
+        }
+        ownLabels += lumaAt == index && chromaAt == index;
+        if (lumaAt == chromaAt && lumaAt < index) {
+            ++duplicatePairs;  // the same pair written by two makers
+            EXPECT_TRUE(pairs.count(lumaAt));
+            EXPECT_NE(lumaLabel, pair[0]->label);
+        }
+
+        JpegInfo info = scanPair(luma, chroma);
+        EXPECT_EQ(info.fields[kColLumaQuality], lumaLabel);
+        EXPECT_EQ(info.fields[kColChromaQuality], chromaLabel);
+
+        // Transposed: luminance falls back to order 1 unless the transpose is
+        // itself an entry; chrominance is searched as it stands only.
+        const QuantEntry lumaT = ReorderZigzag(0, transposed(luma));
+        const std::string transposedLabel = labelByWalk(db, 0, lumaT);
+        info = scanPair(transposed(luma), transposed(chroma));
+        EXPECT_EQ(info.fields[kColLumaQuality],
+                  transposedLabel == "Unknown" ? lumaLabel : transposedLabel);
+        EXPECT_EQ(info.fields[kColChromaQuality],
+                  labelByWalk(db, 1, ReorderZigzag(0, transposed(chroma))));
+    }
+    EXPECT_EQ(duplicatePairs, 3);
+    EXPECT_GT(ownLabels, 50);
+}
+
 TEST_F(QuantTableDbTest, FilledCounts) {
     // IJG 100, Flat 92, five scaled families of 98, and the carried-in rows:
-    // 8 + 5 + 96 + 70 + 98 luminance, one chrominance table fewer.
-    EXPECT_EQ(db.filledCount(0), 100 + 92 + 5 * 98 + 8 + 5 + 96 + 70 + 98);
+    // 8 + 5 + 96 + 70 + 98 luminance, one chrominance table fewer, and 65
+    // camera and phone pairs.
+    EXPECT_EQ(db.filledCount(0), 100 + 92 + 5 * 98 + 8 + 5 + 96 + 70 + 98 + 65);
     EXPECT_EQ(db.filledCount(1), db.filledCount(0) - 1);
     EXPECT_EQ(db.filledCount(0, 4419, 4866), 448);
-    EXPECT_EQ(db.filledCount(0, 1609, 1864), 0);  // a camera family without data
+    EXPECT_EQ(db.filledCount(0, 3732, 3762), 0);  // a camera family without data
 }
 
 TEST_F(QuantTableDbTest, FindReturnsTheLowestIndexOfEveryEntry) {
@@ -169,19 +248,6 @@ TEST_F(QuantTableDbTest, LowestIndexWinsAcrossFamilies) {
     step[63] = 7;
     e = estimate(db, natural(step), natural(step));
     EXPECT_EQ(e.luma, "Guetzli 325");  // index 4419 + 2 * 64 + 1
-}
-
-TEST_F(QuantTableDbTest, LuminanceFallsBackToTheTransposedOrderOnly) {
-    const QuantValues ijg50 = natural(db.entry(0, 50));
-    ASSERT_NE(transposed(ijg50), ijg50);
-    const QuantValues chroma = natural(db.entry(1, 50));
-    EXPECT_EQ(estimate(db, transposed(ijg50), chroma).luma, "IJG 50");
-
-    // The chrominance list is searched as the table stands.
-    const QuantValues ssim = natural(db.entry(1, 856));
-    ASSERT_NE(transposed(ssim), ssim);
-    EXPECT_EQ(estimate(db, ijg50, ssim).chroma, "MS-SSIM kod50");
-    EXPECT_EQ(estimate(db, ijg50, transposed(ssim)).chroma, "Unknown");
 }
 
 TEST_F(QuantTableDbTest, NoneUnknownAndInferior) {

@@ -3,6 +3,7 @@
 #include <jpeglib.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -69,6 +70,11 @@ Bytes makeJpeg(const JpegSpec& spec) {
     jpeg_set_defaults(&cinfo);
     jpeg_set_colorspace(&cinfo, toJ(spec.stored));
     jpeg_set_quality(&cinfo, spec.quality, spec.forceBaseline);
+    for (std::size_t i = 0; i < spec.quantTables.size(); ++i) {
+        unsigned table[64];
+        std::copy(spec.quantTables[i].begin(), spec.quantTables[i].end(), table);
+        jpeg_add_quant_table(&cinfo, static_cast<int>(i), table, 100, spec.forceBaseline);
+    }
     cinfo.comp_info[0].h_samp_factor = spec.h0;
     cinfo.comp_info[0].v_samp_factor = spec.v0;
     for (int c = 1; c < cinfo.num_components; ++c) {

@@ -2,6 +2,7 @@
 // folders, and small file helpers. Shared by every core and GUI test.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,6 +28,8 @@ struct JpegSpec {
     Space stored = Space::YCbCr;   // colour space written to the file
     int h0 = 2, v0 = 2;            // sampling factors of component 0
     int quality = 75;
+    // Natural-order tables for slots 0, 1, ... in place of the quality's.
+    std::vector<std::array<std::uint16_t, 64>> quantTables;
     bool forceBaseline = true;
     bool progressive = false;
     bool arithmetic = false;

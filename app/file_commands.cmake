@@ -1,0 +1,3 @@
+# File management commands (delete, delete identical, rename), drag and drop.
+list(APPEND QUILL_GUI_SOURCES
+  ${PROJECT_SOURCE_DIR}/app/file_commands.cpp)
