@@ -11,6 +11,7 @@
 #include "base/jpeg_guard.h"
 #include "inspection/quant_table_db.h"
 #include "tests/support/jpeg_patch.h"
+#include "tests/support/jpeg_probe.h"
 #include "tests/support/test_files.h"
 
 namespace quill {
@@ -98,7 +99,8 @@ TEST_F(ScanJpegTest, EveryFieldOfAPlainFile) {
     EXPECT_EQ(info.fields[kColXDensity], "72");
     EXPECT_EQ(info.fields[kColYDensity], "96");
     EXPECT_EQ(info.fields[kColApp0], "O");
-    for (int c = kColApp0 + 1; c < kColumnCount; ++c) EXPECT_EQ(info.fields[c], "") << c;
+    for (int c = kColApp0 + 1; c < kColOther; ++c) EXPECT_EQ(info.fields[c], "") << c;
+    EXPECT_EQ(info.fields[kColOther], "90");
 }
 
 TEST_F(ScanJpegTest, SizeTextIsGroupedByThousands) {
@@ -221,7 +223,6 @@ TEST_F(ScanJpegTest, SegmentsBeforeTheScanOnly) {
     EXPECT_EQ(info.fields[kColApp0 + 15], "O");
     EXPECT_EQ(info.fields[kColCom], "O");
     EXPECT_EQ(info.fields[kColApp0 + 3], "");
-    EXPECT_EQ(info.fields[kColOther], "");
 
     JpegSpec plain = sized(32, 32, 2, 2);
     info = scanOk(test::withSegmentAtEnd(makeJpeg(plain), 0xFE, Bytes{'e', 'n', 'd'}));
@@ -246,8 +247,18 @@ TEST_F(ScanJpegTest, QuantizationSlots) {
     EXPECT_EQ(info.fields[kColGrade], "S");
 }
 
-TEST_F(ScanJpegTest, IjgLabelsAtEveryQuality) {
+QuantValues transposed(const QuantValues& t) {
+    QuantValues out{};
+    for (int i = 0; i < 64; ++i) out[i] = t[8 * (i % 8) + i / 8];
+    return out;
+}
+
+// libjpeg's own tables at every quality: their labels, and their IJG
+// quality in colour and gray files, with 8-bit and 16-bit tables (16-bit
+// below quality 20 when not limited to baseline), as written and transposed.
+TEST_F(ScanJpegTest, IjgLabelsAndQualityAtEveryQuality) {
     for (int q = 1; q <= 100; ++q) {
+        SCOPED_TRACE(q);
         JpegSpec s = sized(16, 16, 2, 2);
         s.quality = q;
         const JpegInfo info = scanOk(makeJpeg(s));
@@ -255,8 +266,27 @@ TEST_F(ScanJpegTest, IjgLabelsAtEveryQuality) {
         std::snprintf(ijg, sizeof ijg, "IJG %02d", q);
         const std::string luma = q == 100 ? "Supreme" : q == 1 ? "Inferior" : ijg;
         const std::string chroma = q == 100 ? "Supreme" : q <= 3 ? "Inferior" : ijg;
-        EXPECT_EQ(info.fields[kColLumaQuality], luma) << q;
-        EXPECT_EQ(info.fields[kColChromaQuality], chroma) << q;
+        EXPECT_EQ(info.fields[kColLumaQuality], luma);
+        EXPECT_EQ(info.fields[kColChromaQuality], chroma);
+
+        const std::string quality = std::to_string(q);
+        for (const bool baseline : {true, false}) {
+            for (const bool gray : {false, true}) {
+                SCOPED_TRACE(std::string(baseline ? "8-bit" : "16-bit") + (gray ? " gray" : " colour"));
+                if (gray) s.input = s.stored = Space::Gray;
+                s.forceBaseline = baseline;
+                s.quantTables.clear();
+                const Bytes written = makeJpeg(s);
+                EXPECT_EQ(scanOk(written).fields[kColOther], quality);
+                const test::JpegProbe tables = test::probeJpeg(written);
+                s.quantTables = {transposed(tables.quant[0])};
+                if (!gray) s.quantTables.push_back(transposed(tables.quant[1]));
+                s.forceBaseline = false;  // writes the values as given
+                EXPECT_EQ(scanOk(makeJpeg(s)).fields[kColOther], quality) << "transposed";
+                s.input = Space::RGB;
+                s.stored = Space::YCbCr;
+            }
+        }
     }
 }
 

@@ -135,6 +135,10 @@ Decoded decodeJpeg(const Bytes& data) {
 
 fs::path writeBytes(const fs::path& path, const Bytes& data) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    // A new file, not a truncated one: ext4 flushes a file truncated and
+    // rewritten, which costs milliseconds per write.
+    std::error_code ec;
+    fs::remove(path, ec);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     return path;

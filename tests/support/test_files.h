@@ -48,7 +48,7 @@ struct JpegSpec {
 // Encodes a JPEG in memory; aborts the test on a libjpeg error.
 Bytes makeJpeg(const JpegSpec& spec);
 
-// Writes bytes to path (creating folders), returns path.
+// Writes bytes to path as a new file (creating folders), returns path.
 fs::path writeBytes(const fs::path& path, const Bytes& data);
 Bytes readBytes(const fs::path& path);
 
