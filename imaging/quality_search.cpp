@@ -19,14 +19,15 @@
 //   for the symbol counts; the appended bits are exact.
 // Both hold for any part of the picture, so a count may stop as soon as it
 // passes the limit.
-// - A floor for every quality from q0 up (standard codes): a higher quality
-//   never has a larger quantization step (jpeg_set_quality scales fixed base
-//   tables by a factor falling with the quality; checked), and each of the
-//   library's quantizers rounds |x| / step to nearest (the integer
-//   reciprocals are exact for 16-bit dividends, the float one is monotone in
-//   the step), so no AC coefficient shrinks: a block at q has a nonzero
+// - A floor for every quality from q0 up: a higher quality never has a
+//   larger quantization step (jpeg_set_quality scales fixed base tables by a
+//   factor falling with the quality; checked), and each of the library's
+//   quantizers rounds |x| / step to nearest (the integer reciprocals are
+//   exact for 16-bit dividends, the float one is monotone in the step), so
+//   no AC coefficient shrinks: a block at q has a nonzero
 //   wherever the block at q0 has one, at least as large, and maybe more. The
-//   cheapest such block under the fixed codes is priced per coefficient
+//   cheapest such block under the standard codes (optimized ones are not
+//   known in advance: each code counts as one bit) is priced per coefficient
 //   (added nonzeros may shorten a run but pay their own codes) and at its end
 //   (EOB, or added coefficients up to the last). The DC term of each DCT
 //   method is the block's sample sum less 64 * 128, divided by 8 * step and
