@@ -74,6 +74,25 @@ private:
     fs::path path_;
 };
 
+// A file named as the test chooses whose bytes live in memory: a symlink in
+// a temporary folder to a memfd. For loops over many inputs, which would
+// otherwise wait on the disk of a busy machine.
+class MemoryFile {
+public:
+    explicit MemoryFile(const std::string& name);
+    ~MemoryFile();
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    // Replaces the content; returns the file's path.
+    const fs::path& write(const Bytes& data);
+    const fs::path& path() const { return path_; }
+
+private:
+    TempDir dir_;
+    int fd_;
+    fs::path path_;
+};
+
 // Runs a command line through the shell; returns its exit status.
 int runCommand(const std::string& command);
 
