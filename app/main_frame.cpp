@@ -9,6 +9,7 @@
 #include "app/options_dialog.h"
 #include "app/pane_splitter.h"
 #include "app/viewer.h"
+#include "app/window_placement.h"
 #include "imaging/loaded_image.h"
 #include "imaging/ui/imaging_commands.h"
 #include "lossless/ui/lossless_commands.h"
@@ -217,7 +218,6 @@ void CMainFrame::onRowFocused(int row) {
     const QString path = rowPath(row);
     if (path == currentFile) return;
     currentFile = path;
-    dragReady = 1;
     previewThread.start(path.toStdString(), preview_);
 }
 

@@ -14,9 +14,9 @@
 // stay in onCommand. Ids, texts and toolbar order are app/command_ids.h's.
 #pragma once
 
-#include "app/app_settings.h"
 #include "app/file_list_view.h"
 #include "preview/preview_loader.h"
+#include "settings/app_settings.h"
 
 #include <QMainWindow>
 
@@ -86,7 +86,6 @@ public:
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
-    int dragReady = 0;
     QString currentFile;
     QString folderPath;
     PreviewLoader previewThread;

@@ -13,8 +13,8 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-#include "app/app_settings.h"
 #include "app/dialog_placement.h"
+#include "settings/app_settings.h"
 
 namespace quill {
 

@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "app/app_settings.h"
 #include "app/message_dialog.h"
+#include "settings/app_settings.h"
 
 namespace quill {
 

@@ -1,9 +1,9 @@
 // Window placement records to and from Qt top-level widgets.
+#include "app/window_placement.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-
-#include "app/app_settings.h"
 
 namespace quill {
 

@@ -49,7 +49,4 @@ using CompressionBlock = std::array<std::uint8_t, kCompressionBlockSize>;
 CompressionBlock packCompressionSettings(const CompressionSettings& settings);
 CompressionSettings unpackCompressionSettings(std::span<const std::uint8_t, kCompressionBlockSize> block);
 
-// The scale factors offered by scaleIndex, as shown to the user.
-inline constexpr std::array<const char*, 5> kScaleLabels = {"8.0", "4.0", "2.0", "1.0", "1/2"};
-
 }  // namespace quill

@@ -93,21 +93,11 @@ JDIMENSION wholeMcuRows(j_compress_ptr dst, JDIMENSION extent) {
     return extent / JDIMENSION(dst->max_v_samp_factor * kDctSize);
 }
 
-// Crop validation and offsets along one axis; `extent` is the output size
-// before cropping. Returns the effective offset in pixels.
-JDIMENSION cropAxis(j_decompress_ptr src, std::uint32_t& size, CropMode sizeMode,
-                    std::uint32_t& pos, CropMode posMode, std::uint32_t extent) {
-    if (posMode == CropMode::Unset) pos = 0;
-    if (sizeMode == CropMode::Unset) {
-        if (pos >= extent) raise(src, JERR_BAD_CROP_SPEC);
-        size = extent - pos;
-    } else if (size > extent) {
-        // Extensions beyond the source are never requested by our callers.
-        raise(src, JERR_BAD_CROP_SPEC);
-    } else if (pos >= extent || size == 0 || pos > extent - size) {
-        raise(src, JERR_BAD_CROP_SPEC);
-    }
-    return posMode == CropMode::Negative ? extent - size - pos : pos;
+// Crop validation along one axis; `extent` is the output size before
+// cropping.
+void checkCropAxis(j_decompress_ptr src, std::uint32_t size, std::uint32_t pos,
+                   std::uint32_t extent) {
+    if (size == 0 || pos >= extent || size > extent - pos) raise(src, JERR_BAD_CROP_SPEC);
 }
 
 void trimRightEdge(TransformRequest& req, JDIMENSION fullWidth) {
@@ -423,29 +413,7 @@ void saveMarkersForCopy(jpeg_decompress_struct* src) {
     for (int m = 0; m < 16; ++m) jpeg_set_marker_processor(src, JPEG_APP0 + m, saveMarker);
 }
 
-bool isPerfectTransform(std::uint32_t width, std::uint32_t height, int iMCUWidth, int iMCUHeight,
-                        TransformKind kind) {
-    const bool wholeCols = width % std::uint32_t(iMCUWidth) == 0;
-    const bool wholeRows = height % std::uint32_t(iMCUHeight) == 0;
-    switch (kind) {
-        case TransformKind::FlipH:
-        case TransformKind::Rotate270:
-            return wholeCols;
-        case TransformKind::FlipV:
-        case TransformKind::Rotate90:
-            return wholeRows;
-        case TransformKind::Transverse:
-        case TransformKind::Rotate180:
-            return wholeCols && wholeRows;
-        default:
-            return true;
-    }
-}
-
-bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
-    if (req.transform == TransformKind::Wipe || req.transform == TransformKind::Drop)
-        raise(src, JERR_NOTIMPL);
-
+void prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
     req.componentCount =
         (req.forceGrayscale && src->jpeg_color_space == JCS_YCbCr && src->num_components == 3)
             ? 1
@@ -458,9 +426,6 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
 
     const int mcuW = single ? kDctSize : src->max_h_samp_factor * kDctSize;
     const int mcuH = single ? kDctSize : src->max_v_samp_factor * kDctSize;
-    if (req.perfect &&
-        !isPerfectTransform(src->output_width, src->output_height, mcuW, mcuH, req.transform))
-        return false;
 
     const bool swapped = swapsAxes(req.transform);
     req.outputWidth = swapped ? src->output_height : src->output_width;
@@ -470,19 +435,13 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
 
     req.xOffsetIMCU = req.yOffsetIMCU = 0;
     if (req.crop) {
-        const JDIMENSION xoff = cropAxis(src, req.cropWidth, req.cropWidthMode, req.cropX,
-                                         req.cropXMode, req.outputWidth);
-        const JDIMENSION yoff = cropAxis(src, req.cropHeight, req.cropHeightMode, req.cropY,
-                                         req.cropYMode, req.outputHeight);
+        checkCropAxis(src, req.cropWidth, req.cropX, req.outputWidth);
+        checkCropAxis(src, req.cropHeight, req.cropY, req.outputHeight);
         // The left and top edges widen to the iMCU grid; right and bottom stay put.
-        req.outputWidth = req.cropWidthMode == CropMode::Force
-                              ? req.cropWidth
-                              : req.cropWidth + xoff % JDIMENSION(req.iMCUWidth);
-        req.outputHeight = req.cropHeightMode == CropMode::Force
-                               ? req.cropHeight
-                               : req.cropHeight + yoff % JDIMENSION(req.iMCUHeight);
-        req.xOffsetIMCU = xoff / JDIMENSION(req.iMCUWidth);
-        req.yOffsetIMCU = yoff / JDIMENSION(req.iMCUHeight);
+        req.outputWidth = req.cropWidth + req.cropX % JDIMENSION(req.iMCUWidth);
+        req.outputHeight = req.cropHeight + req.cropY % JDIMENSION(req.iMCUHeight);
+        req.xOffsetIMCU = req.cropX / JDIMENSION(req.iMCUWidth);
+        req.yOffsetIMCU = req.cropY / JDIMENSION(req.iMCUHeight);
     }
 
     // Trimming drops the partial iMCU that a mirroring would carry from the
@@ -519,8 +478,6 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
         case TransformKind::Rotate270:
             if (req.trim) trimBottomEdge(req, src->output_width);
             break;
-        default:
-            break;
     }
 
     req.workspace = nullptr;
@@ -545,7 +502,6 @@ bool prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
         }
         req.workspace = arrays;
     }
-    return true;
 }
 
 CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
@@ -643,8 +599,6 @@ void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst, Co
         case TransformKind::Rotate270:
             moveRotate270(src, dst, req, srcArrays, ws);
             break;
-        default:
-            raise(dst, JERR_NOTIMPL);
     }
 }
 

@@ -97,7 +97,6 @@ bool convertLossless(const LosslessOptions& o) {
     dst.cinfo.err = &src.err.pub;
 
     TransformRequest req{};
-    bool imperfect = false;
     std::FILE* inFile = in.get();
     std::FILE* outFile = out.file();
     const bool ok = runJpegPhase(src.err, [&] {
@@ -131,13 +130,8 @@ bool convertLossless(const LosslessOptions& o) {
             req.cropHeight = bottom - o.cropTop;
             req.cropX = o.cropLeft;
             req.cropY = o.cropTop;
-            req.cropWidthMode = req.cropHeightMode = CropMode::Positive;
-            req.cropXMode = req.cropYMode = CropMode::Positive;
         }
-        if (!prepareWorkspace(s, req)) {
-            imperfect = true;
-            return;
-        }
+        prepareWorkspace(s, req);
         jpeg_copy_critical_parameters(s, d);
         // The library copies a JFIF version of major 1 only; 2.x is valid too.
         if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
@@ -158,7 +152,7 @@ bool convertLossless(const LosslessOptions& o) {
         jpeg_finish_compress(d);
         jpeg_finish_decompress(s);
     });
-    if (!ok || imperfect) return false;
+    if (!ok) return false;
     return out.commit(o.replaceExisting);
 }
 

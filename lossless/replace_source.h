@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <string_view>
 
 namespace quill {
 
@@ -22,13 +21,5 @@ using ConfirmReadOnly = std::function<bool(const std::filesystem::path& source)>
 
 ReplaceOutcome replaceSource(const std::filesystem::path& source,
                              const std::filesystem::path& output, const ConfirmReadOnly& confirm);
-
-// Texts of the messages that go with it ("%s" is the source path).
-inline constexpr std::string_view kOverwriteConfirmTitle = "上書き保存の確認";
-inline constexpr std::string_view kOverwriteConfirmText =
-    "'%s'\nこのファイルは読み取り専用です。\n上書き保存しますか？";
-inline constexpr std::string_view kOverwriteErrorTitle = "上書き保存エラー";
-inline constexpr std::string_view kOverwriteErrorText =
-    "'%s'\nファイル属性を取得出来ませんでした。\nこのファイルは上書き保存出来ません。";
 
 }  // namespace quill

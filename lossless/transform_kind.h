@@ -14,9 +14,7 @@ enum class TransformKind : std::int32_t {
     Transverse = 4,  // across the top-right to bottom-left diagonal
     Rotate90 = 5,    // clockwise
     Rotate180 = 6,
-    Rotate270 = 7,  // clockwise, i.e. 90 counter-clockwise
-    Wipe = 8,       // not carried out (rejected with a library error)
-    Drop = 9,       // not carried out (rejected with a library error)
+    Rotate270 = 7,   // clockwise, i.e. 90 counter-clockwise
 };
 
 }  // namespace quill

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <system_error>
 
 namespace quill {
@@ -10,6 +11,13 @@ std::filesystem::path executablePath() {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : p;
+}
+
+std::filesystem::path userConfigDir() {
+    namespace fs = std::filesystem;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".config";
+    return fs::temp_directory_path();
 }
 
 bool canCreateFilesIn(const std::filesystem::path& dir) {

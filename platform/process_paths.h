@@ -1,5 +1,6 @@
-// Where this program lives and whether a folder takes new files: the two
-// questions behind choosing the settings location. POSIX here.
+// Where this program lives, where the user's configuration goes, and whether
+// a folder takes new files: the questions behind choosing the settings and
+// lock file locations. POSIX here.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +9,9 @@ namespace quill {
 
 // The running executable's absolute path; empty when the system cannot say.
 std::filesystem::path executablePath();
+
+// $XDG_CONFIG_HOME when absolute, else $HOME/.config, else the temporary folder.
+std::filesystem::path userConfigDir();
 
 // True when this process may create files in dir.
 bool canCreateFilesIn(const std::filesystem::path& dir);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "app/app_settings.h"
+#include "platform/process_paths.h"
 
 namespace quill {
 

@@ -21,6 +21,16 @@ std::optional<LosslessOp> losslessOpForCommand(int id);
 // new-JPEG captions for theirs, "ロスレス処理中..." for anything else.
 const char* progressCaption(int id);
 
+// What the batch runner asks before replacing a read-only source in
+// overwrite mode, and tells when the source cannot be examined ("%s" is the
+// source path).
+inline constexpr const char* kOverwriteConfirmTitle = "上書き保存の確認";
+inline constexpr const char* kOverwriteConfirmText =
+    "'%s'\nこのファイルは読み取り専用です。\n上書き保存しますか？";
+inline constexpr const char* kOverwriteErrorTitle = "上書き保存エラー";
+inline constexpr const char* kOverwriteErrorText =
+    "'%s'\nファイル属性を取得出来ませんでした。\nこのファイルは上書き保存出来ません。";
+
 // Registers the handlers of the lossless batch commands with the frame.
 void registerLosslessCommands(CMainFrame& frame);
 

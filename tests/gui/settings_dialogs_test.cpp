@@ -26,11 +26,12 @@
 #include <thread>
 
 #include "app/about_dialog.h"
-#include "app/app_settings.h"
 #include "app/message_dialog.h"
 #include "app/options_dialog.h"
 #include "app/qt_translations.h"
 #include "app/viewer.h"
+#include "app/window_placement.h"
+#include "settings/app_settings.h"
 #include "tests/support/test_files.h"
 
 namespace quill {

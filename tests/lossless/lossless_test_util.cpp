@@ -18,7 +18,7 @@ Bytes transcode(const Bytes& input, TransformRequest req, TranscodeOptions opt) 
         jpeg_mem_src(s, input.data(), static_cast<unsigned long>(input.size()));
         if (opt.copyMarkers) saveMarkersForCopy(s);
         jpeg_read_header(s, TRUE);
-        if (!prepareWorkspace(s, req)) return;
+        prepareWorkspace(s, req);
         jpeg_copy_critical_parameters(s, d);
         CoefArrays srcArrays = jpeg_read_coefficients(s);
         CoefArrays arrays = adjustDestination(s, d, srcArrays, req);

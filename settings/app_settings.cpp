@@ -1,11 +1,11 @@
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <span>
 
-#include "app/ini_file.h"
 #include "platform/process_paths.h"
+#include "settings/ini_file.h"
 
 namespace quill {
 
@@ -66,12 +66,6 @@ std::string decimal(std::int32_t v) {
 }
 
 }  // namespace
-
-fs::path userConfigDir() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) return xdg;
-    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".config";
-    return fs::temp_directory_path();
-}
 
 fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& configDir) {
     if (!executableDir.empty()) {

@@ -13,8 +13,9 @@
 #include <functional>
 #include <string>
 
-#include "app/app_settings.h"
-#include "app/ini_file.h"
+#include "settings/app_settings.h"
+#include "settings/ini_file.h"
+#include "platform/process_paths.h"
 #include "platform/single_instance.h"
 #include "tests/support/test_files.h"
 

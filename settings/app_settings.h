@@ -1,7 +1,8 @@
 // The settings that survive a restart (AppSettings) and the main window's
-// placement, kept in status.ini, section "setting", keys "01" to "41".
-// Reading never fails: a missing file or an unreadable key gives defaults.
-// Writing happens once, when the main window goes away.
+// placement record, kept in status.ini, section "setting", keys "01" to "41".
+// Shared by the window and the CLI; no Qt here (the placement record meets
+// the window in app/window_placement.h). Writing happens once, when the main
+// window goes away.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,6 @@
 #include <string>
 
 #include "imaging/compression_settings.h"
-
-class QWidget;
 
 namespace quill {
 
@@ -69,8 +68,6 @@ struct WindowPlacement {
 fs::path settingsFilePath();
 // The same rule for given folders (testable).
 fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& configDir);
-// $XDG_CONFIG_HOME, else $HOME/.config.
-fs::path userConfigDir();
 
 // Fills both records; every key that is missing or fails its check keeps its
 // default (placement.length 0 when "01" is unusable). True when the file was read.
@@ -78,14 +75,5 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
 // Writes all keys in order, keeping other sections and unknown keys of the
 // file. A placement that is not valid() leaves key "01" out.
 bool saveSettings(const fs::path& file, const AppSettings& settings, const WindowPlacement& placement);
-
-// The window's restored rectangle and show state.
-WindowPlacement placementOf(const QWidget& window);
-// Sets the restored rectangle and shows the window in the saved state
-// (maximised stays maximised, minimised comes back minimised). False, and the
-// window untouched, when the record is invalid or lies on no screen.
-bool applyPlacement(QWidget& window, const WindowPlacement& placement);
-// Centres the window on the primary screen keeping its size, then shows it.
-void showCentred(QWidget& window);
 
 }  // namespace quill
