@@ -27,7 +27,7 @@ QString firstDroppedFile(const QMimeData* data) {
 
 DragAndDrop::DragAndDrop(CMainFrame& frame) : QObject(&frame), frame_(frame) {
     setObjectName(QStringLiteral("dragAndDrop"));
-    runDrag = [](QDrag& drag) { drag.exec(Qt::CopyAction, Qt::CopyAction); };
+    runDrag = [](QDrag& drag, Qt::DropActions actions) { drag.exec(actions, Qt::CopyAction); };
 
     // The list and the preview take no drops: theirs reach the window.
     frame.setAcceptDrops(true);
@@ -56,7 +56,8 @@ void DragAndDrop::dragOut(QWidget* source) {
     // The drag loop deletes the drag later; a drag it never ran goes too.
     QPointer<QDrag> drag = new QDrag(source);
     drag->setMimeData(data);
-    runDrag(*drag);
+    // Copy only: the file stays where it is whatever the target does.
+    runDrag(*drag, Qt::CopyAction);
     if (drag) drag->deleteLater();
 }
 

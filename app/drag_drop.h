@@ -31,8 +31,9 @@ public:
     // Starts the drag-out from source when dragOutData has something.
     void dragOut(QWidget* source);
 
-    // Runs the drag; replaceable so tests need no drag loop.
-    std::function<void(QDrag& drag)> runDrag;
+    // Runs the drag allowing only the given actions; replaceable so tests
+    // need no drag loop.
+    std::function<void(QDrag& drag, Qt::DropActions actions)> runDrag;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -218,6 +218,7 @@ void CMainFrame::onRowFocused(int row) {
     const QString path = rowPath(row);
     if (path == currentFile) return;
     currentFile = path;
+    dragReady = 1;
     previewThread.start(path.toStdString(), preview_);
 }
 
