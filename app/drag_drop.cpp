@@ -8,7 +8,6 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QUrl>
 
 namespace quill {
@@ -53,12 +52,12 @@ QMimeData* DragAndDrop::dragOutData() const {
 void DragAndDrop::dragOut(QWidget* source) {
     QMimeData* data = dragOutData();
     if (!data) return;
-    // The drag loop deletes the drag later; a drag it never ran goes too.
-    QPointer<QDrag> drag = new QDrag(source);
+    // Not deleted here: a target may read the data after the drag loop has
+    // returned, so the platform frees the drag when it is done with it.
+    auto* drag = new QDrag(source);
     drag->setMimeData(data);
     // Copy only: the file stays where it is whatever the target does.
     runDrag(*drag, Qt::CopyAction);
-    if (drag) drag->deleteLater();
 }
 
 bool DragAndDrop::eventFilter(QObject* watched, QEvent* event) {
@@ -68,14 +67,15 @@ bool DragAndDrop::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool DragAndDrop::previewEvent(QEvent* event) {
-    // A press that moves beyond the drag distance drags the file out;
-    // presses and clicks themselves go on to the pane.
+    // A press that moves beyond the drag distance drags the file out. The
+    // pane keeps its left presses: passed on, they would reach the splitter
+    // behind it, which would take the mouse for a splitter drag.
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         previewPressed_ = mouse->button() == Qt::LeftButton;
         previewPress_ = mouse->position().toPoint();
-        return false;
+        return previewPressed_;
     }
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -51,12 +51,14 @@ protected:
         return {enter.isAccepted(), dropped.isAccepted()};
     }
     // Press, then moves of 2 and 30 pixels: the first stays within the drag
-    // distance.
+    // distance. Through the window, as the platform delivers them.
     void pressAndDrag(QWidget* w, QPoint at) {
-        send(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-        send(w, QEvent::MouseMove, at + QPoint(0, 2), Qt::NoButton, Qt::LeftButton);
-        send(w, QEvent::MouseMove, at + QPoint(30, 2), Qt::NoButton, Qt::LeftButton);
-        send(w, QEvent::MouseButtonRelease, at + QPoint(30, 2), Qt::LeftButton, Qt::NoButton);
+        QWindow* window = frame->windowHandle();
+        const QPoint p = w->mapTo(frame.get(), at);
+        QTest::mousePress(window, Qt::LeftButton, {}, p);
+        QTest::mouseMove(window, p + QPoint(0, 2));
+        QTest::mouseMove(window, p + QPoint(30, 2));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, p + QPoint(30, 2));
         processEvents();
     }
     QUrl url(const char* name) { return QUrl::fromLocalFile(QString::fromStdString((dir / name).string())); }
