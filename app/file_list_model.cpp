@@ -3,10 +3,6 @@
 
 #include "inspection/folder_listing.h"
 
-#include <algorithm>
-#include <bit>
-#include <cmath>
-#include <numeric>
 
 namespace quill {
 
@@ -107,75 +103,12 @@ int FileListModel::itemParam(int row) const {
     return row >= 0 && row < rowCount() ? rows_[static_cast<std::size_t>(row)].param : -1;
 }
 
-namespace {
-
-// One row's sort key for a text column. The first eight bytes, folded and
-// packed big-endian, decide most comparisons without touching the texts,
-// which sit together in one buffer so that the rest stays cache-friendly.
-struct TextKey {
-    std::uint64_t prefix;
-    std::uint32_t offset;
-    std::uint32_t length;
-    int row;
-};
-
-std::uint64_t foldedPrefix(std::string_view text) {
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-        prefix = (prefix << 8) | c;
-    }
-    return prefix;
-}
-
-// The prefixes decide when their first differing byte pair is ordered the
-// same by bytes and by the list's character order: an ASCII byte (or the
-// end of the text) against ASCII or a lead byte. Anything else, and equal
-// prefixes, go to the full comparison.
-int compareKeys(const TextKey& a, const TextKey& b, const std::string& texts) {
-    if (a.prefix != b.prefix) {
-        const int shift = 56 - (std::countl_zero(a.prefix ^ b.prefix) / 8) * 8;
-        const unsigned x = static_cast<unsigned>(a.prefix >> shift) & 0xFF;
-        const unsigned y = static_cast<unsigned>(b.prefix >> shift) & 0xFF;
-        if ((x < 0x80 && (y < 0x80 || y >= 0xC0)) || (y < 0x80 && x >= 0xC0)) return x < y ? -1 : 1;
-    }
-    const std::string_view all(texts);
-    return compareListText(all.substr(a.offset, a.length), all.substr(b.offset, b.length));
-}
-
-}  // namespace
-
 std::vector<int> FileListModel::sortRows(int column, bool asText, bool descending) {
     if (column < 0 || column >= kListColumns || rows_.size() < 2) return {};
     const std::size_t n = rows_.size();
-    std::vector<int> order(n);
-    if (asText) {
-        std::string texts;
-        std::vector<TextKey> keys(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::string_view cell = rows_[i].cell(column);
-            keys[i] = {foldedPrefix(cell), static_cast<std::uint32_t>(texts.size()),
-                       static_cast<std::uint32_t>(cell.size()), static_cast<int>(i)};
-            texts += cell;
-        }
-        std::sort(keys.begin(), keys.end(), [&](const TextKey& a, const TextKey& b) {
-            const int r = compareKeys(a, b, texts);
-            return descending ? r > 0 : r < 0;
-        });
-        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].row;
-    } else {
-        std::vector<std::pair<double, int>> keys(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double v = listNumber(rows_[i].cell(column));
-            // NaN would break the strict ordering the sort relies on.
-            keys[i] = {std::isnan(v) ? 0.0 : v, static_cast<int>(i)};
-        }
-        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-            return descending ? a.first > b.first : a.first < b.first;
-        });
-        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
-    }
+    std::vector<std::string_view> cells(n);
+    for (std::size_t i = 0; i < n; ++i) cells[i] = rows_[i].cell(column);
+    const std::vector<int> order = listSortOrder(cells, asText, descending);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<Row> sorted;

@@ -42,9 +42,10 @@ public:
     QString cellText(int row, int column) const;
     int itemParam(int row) const;
 
-    // Reorders the rows by one column: as text (only A-Z folded) or as the
-    // leading decimal number of each text. Persistent indexes follow their
-    // rows. Returns the new row of each old row (empty when nothing moved).
+    // Reorders the rows by one column in the list's order (listSortOrder):
+    // as text or as the leading decimal number of each text. Persistent
+    // indexes follow their rows. Returns the new row of each old row (empty
+    // when nothing moved).
     std::vector<int> sortRows(int column, bool asText, bool descending);
 
 private:

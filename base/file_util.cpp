@@ -68,10 +68,6 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
     return true;
 }
 
-bool renameReplace(const fs::path& from, const fs::path& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
 bool removeFile(const fs::path& path) { return ::unlink(path.c_str()) == 0; }
 
 bool makeWritable(const fs::path& path) {
@@ -84,65 +80,6 @@ bool setFileTimes(const fs::path& path, const std::timespec& accessed,
                   const std::timespec& modified) {
     const std::timespec times[2] = {accessed, modified};
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
-}
-
-std::optional<TempFile> TempFile::createNear(const fs::path& near) {
-    fs::path dir = near.parent_path();
-    // Built by appends: GCC 12 warns falsely (-Wrestrict) on "." + string.
-    // Only a head of the name is kept, cut on a UTF-8 character boundary:
-    // "." + name + ".XXXXXX" must itself fit in 255 bytes.
-    std::string base = near.filename().string();
-    constexpr std::size_t kKeep = 200;
-    if (base.size() > kKeep) {
-        std::size_t cut = kKeep;
-        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
-        base.resize(cut);
-    }
-    std::string name = ".";
-    name += base;
-    name += ".XXXXXX";
-    std::string pattern = (dir / name).string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
-    return TempFile(fs::path(pattern));
-}
-
-TempFile::TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)), owned_(other.owned_) {
-    other.owned_ = false;
-}
-
-TempFile::~TempFile() {
-    if (owned_) ::unlink(path_.c_str());
-}
-
-bool TempFile::commitNew(const fs::path& to) {
-    if (!owned_ || !renameNoReplace(path_, to)) return false;
-    owned_ = false;
-    return true;
-}
-
-bool TempFile::commitReplace(const fs::path& to) {
-    if (!owned_ || !renameReplace(path_, to)) return false;
-    owned_ = false;
-    return true;
-}
-
-bool writeFileInPlace(const fs::path& to, const std::uint8_t* data, std::size_t size,
-                      bool replace) {
-    auto temp = TempFile::createNear(to);
-    if (!temp) return false;
-    {
-        FilePtr f = openFile(temp->path(), "wb");
-        if (!f) return false;
-        if (size && std::fwrite(data, 1, size, f.get()) != size) return false;
-        if (std::fflush(f.get()) != 0) return false;
-    }
-    // mkstemp creates 0600; give the new file the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp->path().c_str(), 0666 & ~mask);
-    return replace ? temp->commitReplace(to) : temp->commitNew(to);
 }
 
 }  // namespace quill

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
+
+#include <jerror.h>
 
 #include "base/jpeg_compat.h"
 
@@ -12,8 +15,10 @@ namespace {
 std::atomic<MessageSink> gSink{nullptr};
 
 [[noreturn]] void errorExit(j_common_ptr cinfo) {
-    (*cinfo->err->output_message)(cinfo);
     auto* err = reinterpret_cast<JpegErrorMgr*>(cinfo->err);
+    // Kept before printing can change it: a failed fwrite raises directly.
+    err->systemError = errno;
+    (*cinfo->err->output_message)(cinfo);
     std::longjmp(err->jump, 1);
 }
 
@@ -29,6 +34,7 @@ void scanLimitMonitor(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpegErrorMgr*>(cinfo->err);
     if (err->maxScans > 0 && dinfo->input_scan_number > err->maxScans) {
         emitMessage("Too many progressive scans");
+        err->scanLimitHit = true;
         std::longjmp(err->jump, 1);
     }
 }
@@ -42,6 +48,38 @@ void emitMessage(const char* text) {
         sink(text);
     } else {
         std::fprintf(stderr, "%s\n", text);
+    }
+}
+
+FileResult jpegFailure(JpegErrorMgr& err) {
+    if (err.scanLimitHit)
+        return FileResult::fail(FailReason::Corrupt, "too many progressive scans");
+    char text[JMSG_LENGTH_MAX];
+    jpeg_common_struct common{};
+    common.err = &err.pub;
+    (*err.pub.format_message)(&common, text);
+    switch (err.pub.msg_code) {
+        case JERR_FILE_READ:
+        case JERR_FILE_WRITE:
+            return failureFromErrno(err.systemError);
+        case JERR_NO_SOI:
+            return FileResult::fail(FailReason::NotJpeg);
+        case JERR_INPUT_EOF:
+            return FileResult::fail(FailReason::Truncated);
+        case JERR_OUT_OF_MEMORY:
+        case JERR_NO_BACKING_STORE:  // over the memory limit
+        case JERR_IMAGE_TOO_BIG:
+        case JERR_WIDTH_OVERFLOW:
+            return FileResult::fail(FailReason::TooLarge, text);
+        case JERR_NOTIMPL:
+        case JERR_CONVERSION_NOTIMPL:
+        case JERR_BAD_PRECISION:
+        case JERR_NOT_COMPILED:
+            return FileResult::fail(FailReason::Unsupported, text);
+        case JERR_BAD_CROP_SPEC:
+            return FileResult::fail(FailReason::Other, text);
+        default:
+            return FileResult::fail(FailReason::Corrupt, text);
     }
 }
 

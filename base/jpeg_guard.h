@@ -9,6 +9,8 @@
 
 #include <jpeglib.h>
 
+#include "base/file_result.h"
+
 namespace quill {
 
 struct JpegErrorMgr {
@@ -16,6 +18,8 @@ struct JpegErrorMgr {
     std::jmp_buf jump;
     int maxScans;  // 0: no limit; checked by the progress monitor
     jpeg_progress_mgr progress;
+    int systemError;  // errno when the error exit ran: why a read or write failed
+    bool scanLimitHit;
 };
 
 // Where libjpeg's (and libpng's) messages go; stderr unless a test captures them.
@@ -35,6 +39,10 @@ void limitProgressiveScans(j_decompress_ptr cinfo, JpegErrorMgr& err);
 // kilobytes of empty scans over a large frame could keep us busy for minutes.
 // Real files use a dozen scans or so; even the largest frame keeps 64.
 void limitScansToFrame(j_decompress_ptr cinfo, JpegErrorMgr& err);
+
+// Why a phase failed, from the error libjpeg raised (with its message as
+// detail where the reason alone says too little).
+FileResult jpegFailure(JpegErrorMgr& err);
 
 // Runs phase() with err's jump armed; false when libjpeg raised an error.
 template <class Phase>

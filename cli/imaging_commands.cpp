@@ -1,76 +1,22 @@
 // quillmark-cli recompress / new-jpeg: the recompression worker over files
-// named on the command line, with CompressionSettings from the defaults,
-// from a settings file's "11" block, and from options for single fields.
+// named on the command line, with CompressionSettings from the defaults or
+// from a status.ini (read as the window reads it), then options for single
+// fields.
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "imaging/compression_settings.h"
 #include "imaging/recompress.h"
+#include "settings/app_settings.h"
+#include "settings/ini_file.h"
 
 namespace quill::cli {
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Key "11" of section "setting": the block's bytes as hex pairs, then the
-// low byte of their sum. nullopt when missing, misshapen or failing the
-// checksum (the program then uses the defaults too).
-std::optional<CompressionSettings> settingsFromText(std::string_view text) {
-    bool inSection = false;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            inSection = equalsNoCase(trim(line.substr(1, line.size() - 2)), "setting");
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (!inSection || eq == std::string_view::npos || !equalsNoCase(trim(line.substr(0, eq)), "11"))
-            continue;
-        const std::string_view value = trim(line.substr(eq + 1));
-        if (value.size() != 2 * (kCompressionBlockSize + 1)) return std::nullopt;
-        CompressionBlock block{};
-        unsigned sum = 0;
-        for (std::size_t i = 0; i <= kCompressionBlockSize; ++i) {
-            const int hi = hexDigit(value[2 * i]), lo = hexDigit(value[2 * i + 1]);
-            if (hi < 0 || lo < 0) return std::nullopt;
-            const unsigned byte = unsigned(hi << 4 | lo);
-            if (i == kCompressionBlockSize) {
-                if ((sum & 0xFF) != byte) return std::nullopt;
-            } else {
-                block[i] = std::uint8_t(byte);
-                sum += byte;
-            }
-        }
-        return unpackCompressionSettings(block);
-    }
-    return std::nullopt;
-}
 
 template <class T>
 bool parseNumber(std::string_view text, T& out, long long lo, long long hi) {
@@ -84,15 +30,9 @@ bool parseNumber(std::string_view text, T& out, long long lo, long long hi) {
 template <std::size_t N>
 int indexOf(std::string_view text, const char* const (&names)[N]) {
     for (std::size_t i = 0; i < N; ++i)
-        if (equalsNoCase(text, names[i])) return int(i);
+        if (equalsIgnoreCase(text, names[i])) return int(i);
     return -1;
 }
-
-struct Options {
-    bool overwrite = false;
-    const char* settingsFile = nullptr;
-    std::vector<std::filesystem::path> files;
-};
 
 // Applies one option (and its value) to s; false with a message on misuse.
 bool applyOption(std::string_view name, std::string_view value, CompressionSettings& s) {
@@ -171,88 +111,83 @@ bool isFlag(std::string_view arg, CompressionSettings& s) {
     return false;
 }
 
+// "--overwrite" first: new-jpeg takes all but it.
+constexpr OptionSpec kOptions[] = {
+    {"--overwrite"},      {"--settings", true},     {"--progressive"},  {"--baseline"},
+    {"--optimize"},       {"--keep-ratio"},         {"--jfif"},         {"--quality", true},
+    {"--scale", true},    {"--color-space", true},  {"--sampling", true}, {"--restart-rows", true},
+    {"--restart-interval", true}, {"--smoothing", true}, {"--dct", true}, {"--memory-limit", true},
+    {"--lanczos", true},  {"--size-limit", true},   {"--jfif-version", true}, {"--density", true},
+};
+
+// The settings file's compression block; false after reporting why it
+// cannot serve (the encoding would otherwise silently use the defaults).
+bool readSettingsFile(std::string_view command, const std::filesystem::path& file,
+                      CompressionSettings& settings) {
+    switch (loadCompressionSettings(file, settings)) {
+    case SettingsRead::Read:
+        return true;
+    case SettingsRead::Unreadable:
+        std::fprintf(stderr,
+                     "quillmark-cli %.*s: cannot read settings file %s (missing, unreadable or over 1 MiB)\n",
+                     int(command.size()), command.data(), file.c_str());
+        return false;
+    case SettingsRead::NoCompressionBlock:
+        std::fprintf(stderr,
+                     "quillmark-cli %.*s: %s has no valid compression settings (key \"11\" of [setting])\n",
+                     int(command.size()), command.data(), file.c_str());
+        return false;
+    }
+    return false;
+}
+
+const std::string& usageOf(std::string_view command) {
+    static constexpr std::string_view kUsage =
+        " [--settings status.ini] [--quality N] [--progressive|--baseline] [--optimize]"
+        " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
+        " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
+        " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
+        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]]";
+    static const std::string recompress = "recompress FILE... [--overwrite]" + std::string(kUsage);
+    static const std::string newJpeg = "new-jpeg IMAGE..." + std::string(kUsage);
+    return command == "new-jpeg" ? newJpeg : recompress;
+}
+
 int run(std::string_view command, std::span<char*> args) {
     const bool newJpeg = command == "new-jpeg";
-    Options opt;
-    // Options are applied after the settings file, whatever their position.
-    CompressionSettings fromOptions;
-    std::vector<std::pair<std::string_view, std::string_view>> valued;
-    std::vector<std::string_view> flags;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--overwrite") {
-            if (newJpeg) {
-                std::fprintf(stderr, "quillmark-cli new-jpeg: never overwrites; --overwrite is not an option\n");
-                return 2;
-            }
-            opt.overwrite = true;
-        } else if (arg == "--settings" && i + 1 < args.size()) {
-            opt.settingsFile = args[++i];
-        } else if (isFlag(arg, fromOptions)) {
-            flags.push_back(arg);
-        } else if (arg.starts_with("--")) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "quillmark-cli %.*s: %.*s needs a value\n", int(command.size()),
-                             command.data(), int(arg.size()), arg.data());
-                return 2;
-            }
-            valued.emplace_back(arg, args[++i]);
-        } else {
-            opt.files.emplace_back(arg);
-        }
-    }
-    if (opt.files.empty()) {
-        std::fprintf(stderr, "quillmark-cli %.*s: no files given\n", int(command.size()), command.data());
-        return 2;
-    }
+    const std::span<const OptionSpec> options =
+        newJpeg ? std::span(kOptions).subspan(1) : std::span(kOptions);
+    const auto parsed = parseArguments(command, args, {options, 1, SIZE_MAX, usageOf(command)});
+    if (!parsed) return 2;
 
     CompressionSettings settings;
-    if (opt.settingsFile) {
-        std::ifstream in(opt.settingsFile, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "quillmark-cli: cannot read settings file %s\n", opt.settingsFile);
-            return 2;
-        }
-        // status.ini is a few kilobytes; anything past this is not one (and
-        // a device such as /dev/zero would never end).
-        constexpr std::size_t kMaxSettingsBytes = 1 << 20;
-        std::string text(kMaxSettingsBytes + 1, '\0');
-        in.read(text.data(), std::streamsize(text.size()));
-        text.resize(std::size_t(in.gcount()));
-        if (text.size() > kMaxSettingsBytes) {
-            std::fprintf(stderr, "quillmark-cli: %s is too large to be a settings file\n", opt.settingsFile);
-            return 2;
-        }
-        if (auto stored = settingsFromText(text))
-            settings = *stored;
-        else
-            std::fprintf(stderr, "quillmark-cli: %s has no readable compression block; using defaults\n",
-                         opt.settingsFile);
+    const auto settingsFile = parsed->value("--settings");
+    if (settingsFile && !readSettingsFile(command, *settingsFile, settings)) return 2;
+    // Options come after the settings file, whatever their position; flags
+    // before valued options.
+    for (const auto& option : parsed->options) isFlag(option.first, settings);
+    for (const auto& [name, value] : parsed->options) {
+        CompressionSettings scratch;
+        if (name == "--overwrite" || name == "--settings" || isFlag(name, scratch)) continue;
+        if (!applyOption(name, value, settings))
+            return usageError(command, "bad value '" + std::string(value) + "' for " + std::string(name));
     }
-    for (std::string_view flag : flags) isFlag(flag, settings);
-    for (auto [name, value] : valued) {
-        if (!applyOption(name, value, settings)) {
-            std::fprintf(stderr, "quillmark-cli %.*s: bad option %.*s %.*s\n", int(command.size()),
-                         command.data(), int(name.size()), name.data(), int(value.size()), value.data());
-            return 2;
-        }
-    }
+    const bool overwrite = parsed->has("--overwrite");
 
     int status = 0;
-    for (const std::filesystem::path& file : opt.files) {
-        const RecompressFileResult r = recompressFile(settings, file, opt.overwrite);
+    for (const std::string_view operand : parsed->operands) {
+        const std::filesystem::path file(operand);
+        const RecompressFileResult r = recompressFile(settings, file, overwrite);
         switch (r.outcome) {
         case RecompressOutcome::Written:
             std::printf("%s\n", r.output.c_str());
             break;
         case RecompressOutcome::LoadFailed:
-            std::fprintf(stderr, "%s: cannot be loaded as a picture\n", file.c_str());
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), failureText(r.why).c_str());
             status = 1;
             break;
         case RecompressOutcome::NotWritten:
-            std::fprintf(stderr, "%s: not written (%s)\n", file.c_str(),
-                         settings.sizeLimitEnabled ? "no quality meets the size limit or the encoder failed"
-                                                   : "the encoder failed");
+            std::fprintf(stderr, "%s: not written: %s\n", file.c_str(), failureText(r.why).c_str());
             status = 1;
             break;
         }
@@ -264,17 +199,9 @@ int run(std::string_view command, std::span<char*> args) {
 }  // namespace
 
 std::vector<Command> imagingCommands() {
-    static constexpr std::string_view kOptions =
-        " [--settings status.ini] [--quality N] [--progressive|--baseline] [--optimize]"
-        " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
-        " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
-        " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
-        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]]";
-    static const std::string recompressUsage = "recompress FILE... [--overwrite]" + std::string(kOptions);
-    static const std::string newJpegUsage = "new-jpeg IMAGE..." + std::string(kOptions);
     return {
-        {"recompress", recompressUsage, run},
-        {"new-jpeg", newJpegUsage, run},
+        {"recompress", usageOf("recompress"), run},
+        {"new-jpeg", usageOf("new-jpeg"), run},
     };
 }
 

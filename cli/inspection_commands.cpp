@@ -1,11 +1,12 @@
 // quillmark-cli scan / info / --db-stats: the file list's rows as text.
 // scan prints exactly the rows the list shows after choosing the folder.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "base/utf8.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "inspection/folder_listing.h"
 #include "inspection/quant_table_db.h"
@@ -32,33 +33,17 @@ void appendTsvField(std::string& out, std::string_view s) {
 void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            if (b == '"') out += "\\\"";
-            else if (b == '\\') out += "\\\\";
-            else if (b < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", b);
-                out += buf;
-            } else out += char(b);
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
-        bool good = extra > 0 && i + extra < s.size();
-        std::uint32_t v = b & (0x3F >> extra);
-        for (int k = 1; good && k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            good = (c & 0xC0) == 0x80;
-            v = (v << 6) | (c & 0x3F);
-        }
-        constexpr std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (good && v >= minimum[extra] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
-            out.append(s.substr(i, 1 + extra));
-            i += 1 + extra;
+        const std::uint32_t cp = nextCodePoint(s, i);
+        if (cp == '"') {
+            out += "\\\"";
+        } else if (cp == '\\') {
+            out += "\\\\";
+        } else if (cp < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(cp));
+            out += buf;
         } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
+            appendUtf8(out, cp);
         }
     }
     out += '"';
@@ -118,43 +103,23 @@ int printDbStats() {
     return 0;
 }
 
-struct Options {
-    bool json = false;
-    bool dbStats = false;
-    const char* target = nullptr;
-    bool extra = false;
-};
+constexpr OptionSpec kJsonOption[] = {{"--json"}};
 
-bool parseOptions(std::span<char*> args, Options& o) {
-    for (char* a : args) {
-        if (!std::strcmp(a, "--json")) o.json = true;
-        else if (!std::strcmp(a, "--db-stats")) o.dbStats = true;
-        else if (a[0] == '-' && a[1] != '\0') return false;
-        else if (o.target) o.extra = true;
-        else o.target = a;
-    }
-    return !o.extra;
-}
-
-int runScan(std::string_view, std::span<char*> args) {
-    Options o;
-    if (!parseOptions(args, o) || (!o.target && !o.dbStats)) {
-        std::fprintf(stderr, "usage: quillmark-cli scan DIR [--json] | scan --db-stats\n");
-        return 2;
-    }
-    if (!o.target) return printDbStats();
-
-    std::optional<std::vector<JpegInfo>> rows = listFolderByName(o.target);
+int runScan(std::string_view name, std::span<char*> args) {
+    const auto parsed = parseArguments(name, args, {kJsonOption, 1, 1, "scan DIR [--json]"});
+    if (!parsed) return 2;
+    const std::string target(parsed->operands[0]);
+    std::optional<std::vector<JpegInfo>> rows = listFolderByName(target);
     if (!rows) {
         std::error_code ec;
-        const bool exists = fs::exists(o.target, ec);
-        std::fprintf(stderr, "quillmark-cli scan: cannot read folder '%s'%s\n", o.target,
+        const bool exists = fs::exists(target, ec);
+        std::fprintf(stderr, "quillmark-cli scan: cannot read folder '%s'%s\n", target.c_str(),
                      exists ? "" : ": no such folder");
         return 2;
     }
     std::string out;
     out.reserve(rows->size() * 256 + 512);
-    if (o.json) {
+    if (parsed->has("--json")) {
         out += "[";
         for (std::size_t i = 0; i < rows->size(); ++i) {
             out += i ? ",\n " : "\n ";
@@ -169,21 +134,18 @@ int runScan(std::string_view, std::span<char*> args) {
     return 0;
 }
 
-int runInfo(std::string_view, std::span<char*> args) {
-    Options o;
-    if (!parseOptions(args, o) || (!o.target && !o.dbStats)) {
-        std::fprintf(stderr, "usage: quillmark-cli info FILE [--json]\n");
-        return 2;
-    }
-    if (!o.target) return printDbStats();
+int runInfo(std::string_view name, std::span<char*> args) {
+    const auto parsed = parseArguments(name, args, {kJsonOption, 1, 1, "info FILE [--json]"});
+    if (!parsed) return 2;
+    const std::string target(parsed->operands[0]);
     const QuantTableDb db;
     JpegInfo info;
-    if (!db.ScanJpeg(o.target, info)) {
-        std::fprintf(stderr, "quillmark-cli info: '%s' is not a readable JPEG file\n", o.target);
+    if (!db.ScanJpeg(target, info)) {
+        std::fprintf(stderr, "quillmark-cli info: '%s' is not a readable JPEG file\n", target.c_str());
         return 1;
     }
     std::string out;
-    if (o.json) {
+    if (parsed->has("--json")) {
         appendJsonObject(out, info);
         out += '\n';
     } else {
@@ -194,11 +156,8 @@ int runInfo(std::string_view, std::span<char*> args) {
     return 0;
 }
 
-int runDbStats(std::string_view, std::span<char*> args) {
-    if (!args.empty()) {
-        std::fprintf(stderr, "usage: quillmark-cli --db-stats\n");
-        return 2;
-    }
+int runDbStats(std::string_view name, std::span<char*> args) {
+    if (!parseArguments(name, args, {{}, 0, 0, "--db-stats"})) return 2;
     return printDbStats();
 }
 

@@ -4,11 +4,13 @@
 // take "has APP0" and "is progressive" from the list row.
 #include <charconv>
 #include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/file_result.h"
 #include "base/file_util.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "inspection/jpeg_info.h"
 #include "inspection/quant_table_db.h"
@@ -23,8 +25,6 @@ struct OpName {
     LosslessOp op;
     std::string_view usage;
 };
-
-constexpr std::string_view kOpOptions = " [--overwrite] [--force-progressive] FILE...";
 
 constexpr OpName kOpNames[] = {
     {"clean", LosslessOp::OpClean,
@@ -42,6 +42,12 @@ constexpr OpName kOpNames[] = {
     {"none", LosslessOp::OpNoTransform, "none [--overwrite] FILE...   re-write unchanged"},
 };
 
+constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}};
+constexpr OptionSpec kCropOptions[] = {
+    {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}};
+constexpr std::string_view kCropUsage =
+    "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [--force-progressive] [-o OUT]";
+
 struct SourceFacts {
     bool hasApp0 = false;
     bool progressive = false;
@@ -55,9 +61,8 @@ bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts
     return true;
 }
 
-int usageError(std::string_view name, const char* message) {
-    std::fprintf(stderr, "quillmark-cli %.*s: %s\n", int(name.size()), name.data(), message);
-    return 2;
+void reportFailure(const fs::path& file, const FileResult& why) {
+    std::fprintf(stderr, "quillmark-cli: '%s': %s\n", file.c_str(), failureText(why).c_str());
 }
 
 int runOp(std::string_view name, std::span<char*> args) {
@@ -66,39 +71,20 @@ int runOp(std::string_view name, std::span<char*> args) {
         if (o.name == name) entry = &o;
     if (!entry) return usageError(name, "unknown operation");
 
+    const auto parsed = parseArguments(name, args, {kOpOptions, 1, SIZE_MAX, entry->usage});
+    if (!parsed) return 2;
     LosslessBatchSettings settings;
     settings.op = entry->op;
-    std::vector<fs::path> files;
-    bool optionsDone = false;
-    for (char* arg : args) {
-        const std::string_view a = arg;
-        if (!optionsDone && a == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && a == "--overwrite") {
-            settings.overwrite = true;
-        } else if (!optionsDone && a == "--force-progressive") {
-            settings.forceProgressive = true;
-        } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "quillmark-cli %.*s: unknown option '%s'\n", int(name.size()),
-                         name.data(), arg);
-            return 2;
-        } else {
-            files.emplace_back(a);
-        }
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "usage: quillmark-cli %.*s%.*s\n", int(name.size()), name.data(),
-                     int(kOpOptions.size()), kOpOptions.data());
-        return 2;
-    }
+    settings.overwrite = parsed->has("--overwrite");
+    settings.forceProgressive = parsed->has("--force-progressive");
+    const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
     const QuantTableDb db;
     int status = 0;
     for (const fs::path& file : files) {
         SourceFacts facts;
         if (!scanSource(db, file, facts)) {
-            std::fprintf(stderr, "quillmark-cli: '%s': not a JPEG file that can be listed\n",
-                         file.c_str());
+            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
             status = 1;
             continue;
         }
@@ -107,7 +93,7 @@ int runOp(std::string_view name, std::span<char*> args) {
             convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
                              [](const fs::path&) { return false; });
         if (!r.converted) {
-            std::fprintf(stderr, "quillmark-cli: '%s': conversion failed\n", file.c_str());
+            reportFailure(file, r.why);
             status = 1;
             continue;
         }
@@ -128,7 +114,8 @@ int runOp(std::string_view name, std::span<char*> args) {
                 status = 1;
                 break;
             case ReplaceOutcome::Failed:
-                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced\n", file.c_str());
+                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n",
+                             file.c_str(), failureText(r.why).c_str());
                 status = 1;
                 break;
         }
@@ -152,41 +139,23 @@ bool parseRect(std::string_view text, std::uint32_t (&v)[4]) {
 // As the trimming window saves: keepJfif when the source has no APP0 (a JFIF
 // segment it has is then copied as it is), the source's coding kept.
 int runCrop(std::string_view name, std::span<char*> args) {
-    constexpr const char* kUsage =
-        "usage: quillmark-cli crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] "
-        "[--force-progressive] [-o OUT]";
-    fs::path file, out;
+    const auto parsed = parseArguments(name, args, {kCropOptions, 1, 1, kCropUsage});
+    if (!parsed) return 2;
+    const fs::path file(parsed->operands[0]);
+    fs::path out(parsed->value("-o").value_or(std::string_view()));
+    const bool regular = parsed->has("--regular");
+    const bool forceProgressive = parsed->has("--force-progressive");
     std::uint32_t rect[4] = {};
-    bool haveRect = false, regular = false, forceProgressive = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--rect" && i + 1 < args.size()) {
-            if (!parseRect(args[++i], rect))
-                return usageError(name, "--rect takes LEFT,TOP,RIGHT,BOTTOM");
-            haveRect = true;
-        } else if (a == "-o" && i + 1 < args.size()) {
-            out = args[++i];
-        } else if (a == "--regular") {
-            regular = true;
-        } else if (a == "--force-progressive") {
-            forceProgressive = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError(name, kUsage);
-        } else if (file.empty()) {
-            file = a;
-        } else {
-            return usageError(name, kUsage);
-        }
-    }
-    if (file.empty() || !haveRect) return usageError(name, kUsage);
+    const std::optional<std::string_view> rectText = parsed->value("--rect");
+    if (!rectText) return usageError(name, "--rect LEFT,TOP,RIGHT,BOTTOM is required");
+    if (!parseRect(*rectText, rect)) return usageError(name, "--rect takes LEFT,TOP,RIGHT,BOTTOM");
     if (rect[2] < 1 || rect[3] < 1 || rect[0] >= rect[2] || rect[1] >= rect[3])
         return usageError(name, "the crop rectangle is empty");
 
     const QuantTableDb db;
     SourceFacts facts;
     if (!scanSource(db, file, facts)) {
-        std::fprintf(stderr, "quillmark-cli: '%s': not a JPEG file that can be listed\n",
-                     file.c_str());
+        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
         return 1;
     }
     const bool replace = !out.empty();
@@ -210,8 +179,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
                      out.c_str());
         return 1;
     }
-    if (!convertLossless(o)) {
-        std::fprintf(stderr, "quillmark-cli: '%s': crop failed\n", file.c_str());
+    if (const FileResult r = convertLossless(o); !r) {
+        reportFailure(file, r);
         return 1;
     }
     std::printf("%s\n", out.c_str());
@@ -223,8 +192,7 @@ int runCrop(std::string_view name, std::span<char*> args) {
 std::vector<Command> losslessCommands() {
     std::vector<Command> commands;
     for (const OpName& o : kOpNames) commands.push_back({o.name, o.usage, runOp});
-    commands.push_back(
-        {"crop", "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [-o OUT]", runCrop});
+    commands.push_back({"crop", kCropUsage, runCrop});
     return commands;
 }
 

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.cropTop = (b >> 4) & 0x07;
     o.cropRight = o.cropLeft + 1 + ((b >> 2) & 0x1F);
     o.cropBottom = o.cropTop + 1 + ((b >> 3) & 0x1F);
-    const bool ok = quill::convertLossless(o);
+    const bool ok = quill::convertLossless(o).ok();
     std::error_code ec;
     const bool exists = fs::exists(o.outputPath, ec);
     if (ok != exists) std::abort();

@@ -4,14 +4,13 @@
 // (bilinear up, 2x2 box down), since the 6.2 API has no scaled forward DCT.
 #include "imaging/encode_jpeg.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include "base/file_util.h"
 #include "base/jpeg_guard.h"
+#include "base/staged_file.h"
 
 #include <jerror.h>
 
@@ -147,14 +146,14 @@ bool pictureValid(const BitmapInfoHeader* info, const std::uint8_t* pixels) {
            info->biWidth > 0 && info->biHeight > 0 && dibSizeAllowed(info->biWidth, info->biHeight);
 }
 
-// One encode into either a stdio file or a MemoryDest. False on a library
+// One encode into either a stdio file or a MemoryDest. Fails on a library
 // error (or an overflowing MemoryDest).
-bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const std::uint8_t* pixels,
-            int quality, std::FILE* file, MemoryDest* memory) {
+FileResult encode(const CompressionSettings& s, const BitmapInfoHeader* info,
+                  const std::uint8_t* pixels, int quality, std::FILE* file, MemoryDest* memory) {
     int outW = 0, outH = 0;
     encodedSize(s, info->biWidth, info->biHeight, outW, outH);
     if (outW <= 0 || outH <= 0 || outW > int(JPEG_MAX_DIMENSION) || outH > int(JPEG_MAX_DIMENSION))
-        return false;
+        return FileResult::fail(FailReason::TooLarge);
     const bool lib = !s.lanczosEnabled;
     RowFeeder feeder(info, pixels, outW, outH, lib && s.scaleIndex < 3 ? 8 >> s.scaleIndex : 1,
                      lib && s.scaleIndex == 4);
@@ -162,7 +161,7 @@ bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const st
     std::vector<std::uint8_t> cmykRow(fourComponents ? std::size_t(outW) * 4 : 0);
 
     JpegCompressor comp;
-    if (!comp.created) return false;
+    if (!comp.created) return FileResult::fail(FailReason::Other, "out of memory");
     j_compress_ptr cinfo = &comp.cinfo;
     if (memory) {
         memory->err = &comp.err;
@@ -172,8 +171,7 @@ bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const st
     }
     RowFeeder* rows = &feeder;
     std::uint8_t* cmyk = cmykRow.data();
-    return runJpegPhase(comp.err, [&s, cinfo, file, memory, quality, outW, outH, fourComponents,
-                                   rows, cmyk] {
+    auto phase = [&s, cinfo, file, memory, quality, outW, outH, fourComponents, rows, cmyk] {
         if (memory)
             cinfo->dest = &memory->pub;
         else
@@ -242,14 +240,8 @@ bool encode(const CompressionSettings& s, const BitmapInfoHeader* info, const st
             jpeg_write_scanlines(cinfo, &line, 1);
         }
         jpeg_finish_compress(cinfo);
-    });
-}
-
-void makeUsualPermissions(const std::filesystem::path& path) {
-    // mkstemp creates 0600; a new picture gets the permissions of any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(path.c_str(), 0666 & ~mask);
+    };
+    return runJpegPhase(comp.err, phase) ? FileResult{} : jpegFailure(comp.err);
 }
 
 }  // namespace
@@ -282,7 +274,7 @@ EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const Bitma
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return EncodeStatus::Failed;
     MemoryDest dest;
     dest.maxBytes = std::size_t(std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
-    if (!encode(settings, info, pixels, quality, nullptr, &dest))
+    if (!encode(settings, info, pixels, quality, nullptr, &dest).ok())
         return dest.overflow ? EncodeStatus::TooLarge : EncodeStatus::Failed;
     if (dest.size > dest.maxBytes) return EncodeStatus::TooLarge;
     out.assign(dest.data, dest.data + dest.size);
@@ -292,33 +284,39 @@ EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const Bitma
     return EncodeStatus::Failed;
 }
 
-bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
-                const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                int qualityOverride, bool replaceExisting) noexcept try {
-    if (!settingsValid(settings) || !pictureValid(info, pixels)) return false;
+FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
+                      const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
+                      int qualityOverride, bool replaceExisting) noexcept try {
+    if (!settingsValid(settings)) return FileResult::fail(FailReason::Other, "invalid settings");
+    if (!pictureValid(info, pixels)) return FileResult::fail(FailReason::NotImage);
     // A read-only file is only ever replaced after the user agreed, which is
     // not the encoder's call: it stays, as it would against a plain "wb" open.
-    if (auto existing = statFile(outPath); existing && !existing->writable) return false;
+    if (auto existing = statFile(outPath); existing && !existing->writable)
+        return FileResult::fail(FailReason::ReadOnly, outPath.string());
+    if (!replaceExisting && pathExists(outPath))
+        return FileResult::fail(FailReason::Exists, outPath.string());
+    const Placement placement = replaceExisting ? Placement::Replace : Placement::New;
     if (toMemory) {
         std::vector<std::uint8_t> data;
-        if (encodeJpegToMemory(settings, info, pixels, qualityOverride,
-                               sizeLimitBytes(settings.sizeLimit), data) != EncodeStatus::Ok)
-            return false;
-        return writeFileInPlace(outPath, data.data(), data.size(), replaceExisting);
+        switch (encodeJpegToMemory(settings, info, pixels, qualityOverride,
+                                   sizeLimitBytes(settings.sizeLimit), data)) {
+            case EncodeStatus::Ok:
+                return writeStaged(outPath, data, placement);
+            case EncodeStatus::TooLarge:
+                return FileResult::fail(FailReason::OverSizeLimit);
+            case EncodeStatus::Failed:
+                break;
+        }
+        return FileResult::fail(FailReason::Other, "encoding failed");
     }
-    if (!replaceExisting && pathExists(outPath)) return false;
-    auto temp = TempFile::createNear(outPath);
-    if (!temp) return false;
-    {
-        FilePtr file = openFile(temp->path(), "wb");
-        if (!file) return false;
-        if (!encode(settings, info, pixels, settings.quality, file.get(), nullptr)) return false;
-        if (std::fflush(file.get()) != 0 || std::ferror(file.get())) return false;
-    }
-    makeUsualPermissions(temp->path());
-    return replaceExisting ? temp->commitReplace(outPath) : temp->commitNew(outPath);
+    StagedFile file(outPath);
+    if (!file.status()) return file.status();
+    if (FileResult r = encode(settings, info, pixels, settings.quality, file.stream(), nullptr); !r)
+        return r;
+    return file.commit(placement);
 } catch (const std::exception&) {
-    return false;  // out of memory for row buffers, or a path that cannot be formed
+    // Out of memory for row buffers, or a path that cannot be formed.
+    return FileResult::fail(FailReason::Other, "out of memory");
 }
 
 }  // namespace quill

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/file_result.h"
 #include "imaging/compression_settings.h"
 #include "imaging/dib.h"
 
@@ -22,10 +23,10 @@ std::uint64_t sizeLimitBytes(std::uint32_t sizeLimit);
 // the result is within sizeLimitBytes(settings.sizeLimit).
 // replaceExisting false never replaces a file already at outPath; a
 // read-only file there is never replaced either.
-// False on any failure; nothing is then left at outPath.
-bool EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
-                const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                int qualityOverride, bool replaceExisting = true) noexcept;
+// On failure (with its reason) nothing is left at outPath.
+FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
+                      const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
+                      int qualityOverride, bool replaceExisting = true) noexcept;
 
 enum class EncodeStatus { Ok, TooLarge, Failed };
 

@@ -7,15 +7,14 @@
 #include <thread>
 
 #include "base/file_util.h"
+#include "base/output_naming.h"
+#include "base/staged_file.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
 #include "imaging/resample_dib.h"
 
 namespace quill {
 namespace {
-
-// Far beyond any real folder; only keeps a pathological one from looping long.
-constexpr int kMaxNameAttempts = 100000;
 
 // The quality search: from 100 down, the first quality whose file fits the
 // limit. Quality 0 is never tried: libjpeg treats it as 1, tried already.
@@ -25,7 +24,8 @@ constexpr int kMaxNameAttempts = 100000;
 // limit. Returns 0 when nothing fits or libjpeg fails (it would fail at
 // every quality alike).
 int searchQuality(const CompressionSettings& settings, const Dib& picture, std::uint64_t limit,
-                  std::vector<std::uint8_t>& out) {
+                  std::vector<std::uint8_t>& out, FileResult& why) {
+    why = FileResult::fail(FailReason::OverSizeLimit);
     const int lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     std::vector<std::uint8_t> buffers[2];
     EncodeStatus status[2] = {EncodeStatus::Failed, EncodeStatus::Failed};
@@ -47,8 +47,12 @@ int searchQuality(const CompressionSettings& settings, const Dib& picture, std::
         if (second.joinable()) second.join();
         for (int k = 0; k < count; ++k) {
             if (status[k] == EncodeStatus::TooLarge) continue;
-            if (status[k] == EncodeStatus::Failed) return 0;
+            if (status[k] == EncodeStatus::Failed) {
+                why = FileResult::fail(FailReason::Other, "encoding failed");
+                return 0;
+            }
             out.swap(buffers[k]);
+            why = {};
             return top - k;
         }
     }
@@ -58,21 +62,10 @@ int searchQuality(const CompressionSettings& settings, const Dib& picture, std::
 }  // namespace
 
 std::filesystem::path compressOutputPath(const std::filesystem::path& source, bool overwrite) {
-    // The base name is the file name up to its last dot; the source's
-    // extension never takes part (a.bmp, a.png, a.jpg all give a_compress.jpg).
-    const std::string name = source.filename().string();
-    const std::size_t dot = name.rfind('.');
-    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::filesystem::path dir = source.parent_path();
-    std::filesystem::path first = dir / (base + "_compress.jpg");
-    if (overwrite || !pathExists(first)) return first;
-    for (int n = 1; n < kMaxNameAttempts; ++n) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "_compress(%02d).jpg", n);
-        std::filesystem::path next = dir / (base + suffix);
-        if (!pathExists(next)) return next;
-    }
-    return {};
+    // The source's extension never takes part: a.bmp, a.png and a.jpg all
+    // give a_compress.jpg.
+    return overwrite ? plainOutputPath(source, "_compress", ".jpg")
+                     : outputPathFor(source, "_compress", ".jpg");
 }
 
 RecompressFileResult recompressFile(const CompressionSettings& settings,
@@ -83,10 +76,10 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     LoadedImage image;
     if (!image.LoadImageFile(source, 0)) {
         result.outcome = RecompressOutcome::LoadFailed;
+        result.why = sourceFailure(source, FailReason::NotImage);
         return result;
     }
     Dib picture = takeDib(image);
-    if (result.output.empty()) return result;
     if (settings.lanczosEnabled) {
         Dib scaled;
         // On failure the picture is encoded at its loaded size.
@@ -96,21 +89,24 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     }
 
     // Overwriting never replaces a read-only output without the user's word.
-    if (auto existing = statFile(result.output); existing && !existing->writable) return result;
-
-    if (!settings.sizeLimitEnabled) {
-        if (EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false, 0,
-                       overwrite)) {
-            result.outcome = RecompressOutcome::Written;
-            result.quality = settings.quality;
-        }
+    if (auto existing = statFile(result.output); existing && !existing->writable) {
+        result.why = FileResult::fail(FailReason::ReadOnly, result.output.string());
         return result;
     }
 
-    const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
-    std::vector<std::uint8_t> data;
-    const int quality = searchQuality(settings, picture, limit, data);
-    if (quality > 0 && writeFileInPlace(result.output, data.data(), data.size(), overwrite)) {
+    int quality = settings.quality;
+    if (!settings.sizeLimitEnabled) {
+        result.why = EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false,
+                                0, overwrite);
+    } else {
+        const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
+        std::vector<std::uint8_t> data;
+        quality = searchQuality(settings, picture, limit, data, result.why);
+        if (quality > 0)
+            result.why =
+                writeStaged(result.output, data, overwrite ? Placement::Replace : Placement::New);
+    }
+    if (result.why) {
         result.outcome = RecompressOutcome::Written;
         result.quality = quality;
     }
@@ -137,10 +133,10 @@ RecompressResult runRecompression(const CompressionSettings& settings,
             result.written.push_back(one.output);
             break;
         case RecompressOutcome::LoadFailed:
-            result.failures.push_back(source);
+            result.failures.push_back({source, std::move(one.why)});
             break;
         case RecompressOutcome::NotWritten:
-            result.notWritten.push_back(source);
+            result.notWritten.push_back({source, std::move(one.why)});
             break;
         }
     }

@@ -11,13 +11,13 @@
 #include <functional>
 #include <vector>
 
+#include "base/file_result.h"
 #include "imaging/compression_settings.h"
 
 namespace quill {
 
-// D P N "_compress.jpg"; without overwrite, when that exists,
-// N "_compress(01).jpg", "(02)", … : the first name not taken.
-// Empty when no free name is found.
+// Beside the source, its base name + "_compress.jpg"; without overwrite,
+// when that exists, the first free "_compress(01).jpg", "(02)", …
 std::filesystem::path compressOutputPath(const std::filesystem::path& source, bool overwrite);
 
 enum class RecompressOutcome {
@@ -30,15 +30,21 @@ struct RecompressFileResult {
     RecompressOutcome outcome = RecompressOutcome::NotWritten;
     std::filesystem::path output;  // the name chosen (written only when Written)
     int quality = 0;               // quality used for the written file
+    FileResult why;                // why it was not written
 };
 
 RecompressFileResult recompressFile(const CompressionSettings& settings,
                                     const std::filesystem::path& source, bool overwrite);
 
+struct SourceFailure {
+    std::filesystem::path source;
+    FileResult why;
+};
+
 struct RecompressResult {
-    std::vector<std::filesystem::path> written;     // outputs, in source order
-    std::vector<std::filesystem::path> failures;    // sources that could not be loaded
-    std::vector<std::filesystem::path> notWritten;  // loaded, but no output
+    std::vector<std::filesystem::path> written;  // outputs, in source order
+    std::vector<SourceFailure> failures;         // sources that could not be loaded
+    std::vector<SourceFailure> notWritten;       // loaded, but no output
     int successCount = 0;
     bool cancelled = false;
 };

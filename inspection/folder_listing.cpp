@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <system_error>
 #include <thread>
 
 #include "base/file_util.h"
+#include "base/utf8.h"
 #include "inspection/quant_table_db.h"
 
 namespace quill {
@@ -19,31 +22,9 @@ char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; 
 
 // Next character of UTF-8 text as a key ordered like UTF-16 code units:
 // characters above the surrogate range sort after supplementary ones.
-// Malformed bytes read as U+FFFD, one byte at a time.
 std::uint32_t nextKey(std::string_view s, std::size_t& i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (b < 0x80) {
-        cp = static_cast<unsigned char>(foldAscii(char(b)));
-    } else {
-        const int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
-        if (extra > 0 && i + extra < s.size()) {
-            std::uint32_t v = b & (0x3F >> extra);
-            bool good = true;
-            for (int k = 1; k <= extra; ++k) {
-                const auto c = static_cast<unsigned char>(s[i + k]);
-                good = good && (c & 0xC0) == 0x80;
-                v = (v << 6) | (c & 0x3F);
-            }
-            constexpr std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-            if (good && v >= minimum[extra] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
-                cp = v;
-                len = 1 + extra;
-            }
-        }
-    }
-    i += len;
+    const std::uint32_t cp = nextCodePoint(s, i);
+    if (cp < 0x80) return static_cast<unsigned char>(foldAscii(char(cp)));
     if (cp >= 0xE000 && cp <= 0xFFFF) return cp + 0x200000;
     return cp;
 }
@@ -132,38 +113,77 @@ double listNumber(std::string_view text) {
 
 bool columnSortsAsNumber(int column) { return column == 9 || column == 31 || column == 32; }
 
-int compareListCells(int column, std::string_view a, std::string_view b) {
-    if (!columnSortsAsNumber(column)) {
-        const int r = compareListText(a, b);
-        return r < 0 ? -1 : r > 0 ? 1 : 0;
-    }
-    const double x = listNumber(a), y = listNumber(b);
-    return x == y ? 0 : x > y ? 1 : -1;
-}
-
 namespace {
 
-// Rows are 33 strings each: sort an index, then move every row once.
-template <class Less>
-void sortByIndex(std::vector<JpegInfo>& rows, Less less) {
-    std::vector<std::uint32_t> order(rows.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return less(rows[a], rows[b]); });
-    std::vector<JpegInfo> sorted;
-    sorted.reserve(rows.size());
-    for (std::uint32_t i : order) sorted.push_back(std::move(rows[i]));
-    rows = std::move(sorted);
+// Text keys: the first eight bytes, folded and packed big-endian, decide
+// most comparisons without touching the texts, which sit together in one
+// buffer so that the rest stays cache-friendly.
+struct TextKey {
+    std::uint64_t prefix;
+    std::uint32_t offset;
+    std::uint32_t length;
+    int row;
+};
+
+std::uint64_t foldedPrefix(std::string_view text) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const char c = i < text.size() ? foldAscii(text[i]) : '\0';
+        prefix = (prefix << 8) | static_cast<unsigned char>(c);
+    }
+    return prefix;
+}
+
+// The prefixes decide when their first differing byte pair is ordered the
+// same by bytes and by the list's character order: an ASCII byte (or the end
+// of the text) against ASCII or a lead byte. Anything else, and equal
+// prefixes, go to the full comparison, then to the bytes.
+int compareKeys(const TextKey& a, const TextKey& b, std::string_view texts) {
+    if (a.prefix != b.prefix) {
+        const int shift = 56 - (std::countl_zero(a.prefix ^ b.prefix) / 8) * 8;
+        const unsigned x = static_cast<unsigned>(a.prefix >> shift) & 0xFF;
+        const unsigned y = static_cast<unsigned>(b.prefix >> shift) & 0xFF;
+        if ((x < 0x80 && (y < 0x80 || y >= 0xC0)) || (y < 0x80 && x >= 0xC0)) return x < y ? -1 : 1;
+    }
+    const std::string_view ta = texts.substr(a.offset, a.length), tb = texts.substr(b.offset, b.length);
+    const int r = compareListText(ta, tb);
+    return r != 0 ? r : ta.compare(tb);
 }
 
 }  // namespace
 
-void sortRows(std::vector<JpegInfo>& rows, int column, bool descending) {
-    if (column < 0 || column >= kColumnCount) return;
-    sortByIndex(rows, [&](const JpegInfo& a, const JpegInfo& b) {
-        const int r = compareListCells(column, a.fields[column], b.fields[column]);
-        return descending ? r > 0 : r < 0;
-    });
+std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asText,
+                               bool descending) {
+    const std::size_t n = cells.size();
+    std::vector<int> order(n);
+    if (asText) {
+        std::string texts;
+        std::vector<TextKey> keys(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            keys[i] = {foldedPrefix(cells[i]), static_cast<std::uint32_t>(texts.size()),
+                       static_cast<std::uint32_t>(cells[i].size()), static_cast<int>(i)};
+            texts += cells[i];
+        }
+        std::sort(keys.begin(), keys.end(), [&](const TextKey& a, const TextKey& b) {
+            const int r = compareKeys(a, b, texts);
+            if (r != 0) return descending ? r > 0 : r < 0;
+            return a.row < b.row;
+        });
+        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].row;
+    } else {
+        std::vector<std::pair<double, int>> keys(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double v = listNumber(cells[i]);
+            // NaN would break the strict ordering the sort relies on.
+            keys[i] = {std::isnan(v) ? 0.0 : v, static_cast<int>(i)};
+        }
+        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first) return descending ? a.first > b.first : a.first < b.first;
+            return a.second < b.second;
+        });
+        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+    }
+    return order;
 }
 
 std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const QuantTableDb& db,
@@ -221,11 +241,14 @@ std::optional<std::vector<JpegInfo>> listFolderByName(const fs::path& dir,
     const QuantTableDb db;
     std::optional<std::vector<JpegInfo>> rows = scanFolderRows(dir, db, options);
     if (!rows) return rows;
-    // Names equal under the list's order (a.jpg, A.jpg) keep a fixed order.
-    sortByIndex(*rows, [](const JpegInfo& a, const JpegInfo& b) {
-        const int r = compareListText(a.fields[kColName], b.fields[kColName]);
-        return r != 0 ? r < 0 : a.fields[kColName] < b.fields[kColName];
-    });
+    std::vector<std::string_view> names;
+    names.reserve(rows->size());
+    for (const JpegInfo& row : *rows) names.push_back(row.fields[kColName]);
+    const std::vector<int> order = listSortOrder(names, true, false);
+    std::vector<JpegInfo> sorted;
+    sorted.reserve(rows->size());
+    for (int i : order) sorted.push_back(std::move((*rows)[static_cast<std::size_t>(i)]));
+    *rows = std::move(sorted);
     return rows;
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -36,11 +37,13 @@ double listNumber(std::string_view text);
 // Columns 9, 31 and 32 sort as numbers, every other column as text.
 bool columnSortsAsNumber(int column);
 
-// One cell against another under its column's rule (ascending).
-int compareListCells(int column, std::string_view a, std::string_view b);
-
-// Sorts rows by a column, ascending or descending.
-void sortRows(std::vector<JpegInfo>& rows, int column, bool descending);
+// The list's one sort: the old index of the row at each new place, given
+// one column's cells, compared as text (compareListText) or as numbers
+// (listNumber). Texts equal under the list's order go by their bytes, then
+// like cells by index, so every caller (the window, the CLI) gets the same
+// order for the same rows.
+std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asText,
+                               bool descending);
 
 struct FolderScanOptions {
     // When set, every candidate gets this time as access and modification

@@ -12,12 +12,6 @@
 namespace quill::detail {
 namespace {
 
-constexpr int kNaturalOrder[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
 constexpr int kMaxComponents = 10;
 constexpr unsigned kMaxDimension = 65500;
 
@@ -143,7 +137,7 @@ bool readHeaderFacts12(int fd, HeaderFacts& f) {
                 for (int k = 0; k < 64; ++k) {
                     int v;
                     if (wide ? !in.word(v) : !in.byte(v)) return false;
-                    tables[table][kNaturalOrder[k]] = static_cast<std::uint16_t>(v);
+                    tables[table][kZigzagOrder[k]] = static_cast<std::uint16_t>(v);
                 }
                 haveTable[table] = true;
                 left -= 1 + bytes;

@@ -173,20 +173,10 @@ std::string_view QualityGrade(int sum) {
     return "F";
 }
 
-namespace {
-
-constexpr std::array<int, 64> kZigzag = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-}  // namespace
-
 QuantEntry ReorderZigzag(int order, const QuantValues& natural) {
     QuantEntry out{};
     for (int k = 0; k < 64; ++k) {
-        int pos = kZigzag[k];
+        int pos = kZigzagOrder[k];
         if (order == 1) pos = 8 * (pos % 8) + pos / 8;
         out[k] = static_cast<std::uint8_t>(natural[pos] & 0xFF);
     }

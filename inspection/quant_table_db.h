@@ -83,6 +83,14 @@ std::string QualityLabel(int list, int index);
 // "S" to "F" from the sum of the 64 luminance values.
 std::string_view QualityGrade(int sum);
 
+// The natural (row-major) position of each zigzag index: DQT segments list
+// their 64 values in zigzag order.
+inline constexpr std::array<int, 64> kZigzagOrder = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
 // Natural order to zigzag order (order 0), or to the zigzag order of the
 // transposed table (order 1). Values are reduced to their low 8 bits.
 QuantEntry ReorderZigzag(int order, const QuantValues& natural);

@@ -4,74 +4,18 @@
 // renamed into place only when complete, so a failure leaves nothing behind.
 #include "lossless/convert_lossless.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <string>
 
 #include "base/file_util.h"
 #include "base/jpeg_compat.h"
 #include "base/jpeg_guard.h"
+#include "base/staged_file.h"
 #include "lossless/coef_transform.h"
 
 namespace quill {
 namespace {
-
-// A new file beside `target` under a name that did not exist before; removed
-// on destruction unless committed. Created 0666 so the umask applies as it
-// would to any new file.
-class StagedFile {
-public:
-    explicit StagedFile(const fs::path& target) : target_(target) {
-        static std::atomic<unsigned> counter{0};
-        const fs::path dir = target.parent_path();
-        const std::string stem = "." + target.filename().string() + ".";
-        for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-            const unsigned n = counter.fetch_add(1) ^ (unsigned(::getpid()) << 12);
-            fs::path candidate = dir / (stem + std::to_string(n) + ".part");
-            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                if (errno == EEXIST) continue;
-                return;
-            }
-            file_ = ::fdopen(fd, "wb");
-            if (!file_) {
-                ::close(fd);
-                ::unlink(candidate.c_str());
-                return;
-            }
-            path_ = std::move(candidate);
-        }
-    }
-    ~StagedFile() {
-        if (file_) std::fclose(file_);
-        if (!path_.empty() && !committed_) ::unlink(path_.c_str());
-    }
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-
-    std::FILE* file() const { return file_; }
-
-    bool commit(bool replace) {
-        if (!file_) return false;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!closed) return false;
-        committed_ = replace ? renameReplace(path_, target_) : renameNoReplace(path_, target_);
-        return committed_;
-    }
-
-private:
-    fs::path target_;
-    fs::path path_;
-    std::FILE* file_ = nullptr;
-    bool committed_ = false;
-};
-
 
 JDIMENSION roundUpTo(JDIMENSION value, JDIMENSION unit) {
     return (value + unit - 1) / unit * unit;
@@ -79,26 +23,28 @@ JDIMENSION roundUpTo(JDIMENSION value, JDIMENSION unit) {
 
 }  // namespace
 
-bool convertLossless(const LosslessOptions& o) {
+FileResult convertLossless(const LosslessOptions& o) {
     FilePtr in = openFile(o.sourcePath, "rb");
-    if (!in) return false;
+    if (!in) return failureFromErrno(errno, o.sourcePath.string());
     unsigned char soi[2] = {0, 0};
-    if (std::fread(soi, 1, 2, in.get()) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) return false;
-    if (std::fseek(in.get(), 0, SEEK_SET) != 0) return false;
+    if (std::fread(soi, 1, 2, in.get()) != 2 || soi[0] != 0xFF || soi[1] != 0xD8)
+        return FileResult::fail(FailReason::NotJpeg);
+    if (std::fseek(in.get(), 0, SEEK_SET) != 0)
+        return failureFromErrno(errno, o.sourcePath.string());
 
     StagedFile out(o.outputPath);
-    if (!out.file()) return false;
+    if (!out.status()) return out.status();
 
     JpegDecompressor src(kMaxProgressiveScans);
     JpegCompressor dst;
-    if (!src.created || !dst.created) return false;
+    if (!src.created || !dst.created) return FileResult::fail(FailReason::Other, "out of memory");
     // One error manager and one recovery point for both objects: transcoding
     // interleaves calls on them, and the guard must cover every one.
     dst.cinfo.err = &src.err.pub;
 
     TransformRequest req{};
     std::FILE* inFile = in.get();
-    std::FILE* outFile = out.file();
+    std::FILE* outFile = out.stream();
     const bool ok = runJpegPhase(src.err, [&] {
         j_decompress_ptr s = &src.cinfo;
         j_compress_ptr d = &dst.cinfo;
@@ -152,8 +98,8 @@ bool convertLossless(const LosslessOptions& o) {
         jpeg_finish_compress(d);
         jpeg_finish_decompress(s);
     });
-    if (!ok) return false;
-    return out.commit(o.replaceExisting);
+    if (!ok) return jpegFailure(src.err);
+    return out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
 }
 
 }  // namespace quill

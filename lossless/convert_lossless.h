@@ -1,12 +1,13 @@
 // convertLossless: one JPEG file in, one JPEG file out, entirely in the
 // DCT-coefficient domain (clean, baseline, progressive, grayscale, the seven
 // rotations and mirrorings, crop). It decodes no pixels and talks to no user:
-// its only report is the boolean result, library messages go to the sink.
+// its only report is the result with its reason, library messages go to the sink.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 
+#include "base/file_result.h"
 #include "lossless/transform_kind.h"
 
 namespace quill {
@@ -28,9 +29,9 @@ struct LosslessOptions {
     bool replaceExisting = true;
 };
 
-// True when the output was completely written. The output appears at
+// Success when the output was completely written. The output appears at
 // outputPath only then, in one rename; on failure nothing is left behind and
 // an existing file at outputPath is untouched.
-bool convertLossless(const LosslessOptions& options);
+FileResult convertLossless(const LosslessOptions& options);
 
 }  // namespace quill

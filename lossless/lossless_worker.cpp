@@ -1,6 +1,6 @@
 #include "lossless/lossless_worker.h"
 
-#include "lossless/output_naming.h"
+#include "base/output_naming.h"
 
 namespace quill {
 
@@ -16,11 +16,12 @@ LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
                                                  settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;
     options.replaceExisting = false;
-    if (!convertLossless(options)) return result;
+    result.why = convertLossless(options);
+    if (!result.why) return result;
     result.converted = true;
     result.outputPath = output;
     if (settings.overwrite) {
-        result.replace = replaceSource(source, output, confirm);
+        result.replace = replaceSource(source, output, confirm, &result.why);
         if (result.replace == ReplaceOutcome::Replaced) result.outputPath = source;
     }
     return result;

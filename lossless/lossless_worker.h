@@ -21,6 +21,7 @@ struct LosslessFileResult {
     bool converted = false;                           // counts as a completed file
     std::filesystem::path outputPath;                 // where the new content is now
     ReplaceOutcome replace = ReplaceOutcome::Failed;  // only with overwrite
+    FileResult why;  // why the conversion or the replacement failed
 };
 
 // hasApp0 and progressive describe the source as the file list shows it.

@@ -2,22 +2,23 @@
 
 #include <sys/stat.h>
 
-#include "base/file_util.h"
+#include "base/staged_file.h"
 
 namespace quill {
 
-ReplaceOutcome replaceSource(const fs::path& source, const fs::path& output,
-                             const ConfirmReadOnly& confirm) {
-    const auto status = statFile(source);
-    if (!status) return ReplaceOutcome::AttributesUnreadable;
-    if (!status->writable && !(confirm && confirm(source))) return ReplaceOutcome::Declined;
-    // The new content keeps the source's permissions (a private file stays
-    // private); a confirmed read-only source comes back writable.
+ReplaceOutcome replaceSource(const std::filesystem::path& source,
+                             const std::filesystem::path& output, const ConfirmReadOnly& confirm,
+                             FileResult* why) {
     struct stat st {};
-    if (::stat(source.c_str(), &st) == 0)
-        ::chmod(output.c_str(), (st.st_mode & 0777) | S_IRUSR | S_IWUSR);
-    // rename(2) replaces the source in one step, read-only or not.
-    return renameReplace(output, source) ? ReplaceOutcome::Replaced : ReplaceOutcome::Failed;
+    if (::stat(source.c_str(), &st) != 0) return ReplaceOutcome::AttributesUnreadable;
+    if (!(st.st_mode & S_IWUSR) && !(confirm && confirm(source))) return ReplaceOutcome::Declined;
+    // The new content keeps the source's permissions (a private file stays
+    // private); a confirmed read-only source comes back writable. rename(2)
+    // replaces the source in one step, read-only or not.
+    FileResult r = replaceFile(output, source, (st.st_mode & 0777) | S_IRUSR | S_IWUSR);
+    const bool replaced = r.ok();
+    if (why) *why = std::move(r);
+    return replaced ? ReplaceOutcome::Replaced : ReplaceOutcome::Failed;
 }
 
 }  // namespace quill

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/file_result.h"
+
 namespace quill {
 
 enum class ReplaceOutcome {
@@ -19,7 +21,9 @@ enum class ReplaceOutcome {
 // Asked only for a read-only source; true means "replace it".
 using ConfirmReadOnly = std::function<bool(const std::filesystem::path& source)>;
 
+// why, when given, receives the reason of a Failed replacement.
 ReplaceOutcome replaceSource(const std::filesystem::path& source,
-                             const std::filesystem::path& output, const ConfirmReadOnly& confirm);
+                             const std::filesystem::path& output, const ConfirmReadOnly& confirm,
+                             FileResult* why = nullptr);
 
 }  // namespace quill

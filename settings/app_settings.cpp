@@ -59,6 +59,14 @@ WindowPlacement unpackPlacement(const std::uint8_t* b) {
     return WindowPlacement{f(0), f(1), f(2), s(3), s(4), s(5), s(6), s(7), s(8), s(9), s(10)};
 }
 
+bool readCompression(const IniFile& ini, CompressionSettings& out) {
+    CompressionBlock block{};
+    const std::optional<std::string> v = ini.value(kSection, "11");
+    if (!v || !decodeStruct(*v, block.data(), block.size())) return false;
+    out = unpackCompressionSettings(block);
+    return true;
+}
+
 std::string decimal(std::int32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%d", int(v));
@@ -99,8 +107,7 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
     std::array<std::uint8_t, kPlacementLength> place{};
     if (structValue("01", place.data(), place.size())) placement = unpackPlacement(place.data());
 
-    CompressionBlock block{};
-    if (structValue("11", block.data(), block.size())) settings.compression = unpackCompressionSettings(block);
+    readCompression(*ini, settings.compression);
 
     settings.overwrite = intValue("21");
     settings.forceProgressive = intValue("22");
@@ -113,6 +120,12 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
 
     settings.forceRegularSize = intValue("41");
     return true;
+}
+
+SettingsRead loadCompressionSettings(const fs::path& file, CompressionSettings& out) {
+    const std::optional<IniFile> ini = IniFile::load(file);
+    if (!ini) return SettingsRead::Unreadable;
+    return readCompression(*ini, out) ? SettingsRead::Read : SettingsRead::NoCompressionBlock;
 }
 
 bool saveSettings(const fs::path& file, const AppSettings& settings, const WindowPlacement& placement) {

@@ -72,6 +72,11 @@ fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& conf
 // Fills both records; every key that is missing or fails its check keeps its
 // default (placement.length 0 when "01" is unusable). True when the file was read.
 bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& placement);
+// The compression block ("11") alone, for a tool that needs nothing else:
+// out is set only when the file was read and the block passed its check.
+enum class SettingsRead { Read, Unreadable, NoCompressionBlock };
+SettingsRead loadCompressionSettings(const fs::path& file, CompressionSettings& out);
+
 // Writes all keys in order, keeping other sections and unknown keys of the
 // file. A placement that is not valid() leaves key "01" out.
 bool saveSettings(const fs::path& file, const AppSettings& settings, const WindowPlacement& placement);

@@ -1,6 +1,8 @@
 #include "settings/ini_file.h"
 
 #include "base/file_util.h"
+#include "base/staged_file.h"
+#include "base/utf8.h"
 
 #include <unistd.h>
 
@@ -21,24 +23,6 @@ std::string_view trim(std::string_view s) {
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::vector<std::uint8_t>& bytes, bool bigEndian) {
     std::string out;
     std::size_t units = (bytes.size() - 2) / 2;  // after the BOM; a stray odd byte is dropped
@@ -57,7 +41,7 @@ std::string utf16ToUtf8(const std::vector<std::uint8_t>& bytes, bool bigEndian) 
                 continue;
             }
         }
-        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;  // unpaired surrogate
+        if (u >= 0xD800 && u <= 0xDFFF) u = kReplacementChar;  // unpaired surrogate
         appendUtf8(out, u);
     }
     return out;
@@ -178,7 +162,7 @@ bool IniFile::save(const fs::path& path) const {
     if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
     std::string text = serialize();
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (writeFileInPlace(path, data, text.size(), true)) return true;
+    if (writeStaged(path, {data, text.size()}, Placement::Replace)) return true;
     // A writable file in a folder that takes no new files (no room for the
     // temporary): rewriting it in place beats losing the settings.
     std::optional<FileStatus> st = statFile(path);

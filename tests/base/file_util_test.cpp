@@ -33,51 +33,6 @@ TEST(RenameNoReplace, NeverReplacesAnExistingFile) {
     EXPECT_EQ(readBytes(dir / "c"), Bytes{1});
 }
 
-TEST(TempFile, IsRemovedUnlessCommitted) {
-    TempDir dir;
-    fs::path temp;
-    {
-        auto t = TempFile::createNear(dir / "out.jpg");
-        ASSERT_TRUE(t);
-        temp = t->path();
-        EXPECT_TRUE(pathExists(temp));
-        EXPECT_EQ(temp.parent_path(), dir.path());
-    }
-    EXPECT_FALSE(pathExists(temp));
-}
-
-TEST(WriteFileInPlace, NamesUpToTheLongestAllowed) {
-    // 85 three-byte characters: a 255-byte name, the longest a directory
-    // holds. The temporary beside it must still be creatable.
-    TempDir dir;
-    std::string name;
-    for (int i = 0; i < 85; ++i) name += "\u5199";
-    ASSERT_EQ(name.size(), 255u);
-    const std::uint8_t data[] = {4, 5};
-    ASSERT_TRUE(writeFileInPlace(dir / name, data, 2, false));
-    EXPECT_EQ(readBytes(dir / name), (Bytes{4, 5}));
-    int count = 0;
-    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir.path())) ++count;
-    EXPECT_EQ(count, 1);
-}
-
-TEST(WriteFileInPlace, NewNameOrAtomicReplace) {
-    TempDir dir;
-    const std::uint8_t data[] = {9, 8, 7};
-    ASSERT_TRUE(writeFileInPlace(dir / "x", data, 3, false));
-    EXPECT_EQ(readBytes(dir / "x"), (Bytes{9, 8, 7}));
-    // Without replace an existing name is refused and kept.
-    const std::uint8_t other[] = {1};
-    EXPECT_FALSE(writeFileInPlace(dir / "x", other, 1, false));
-    EXPECT_EQ(readBytes(dir / "x"), (Bytes{9, 8, 7}));
-    ASSERT_TRUE(writeFileInPlace(dir / "x", other, 1, true));
-    EXPECT_EQ(readBytes(dir / "x"), Bytes{1});
-    // No temporary left behind.
-    int count = 0;
-    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir.path())) ++count;
-    EXPECT_EQ(count, 1);
-}
-
 TEST(FileStatus, SizeTimesAndWritableBit) {
     TempDir dir;
     writeBytes(dir / "f", Bytes(1234, 0));

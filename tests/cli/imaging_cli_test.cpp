@@ -2,6 +2,7 @@
 
 #include "imaging/compression_settings.h"
 #include "imaging/loaded_image.h"
+#include "settings/app_settings.h"
 #include "tests/support/image_writers.h"
 
 namespace quill {
@@ -28,20 +29,6 @@ CliRun cli(const TempDir& dir, const std::string& args) {
     fs::remove(out);
     fs::remove(err);
     return r;
-}
-
-std::string settingsLine(const CompressionSettings& s) {
-    const CompressionBlock b = packCompressionSettings(s);
-    std::string hex;
-    unsigned sum = 0;
-    char pair[3];
-    for (std::uint8_t v : b) {
-        std::snprintf(pair, sizeof pair, "%02X", v);
-        hex += pair;
-        sum += v;
-    }
-    std::snprintf(pair, sizeof pair, "%02X", sum & 0xFF);
-    return "11=" + hex + pair;
 }
 
 int components(const fs::path& jpeg) {
@@ -87,29 +74,45 @@ TEST(RecompressCli, OptionsReachTheEncoder) {
     EXPECT_LE(fs::file_size(dir / "p_compress(02).jpg"), 1536u);
 }
 
-TEST(RecompressCli, SettingsFileThenOptions) {
+// The settings file is read as the window reads it: UTF-16 with a byte-order
+// mark gives the same output as UTF-8; a file that cannot serve is an error,
+// never a silent fall back to the defaults.
+TEST(RecompressCli, SettingsFileAsTheWindowReadsItThenOptions) {
     TempDir dir;
     writeBytes(dir / "p.jpg", test::makeJpeg({.width = 32, .height = 32}));
-    CompressionSettings s;
-    s.colorSpace = 0;
-    std::string ini = "[other]\n11=00\n[setting]\r\n01=xx\r\n" + settingsLine(s) + "\r\n21=1\r\n";
-    writeBytes(dir / "status.ini", Bytes(ini.begin(), ini.end()));
-    CliRun r = cli(dir, "recompress p.jpg --settings status.ini");
+    AppSettings s;
+    s.compression.colorSpace = 0;
+    s.compression.quality = 40;
+    ASSERT_TRUE(saveSettings(dir / "utf8.ini", s, WindowPlacement{}));
+    Bytes utf16 = {0xFF, 0xFE};
+    for (std::uint8_t c : test::readBytes(dir / "utf8.ini")) utf16.insert(utf16.end(), {c, 0});
+    writeBytes(dir / "utf16.ini", utf16);
+
+    CliRun r = cli(dir, "recompress p.jpg --settings utf8.ini");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = cli(dir, "recompress p.jpg --settings utf16.ini");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(components(dir / "p_compress.jpg"), 1);
+    EXPECT_EQ(test::readBytes(dir / "p_compress.jpg"), test::readBytes(dir / "p_compress(01).jpg"));
     // An option given before the file still wins over it.
-    r = cli(dir, "recompress --color-space cmyk p.jpg --settings status.ini");
+    r = cli(dir, "recompress --color-space cmyk p.jpg --settings utf16.ini");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(components(dir / "p_compress(01).jpg"), 4);
-    // A changed digit fails the checksum: defaults (YCbCr), with a warning.
-    std::string bad = ini;
-    const std::size_t at = bad.find("11=") + 3 + 64;
+    EXPECT_EQ(components(dir / "p_compress(02).jpg"), 4);
+
+    // A changed digit fails the checksum; a file without the key, a missing
+    // one and an endless one are refused alike, and nothing is written.
+    Bytes bad = test::readBytes(dir / "utf8.ini");
+    const std::string text(bad.begin(), bad.end());
+    const std::size_t at = text.find("11=") + 3 + 64;
     bad[at] = bad[at] == '0' ? '1' : '0';
-    writeBytes(dir / "status.ini", Bytes(bad.begin(), bad.end()));
-    r = cli(dir, "recompress p.jpg --settings status.ini");
-    ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("defaults"), std::string::npos);
-    EXPECT_EQ(components(dir / "p_compress(02).jpg"), 3);
+    writeBytes(dir / "bad.ini", bad);
+    writeBytes(dir / "empty.ini", {'[', 's', 'e', 't', 't', 'i', 'n', 'g', ']', '\n'});
+    for (const char* file : {"bad.ini", "empty.ini", "missing.ini", "/dev/zero"}) {
+        r = cli(dir, std::string("recompress p.jpg --settings ") + file);
+        EXPECT_EQ(r.status, 2) << file;
+        EXPECT_NE(r.err.find(file), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "p_compress(03).jpg"));
 }
 
 TEST(NewJpegCli, ImagesInFailuresOutNeverOverwrites) {
@@ -131,9 +134,6 @@ TEST(RecompressCli, UsageErrors) {
     EXPECT_EQ(cli(dir, "recompress p.jpg --quality 101").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --scale 3").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --lanczos 0x5").status, 2);
-    EXPECT_EQ(cli(dir, "recompress p.jpg --settings missing.ini").status, 2);
-    // A settings file is a few kilobytes; an endless one is refused, not read whole.
-    EXPECT_EQ(cli(dir, "recompress p.jpg --settings /dev/zero").status, 2);
     EXPECT_EQ(cli(dir, "recompress p.jpg --quality").status, 2);
     EXPECT_FALSE(fs::exists(dir / "p_compress.jpg"));
 }

@@ -3,7 +3,7 @@
 # driver itself (CLI, SAMPLES, WORK and CASE given with -D).
 
 if(NOT CMAKE_SCRIPT_MODE_FILE)
-  foreach(case ops_name_outputs failures_and_usage overwrite crop)
+  foreach(case ops_name_outputs failures_and_usage long_names overwrite crop)
     add_test(NAME LosslessCli.${case}
       COMMAND ${CMAKE_COMMAND}
         -DCLI=$<TARGET_FILE:quillmark-cli>
@@ -87,14 +87,27 @@ elseif(CASE STREQUAL "failures_and_usage")
   file(WRITE "${WORK}/not_a.jpg" "hello")
   run(1 flip-h "${WORK}/not_a.jpg" "${A}" "${WORK}/missing.jpg")
   expect_equal("${OUT}" "${WORK}/photo_0001_h_flip.jpg\n" "stdout")
-  expect_contains("${ERR}" "not_a.jpg" "failure named")
-  expect_contains("${ERR}" "missing.jpg" "failure named")
+  expect_contains("${ERR}" "not_a.jpg': not a JPEG file" "failure named with its reason")
+  expect_contains("${ERR}" "missing.jpg': file not found" "failure named with its reason")
   expect_missing("${WORK}/not_a_h_flip.jpg")
   run(2 flip-h)
   run(2 flip-h --bogus "${A}")
   run(2 crop "${A}")
   run(2 crop "${A}" --rect 1,2,3)
   run(2 crop "${A}" --rect 10,10,5,20)
+
+elseif(CASE STREQUAL "long_names")
+  # 80 three-byte characters: "_cleaned" still fits in 255 bytes; at 83 it cannot.
+  string(REPEAT "写" 80 long)
+  file(COPY_FILE "${A}" "${WORK}/${long}.jpg")
+  run(0 clean "${WORK}/${long}.jpg")
+  expect_equal("${OUT}" "${WORK}/${long}_cleaned.jpg\n" "stdout")
+  string(REPEAT "写" 83 longer)
+  file(COPY_FILE "${A}" "${WORK}/${longer}.jpg")
+  run(1 clean "${WORK}/${longer}.jpg")
+  expect_contains("${ERR}" "file name too long" "reason given")
+  file(GLOB left "${WORK}/.*")
+  expect_equal("${left}" "" "temporaries left")
 
 elseif(CASE STREQUAL "overwrite")
   file(WRITE "${WORK}/photo_0001_rotationR180.jpg" "unrelated")

@@ -1,6 +1,6 @@
-// The file list's rows and sorting: text order folding only A-Z, numbers
-// for the numeric columns, one direction per column, and rows that stay
-// whole through any number of sorts.
+// The file list's rows and sorting: one direction per column, and rows that
+// stay whole through any number of sorts (the order itself is the core's
+// listSortOrder, tested with it).
 #include "app/file_list_view.h"
 #include "inspection/folder_listing.h"
 
@@ -38,68 +38,6 @@ std::vector<std::string> column(const FileListModel& model, int c) {
 }
 
 using Names = std::vector<std::string>;
-
-TEST(FileListModel, TextOrderFoldsOnlyAsciiLetters) {
-    FileListModel model;
-    model.appendRows({row("b.jpg"), row("_.jpg"), row("A.jpg"), row("\xC3\xA9.jpg"), row("\xC3\x89.jpg")});
-    model.sortRows(0, true, false);
-    // '_' (0x5F) sorts before the folded 'a' (0x61) though 'A' is 0x41;
-    // accented capitals are not folded, so É (U+00C9) precedes é (U+00E9).
-    EXPECT_EQ(column(model, 0), (Names{"_.jpg", "A.jpg", "b.jpg", "\xC3\x89.jpg", "\xC3\xA9.jpg"}));
-    model.sortRows(0, true, true);
-    EXPECT_EQ(column(model, 0), (Names{"\xC3\xA9.jpg", "\xC3\x89.jpg", "b.jpg", "A.jpg", "_.jpg"}));
-}
-
-TEST(FileListModel, NamesDifferingOnlyInCaseCompareEqual) {
-    FileListModel model;
-    model.appendRows({row("b.jpg"), row("a.jpg"), row("A.jpg"), row("B.JPG")});
-    model.sortRows(0, true, false);
-    const Names names = column(model, 0);
-    ASSERT_EQ(names.size(), 4u);
-    EXPECT_TRUE((names[0] == "a.jpg" && names[1] == "A.jpg") || (names[0] == "A.jpg" && names[1] == "a.jpg"));
-    EXPECT_TRUE((names[2] == "b.jpg" && names[3] == "B.JPG") || (names[2] == "B.JPG" && names[3] == "b.jpg"));
-}
-
-TEST(FileListModel, TextOrderAgreesWithTheListComparisonOnMixedTexts) {
-    // Pieces chosen to hit the shortcuts of the sort: shared prefixes,
-    // letters of both cases, multi-byte characters on either side of the
-    // surrogate range, and texts shorter than eight bytes.
-    const std::vector<std::string> pieces = {"a", "A", "b", "_", "0", "photo_00", "\x7f", "\xC3\xA9", "\xC3\x89",
-                                             "\xE6\x97\xA5", "\xEE\x80\x80", "\xF0\x9F\x98\x80", "~"};
-    std::uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
-    std::vector<JpegInfo> rows;
-    for (int i = 0; i < 3000; ++i) {
-        std::string text;
-        const int parts = static_cast<int>(next() % 6);
-        for (int k = 0; k < parts; ++k) text += pieces[next() % pieces.size()];
-        rows.push_back(row(text));
-    }
-    FileListModel model;
-    model.appendRows(rows);
-    for (bool descending : {false, true}) {
-        model.sortRows(0, true, descending);
-        for (int r = 0; r + 1 < model.rowCount(); ++r) {
-            const int c = compareListText(model.cell(r, 0), model.cell(r + 1, 0));
-            ASSERT_TRUE(descending ? c >= 0 : c <= 0) << r << ": " << model.cell(r, 0) << " / " << model.cell(r + 1, 0);
-        }
-    }
-}
-
-TEST(FileListModel, NumericColumnsReadLeadingNumbersAndTreatOthersAsZero) {
-    for (int c : {9, 31, 32}) {
-        FileListModel model;
-        model.appendRows({row("a", "", "100"), row("b", "", "9"), row("c", "", "-3.5"), row("d", "", "x"),
-                          row("e", "", "24bits"), row("f", "", "nan")});
-        model.sortRows(c, false, false);
-        const Names names = column(model, 0);
-        ASSERT_EQ(names.size(), 6u) << c;
-        EXPECT_EQ(names[0], "c") << c;
-        // "x" and "nan" both count as 0 and may come in either order.
-        EXPECT_TRUE((names[1] == "d" && names[2] == "f") || (names[1] == "f" && names[2] == "d")) << c;
-        EXPECT_EQ((Names{names[3], names[4], names[5]}), (Names{"b", "e", "a"})) << c;
-    }
-}
 
 TEST(FileListModel, RowsStayWholeThroughRepeatedSorts) {
     FileListModel model;

@@ -338,7 +338,7 @@ TEST_F(Encode, FailuresLeaveNothingAtTheOutputName) {
     CompressionSettings s;
     s.progressive = 1;
     s.memoryLimitMb = 1;
-    EXPECT_FALSE(EncodeJpeg(s, out, src.info, src.pixels.get(), false, 0));
+    EXPECT_EQ(EncodeJpeg(s, out, src.info, src.pixels.get(), false, 0).reason, FailReason::TooLarge);
     EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
     // Settings outside their ranges are refused, not passed to libjpeg.
     CompressionSettings bad;
@@ -347,10 +347,12 @@ TEST_F(Encode, FailuresLeaveNothingAtTheOutputName) {
     bad = {};
     bad.sampling = 9;
     EXPECT_FALSE(EncodeJpeg(bad, out, src.info, src.pixels.get(), false, 0));
-    // No folder to write into.
-    EXPECT_FALSE(EncodeJpeg(CompressionSettings{}, dir / "nope" / "a.jpg", src.info, src.pixels.get(), false, 0));
+    const CompressionSettings plain;
+    EXPECT_EQ(EncodeJpeg(plain, dir / "nope" / "a.jpg", src.info, src.pixels.get(), false, 0).reason,
+              FailReason::NotFound);
     // Without replacing, an existing file stays.
-    EXPECT_FALSE(EncodeJpeg(CompressionSettings{}, out, src.info, src.pixels.get(), false, 0, false));
+    EXPECT_EQ(EncodeJpeg(plain, out, src.info, src.pixels.get(), false, 0, false).reason,
+              FailReason::Exists);
     EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
     // No temporary files are left behind.
     int files = 0;

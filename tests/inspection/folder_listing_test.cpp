@@ -98,8 +98,6 @@ TEST_F(FolderScanTest, ManyFilesOnSeveralThreadsKeepEveryRow) {
     auto b = scanFolderRows(dir.path(), db, four);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(a->size(), 135u);
-    sortRows(*a, kColName, false);
-    sortRows(*b, kColName, false);
     ASSERT_EQ(a->size(), b->size());
     for (std::size_t i = 0; i < a->size(); ++i) EXPECT_EQ((*a)[i].fields, (*b)[i].fields);
 }
@@ -154,26 +152,56 @@ TEST(ListOrder, NumericColumns) {
     EXPECT_EQ(listNumber(""), 0.0);
     EXPECT_EQ(listNumber("nan"), 0.0);
     EXPECT_EQ(listNumber("inf"), 0.0);
-    EXPECT_EQ(compareListCells(9, "8", "24"), -1);
-    EXPECT_EQ(compareListCells(9, "36", "24"), 1);
-    EXPECT_EQ(compareListCells(31, "O", ""), 0);
-    EXPECT_EQ(compareListCells(1, "8", "24"), 1);  // as text
 }
 
-TEST(ListOrder, SortRowsBothDirections) {
-    std::vector<JpegInfo> rows(4);
-    const char* depth[4] = {"24", "8", "36", "8"};
-    for (int i = 0; i < 4; ++i) {
-        rows[i].fields[kColName] = std::string(1, char('a' + i));
-        rows[i].fields[kColDepth] = depth[i];
+std::vector<std::string> sortedCells(const std::vector<std::string_view>& cells, bool asText,
+                                     bool descending) {
+    std::vector<std::string> out;
+    for (int i : listSortOrder(cells, asText, descending)) out.emplace_back(cells[std::size_t(i)]);
+    return out;
+}
+
+// Texts equal under the list's order go by their bytes, numbers equal by
+// index: one order wherever it is computed, in both directions.
+TEST(ListOrder, SortOrderIsTotalInBothDirections) {
+    using Names = std::vector<std::string>;
+    const std::vector<std::string_view> names = {"b.jpg", "a.jpg", "_.jpg", "A.jpg", "\xC3\xA9.jpg",
+                                                 "B.JPG", "\xC3\x89.jpg"};
+    Names up = {"_.jpg", "A.jpg", "a.jpg", "B.JPG", "b.jpg", "\xC3\x89.jpg", "\xC3\xA9.jpg"};
+    EXPECT_EQ(sortedCells(names, true, false), up);
+    std::reverse(up.begin(), up.end());
+    EXPECT_EQ(sortedCells(names, true, true), up);
+
+    const std::vector<std::string_view> depths = {"100", "9", "-3.5", "x", "24bits", "nan"};
+    EXPECT_EQ(sortedCells(depths, false, false), (Names{"-3.5", "x", "nan", "9", "24bits", "100"}));
+    EXPECT_EQ(sortedCells(depths, false, true), (Names{"100", "24bits", "9", "x", "nan", "-3.5"}));
+}
+
+// The sort decides most pairs by an eight-byte prefix; it must agree with the
+// full comparison on texts built to hit every shortcut: shared prefixes,
+// letters of both cases, multi-byte characters on either side of the
+// surrogate range, texts shorter than eight bytes.
+TEST(ListOrder, PrefixShortcutAgreesWithTheFullComparison) {
+    const std::vector<std::string> pieces = {"a", "A", "b", "_", "0", "photo_00", "\x7f", "\xC3\xA9", "\xC3\x89",
+                                             "\xE6\x97\xA5", "\xEE\x80\x80", "\xF0\x9F\x98\x80", "~"};
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        const int parts = static_cast<int>(next() % 6);
+        for (int k = 0; k < parts; ++k) text += pieces[next() % pieces.size()];
+        texts.push_back(text);
     }
-    sortRows(rows, kColDepth, false);
-    EXPECT_EQ(names(rows), (std::vector<std::string>{"b", "d", "a", "c"}));
-    sortRows(rows, kColDepth, true);
-    EXPECT_EQ(rows.front().fields[kColName], "c");
-    EXPECT_EQ(rows.back().fields[kColDepth], "8");
-    sortRows(rows, kColName, true);
-    EXPECT_EQ(names(rows), (std::vector<std::string>{"d", "c", "b", "a"}));
+    const std::vector<std::string_view> cells(texts.begin(), texts.end());
+    for (bool descending : {false, true}) {
+        const std::vector<std::string> out = sortedCells(cells, true, descending);
+        for (std::size_t r = 0; r + 1 < out.size(); ++r) {
+            int c = compareListText(out[r], out[r + 1]);
+            if (c == 0) c = out[r].compare(out[r + 1]);
+            ASSERT_TRUE(descending ? c >= 0 : c <= 0) << r << ": " << out[r] << " / " << out[r + 1];
+        }
+    }
 }
 
 }  // namespace

@@ -18,16 +18,11 @@ constexpr int kStdLuminance[64] = {
     14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
     18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
     49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr int kZigzag[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 constexpr SourcedTable transposedIjg95() {
     SourcedTable t{1744, 0, {}};
     for (int k = 0; k < 64; ++k) {
-        const int r = kZigzag[k] / 8, c = kZigzag[k] % 8;
+        const int r = kZigzagOrder[k] / 8, c = kZigzagOrder[k] % 8;
         const int v = (kStdLuminance[8 * c + r] * 10 + 50) / 100;  // quality 95: scale 10
         t.values[k] = static_cast<std::uint8_t>(v < 1 ? 1 : v);
     }

@@ -460,16 +460,5 @@ TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
     EXPECT_TRUE(p.jfif);
 }
 
-TEST(ConvertLossless, OutputTakesTheUsualPermissions) {
-    TempDir dir;
-    writeBytes(dir / "a.jpg", makeSource(kSources[2], 16, 16));
-    ASSERT_TRUE(convertLossless(optionsFor(dir / "a.jpg", dir / "b.jpg")));
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "b.jpg").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-}
-
 }  // namespace
 }  // namespace quill

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "lossless/lossless_worker.h"
-#include "lossless/output_naming.h"
+#include "base/output_naming.h"
 #include "tests/lossless/lossless_test_util.h"
 
 namespace quill {

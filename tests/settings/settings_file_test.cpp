@@ -87,49 +87,33 @@ std::string expectedCustomFile() {
            "41=1\n";
 }
 
-TEST(SettingsFile, WritesEveryKeyInOrderExactly) {
+// Written into a config folder that does not exist yet, replaced atomically
+// (nothing else left beside it), and read back whole.
+TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
     TempDir dir;
-    fs::path file = dir / "status.ini";
+    const fs::path file = dir / "config" / "quillmark" / "status.ini";
     ASSERT_TRUE(saveSettings(file, customSettings(), maximisedPlacement()));
     EXPECT_EQ(textOf(file), expectedCustomFile());
-
-    AppSettings defaults;
-    WindowPlacement none;
-    ASSERT_TRUE(saveSettings(file, defaults, none));
-    EXPECT_EQ(textOf(file), "[setting]\n"
-                            "11=" + kDefaultCompression + "\n"
-                            "21=0\n22=0\n31=0\n32=\n33=0\n"
-                            "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n");
-}
-
-TEST(SettingsFile, ReadsBackWhatWasWritten) {
-    TempDir dir;
-    fs::path file = writeBytes(dir / "status.ini", bytesOf(expectedCustomFile()));
     AppSettings s;
     WindowPlacement p;
     ASSERT_TRUE(loadSettings(file, s, p));
     EXPECT_EQ(s, customSettings());
     EXPECT_EQ(p, maximisedPlacement());
-    EXPECT_TRUE(p.valid());
-}
 
-TEST(SettingsFile, MissingFileGivesDefaults) {
-    TempDir dir;
-    AppSettings s = customSettings();
-    WindowPlacement p = maximisedPlacement();
-    EXPECT_FALSE(loadSettings(dir / "status.ini", s, p));
+    ASSERT_TRUE(saveSettings(file, AppSettings{}, WindowPlacement{}));
+    EXPECT_EQ(textOf(file), "[setting]\n"
+                            "11=" + kDefaultCompression + "\n"
+                            "21=0\n22=0\n31=0\n32=\n33=0\n"
+                            "34=" + kDefaultTimestamp + "\n"
+                            "41=0\n");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
+    EXPECT_EQ(entries, 1);
+
+    // A missing file gives the defaults and no placement.
+    EXPECT_FALSE(loadSettings(dir / "none.ini", s, p));
     EXPECT_EQ(s, AppSettings{});
     EXPECT_FALSE(p.valid());
-    EXPECT_EQ(s.compression.quality, 85);
-    EXPECT_EQ(s.compression.colorSpace, 2);
-    EXPECT_EQ(s.compression.scaleIndex, 3);
-    EXPECT_EQ(s.compression.jfifMajor, 1);
-    EXPECT_EQ(s.compression.jfifMinor, 10);
-    EXPECT_EQ(s.compression.sizeLimit, 500000u);
-    EXPECT_EQ(s.compression.lanczosWidth, 200);
-    EXPECT_EQ(s.compression.lanczosHeight, 200);
-    EXPECT_EQ(s.timestamp, (SystemTime{2000, 1, 0, 1, 0, 0, 0, 0}));
 }
 
 TEST(SettingsFile, DamagedStructKeysFallBackAloneWhileOthersAreRead) {
@@ -276,18 +260,6 @@ TEST(SettingsFile, HostileFilesGiveDefaults) {
     // A folder where the file should be.
     fs::create_directories(dir / "folder.ini");
     EXPECT_FALSE(loadSettings(dir / "folder.ini", s, p));
-}
-
-TEST(SettingsFile, SaveCreatesTheConfigFolderAndReplacesAtomically) {
-    TempDir dir;
-    fs::path file = dir / "config" / "quillmark" / "status.ini";
-    ASSERT_TRUE(saveSettings(file, customSettings(), maximisedPlacement()));
-    EXPECT_EQ(textOf(file), expectedCustomFile());
-    ASSERT_TRUE(saveSettings(file, AppSettings{}, WindowPlacement{}));
-    // Nothing but the file itself is left in the folder.
-    int entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
-    EXPECT_EQ(entries, 1);
 }
 
 // The location rule, computed in a child that has given up root's rights so

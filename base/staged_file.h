@@ -1,0 +1,62 @@
+// StagedFile: the one way we write a file. Bytes go to a short hidden
+// temporary beside the target, created with O_EXCL and mode 0666 so the
+// umask applies as to any new file, and take the target's name only when
+// complete: by a rename that never replaces, or by one atomic rename over
+// the old file once the data is on disk. A failure leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+
+#include "base/file_result.h"
+
+namespace quill {
+
+enum class Placement {
+    New,      // fails (Exists) when something has the target's name
+    Replace,  // atomic; the new file keeps the permission bits of the old
+};
+
+class StagedFile {
+public:
+    // Creates the temporary; status() says whether that worked.
+    explicit StagedFile(const std::filesystem::path& target);
+    ~StagedFile();  // removes the temporary unless committed
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Success until creating or writing failed; then the reason.
+    const FileResult& status() const { return status_; }
+    // The temporary as a stdio stream (libjpeg's stdio destination writes
+    // here); null when creation failed.
+    std::FILE* stream() const { return file_; }
+    bool write(std::span<const std::uint8_t> bytes);
+
+    // Moves the finished file to the target. A replacing move flushes the
+    // data before the rename and the folder after it, so a power loss leaves
+    // the old or the new content there, never an empty file. A new name
+    // replaces nothing and is not flushed: at worst it comes back empty
+    // beside an untouched source.
+    FileResult commit(Placement placement);
+
+private:
+    FileResult fail(int error);
+
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    std::FILE* file_ = nullptr;
+    FileResult status_;
+    bool committed_ = false;
+};
+
+FileResult writeStaged(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
+                       Placement placement);
+
+// Puts the complete file `replacement` in place of `target` with permission
+// bits `mode`, flushed as StagedFile's replacing move is.
+FileResult replaceFile(const std::filesystem::path& replacement,
+                       const std::filesystem::path& target, unsigned mode);
+
+}  // namespace quill

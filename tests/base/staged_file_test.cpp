@@ -1,0 +1,118 @@
+#include "base/staged_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "tests/support/test_files.h"
+
+// Every umask, fsync and rename call in this binary passes through here, so
+// the tests see that no write touches the process-wide umask (another thread
+// would create files under it) and that a replacement is flushed around its
+// rename.
+namespace {
+std::string gCalls;  // 'U' umask, 'F' fsync, 'R' rename
+}
+
+extern "C" {
+mode_t umask(mode_t mask) noexcept {
+    gCalls += 'U';
+    return mode_t(::syscall(SYS_umask, mask));
+}
+int fsync(int fd) {
+    gCalls += 'F';
+    return int(::syscall(SYS_fsync, fd));
+}
+int rename(const char* from, const char* to) noexcept {
+    gCalls += 'R';
+    return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+}
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+int entries(const TempDir& dir) {
+    int count = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++count;
+    return count;
+}
+
+unsigned modeOf(const std::filesystem::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 0777 : ~0u;
+}
+
+TEST(StagedFile, LongestNameFitsOneMoreIsRefusedBeforeAnyWork) {
+    // 85 three-byte characters: a 255-byte name, the longest a folder holds.
+    TempDir dir;
+    std::string name;
+    for (int i = 0; i < 85; ++i) name += "\u5199";
+    const Bytes data{4, 5};
+    ASSERT_TRUE(writeStaged(dir / name, data, Placement::New));
+    EXPECT_EQ(readBytes(dir / name), data);
+    const FileResult tooLong = writeStaged(dir / (name + "x"), data, Placement::New);
+    EXPECT_EQ(tooLong.reason, FailReason::NameTooLong);
+    EXPECT_EQ(failureText(tooLong, TextLanguage::Japanese).rfind("ファイル名が長すぎます。", 0),
+              0u);
+    EXPECT_EQ(writeStaged(dir / "none" / "x", data, Placement::New).reason, FailReason::NotFound);
+    EXPECT_EQ(entries(dir), 1);
+}
+
+TEST(StagedFile, NewNeverReplacesReplaceKeepsTheOldModeNothingLeftBehind) {
+    TempDir dir;
+    ASSERT_TRUE(writeStaged(dir / "x", Bytes{9, 8, 7}, Placement::New));
+    EXPECT_EQ(writeStaged(dir / "x", Bytes{1}, Placement::New).reason, FailReason::Exists);
+    EXPECT_EQ(readBytes(dir / "x"), (Bytes{9, 8, 7}));
+    ::chmod((dir / "x").c_str(), 0640);
+    ASSERT_TRUE(writeStaged(dir / "x", Bytes{1}, Placement::Replace));
+    EXPECT_EQ(readBytes(dir / "x"), Bytes{1});
+    EXPECT_EQ(modeOf(dir / "x"), 0640u);
+    {
+        StagedFile abandoned(dir / "y");
+        ASSERT_TRUE(abandoned.write(Bytes{1, 2}));
+    }
+    EXPECT_EQ(entries(dir), 1);
+}
+
+TEST(StagedFile, CreatesUnderTheUmaskWithoutChangingIt) {
+    TempDir dir;
+    const mode_t saved = ::umask(027);
+    gCalls.clear();
+    ASSERT_TRUE(writeStaged(dir / "a", Bytes{1}, Placement::New));
+    StagedFile b(dir / "b");
+    ASSERT_TRUE(b.stream());
+    std::fputs("b", b.stream());
+    ASSERT_TRUE(b.commit(Placement::Replace));
+    EXPECT_EQ(gCalls.find('U'), std::string::npos) << gCalls;
+    EXPECT_EQ(::umask(saved), mode_t(027));
+    EXPECT_EQ(modeOf(dir / "a"), 0640u);
+    EXPECT_EQ(modeOf(dir / "b"), 0640u);
+}
+
+TEST(StagedFile, ReplacementIsFlushedBeforeAndAfterItsRename) {
+    TempDir dir;
+    gCalls.clear();
+    ASSERT_TRUE(writeStaged(dir / "x", Bytes{1}, Placement::New));
+    EXPECT_EQ(gCalls.find('F'), std::string::npos) << "a new name replaces nothing";
+    gCalls.clear();
+    ASSERT_TRUE(writeStaged(dir / "x", Bytes{2}, Placement::Replace));
+    EXPECT_EQ(gCalls, "FRF");  // data, rename, folder
+    writeBytes(dir / "y", Bytes{3});
+    gCalls.clear();
+    ASSERT_TRUE(replaceFile(dir / "y", dir / "x", 0600));
+    EXPECT_EQ(gCalls, "FRF");
+    EXPECT_EQ(readBytes(dir / "x"), Bytes{3});
+    EXPECT_EQ(modeOf(dir / "x"), 0600u);
+}
+
+}  // namespace
+}  // namespace quill
