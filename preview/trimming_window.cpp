@@ -189,9 +189,13 @@ void TrimmingWindow::save() {
     options.cropBottom = static_cast<std::uint32_t>(r.bottom);
     // The save dialog has asked before an existing file is replaced.
     options.replaceExisting = true;
-    const bool saved = static_cast<bool>(convertLossless(options));
-    setStatus(0, saved ? QStringLiteral("切り取り範囲を保存しました。")
-                       : QStringLiteral("切り取り範囲を保存出来ませんでした。"));
+    const FileResult result = convertLossless(options);
+    // The reason follows the failure; its detail (a path, the library's
+    // words) would not fit the part, so it goes to the part's tip.
+    setStatus(0, result ? QStringLiteral("切り取り範囲を保存しました。")
+                        : QStringLiteral("切り取り範囲を保存出来ませんでした。") +
+                              QString::fromUtf8(reasonText(result.reason, TextLanguage::Japanese)));
+    status_[0]->setToolTip(QString::fromStdString(failureText(result, TextLanguage::Japanese)));
     QGuiApplication::restoreOverrideCursor();
 }
 
