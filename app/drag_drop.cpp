@@ -24,7 +24,7 @@ QString firstDroppedFile(const QMimeData* data) {
 
 }  // namespace
 
-DragAndDrop::DragAndDrop(CMainFrame& frame) : QObject(&frame), frame_(frame) {
+DragAndDrop::DragAndDrop(CMainFrame& frame) : QObject(&frame), frame_(frame), preview_(frame.previewPane()) {
     setObjectName(QStringLiteral("dragAndDrop"));
     runDrag = [](QDrag& drag, Qt::DropActions actions) { drag.exec(actions, Qt::CopyAction); };
 
@@ -62,7 +62,7 @@ void DragAndDrop::dragOut(QWidget* source) {
 
 bool DragAndDrop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &frame_) return frameEvent(event);
-    if (watched == frame_.previewPane()) return previewEvent(event);
+    if (watched == preview_) return previewEvent(event);
     return false;
 }
 

@@ -43,6 +43,9 @@ private:
     bool frameEvent(QEvent* event);
 
     CMainFrame& frame_;
+    // Compared, never used, while events arrive: the window sends some
+    // while it is being destroyed.
+    const QObject* preview_;
     QPoint previewPress_;
     bool previewPressed_ = false;
 };
