@@ -2,6 +2,8 @@
 
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "inspection/jpeg_info.h"
+#include "lossless/ui/batch_runner.h"
 
 namespace quill {
 namespace {
@@ -48,6 +50,26 @@ const char* progressCaption(int id) {
     return c ? c->caption : "ロスレス処理中...";
 }
 
-void registerLosslessCommands(CMainFrame&) {}
+void runLosslessCommand(CMainFrame& frame, int id) {
+    const std::vector<int> rows = frame.fileList().selectedRows();
+    if (rows.empty()) return;
+    frame.listReady = 0;
+    BatchJob job;
+    job.command = id;
+    job.overwrite = frame.settings.overwrite != 0;
+    job.forceProgressive = frame.settings.forceProgressive != 0;
+    for (int row : rows) {
+        job.sourcePaths.emplace_back(frame.rowPath(row).toStdString());
+        job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());
+        job.codingTexts.push_back(frame.fileList().cellText(row, kColCoding).toStdString());
+    }
+    runBatch(&frame, job);
+    frame.RefreshList(rows.back());
+}
+
+void registerLosslessCommands(CMainFrame& frame) {
+    for (const BatchCommand& c : kBatchCommands)
+        if (c.op) frame.setCommandHandler(c.id, runLosslessCommand);
+}
 
 }  // namespace quill

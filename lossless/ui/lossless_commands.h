@@ -21,6 +21,10 @@ std::optional<LosslessOp> losslessOpForCommand(int id);
 // new-JPEG captions for theirs, "ロスレス処理中..." for anything else.
 const char* progressCaption(int id);
 
+// The handler of the lossless commands: the selected rows, in row order,
+// through runBatch, then the list rescanned near the last of them.
+void runLosslessCommand(CMainFrame& frame, int id);
+
 // What the batch runner asks before replacing a read-only source in
 // overwrite mode, and tells when the source cannot be examined ("%s" is the
 // source path).

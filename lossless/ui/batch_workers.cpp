@@ -1,0 +1,93 @@
+#include "lossless/ui/batch_workers.h"
+
+#include "app/command_ids.h"
+#include "app/message_dialog.h"
+#include "base/file_util.h"
+#include "lossless/lossless_worker.h"
+#include "lossless/ui/lossless_commands.h"
+
+#include <cerrno>
+#include <chrono>
+#include <string_view>
+
+namespace quill {
+
+namespace {
+
+// A message template with its "%s" replaced by the path.
+QString messageFor(std::string_view pattern, const std::filesystem::path& path) {
+    QString text = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
+    return text.replace(QStringLiteral("%s"), QString::fromStdString(path.string()));
+}
+
+QString textOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+const std::string& entry(const std::vector<std::string>& texts, int i) {
+    static const std::string none;
+    return static_cast<std::size_t>(i) < texts.size() ? texts[static_cast<std::size_t>(i)] : none;
+}
+
+}  // namespace
+
+int losslessWorker(BatchJob& job) {
+    const std::optional<LosslessOp> op = losslessOpForCommand(job.command);
+    if (!op) return 1;
+    // Convert first, replace second, so the replacement (and its question)
+    // comes only after a complete new file exists.
+    const LosslessBatchSettings settings{*op, false, job.forceProgressive, job.forceRegularSize};
+    forEachBatchFile(job, [&](int i) {
+        const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
+        const LosslessFileResult converted =
+            convertBatchFile(settings, source, sourceHasApp0(entry(job.app0Texts, i)),
+                             sourceIsProgressive(entry(job.codingTexts, i)), nullptr);
+        if (!converted.converted) {
+            job.failedFiles.push_back({source, converted.why});
+            return;
+        }
+        ++job.successCount;
+        reachBatchStep(job, i, BatchStep::FileConverted);
+        if (!job.overwrite) return;
+        FileResult why;
+        const ReplaceOutcome outcome = replaceSource(
+            source, converted.outputPath,
+            [&](const std::filesystem::path& p) {
+                return askFromWorker(job, kMessageQuestion, textOf(kOverwriteConfirmTitle),
+                                     messageFor(kOverwriteConfirmText, p)) == 1;
+            },
+            &why);
+        if (outcome == ReplaceOutcome::AttributesUnreadable)
+            askFromWorker(job, kMessageInfo, textOf(kOverwriteErrorTitle), messageFor(kOverwriteErrorText, source));
+        // The new file stays under its own name; the source is as it was.
+        if (outcome == ReplaceOutcome::Failed) job.failedFiles.push_back({source, std::move(why)});
+    });
+    return 1;
+}
+
+int deleteWorker(BatchJob& job) {
+    forEachBatchFile(job, [&](int i) {
+        const std::filesystem::path& path = job.sourcePaths[static_cast<std::size_t>(i)];
+        // A short pause per file keeps the progress readable; cancel cuts it
+        // short, and the file it was meant for is still done.
+        job.cancelRequested.waitFor(std::chrono::milliseconds(100));
+        const std::optional<FileStatus> status = statFile(path);
+        if (!status) return;
+        if (!status->writable) {
+            if (askFromWorker(job, kMessageQuestion, textOf(kDeleteConfirmTitle),
+                              messageFor(kDeleteConfirmText, path)) != 1)
+                return;
+            makeWritable(path);
+        }
+        if (removeFile(path))
+            ++job.successCount;
+        else
+            job.failedFiles.push_back({path, failureFromErrno(errno, path.string())});
+    });
+    return 1;
+}
+
+BatchWorker builtInWorker(int command) {
+    if (command == ID_FILE_DELETE) return deleteWorker;
+    return losslessWorker;
+}
+
+}  // namespace quill

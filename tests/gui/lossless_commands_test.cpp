@@ -1,0 +1,341 @@
+// The lossless commands run from the window on files made here, and the
+// batch runner behind them: outputs against convertLossless, the progress
+// dialog while the worker is held on a latch, cancel, overwrite with its
+// questions, the delete worker, and a worker brought by another command.
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "lossless/lossless_op.h"
+#include "lossless/ui/batch_runner.h"
+#include "lossless/ui/batch_workers.h"
+#include "tests/gui/gui_harness.h"
+#include "tests/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QToolBar>
+
+#include <sys/stat.h>
+
+#include <deque>
+#include <fstream>
+#include <latch>
+#include <sstream>
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+using test::child;
+using test::processEvents;
+using test::TempDir;
+
+// Holds the worker at one step of one file until the test lets it go.
+struct Hold {
+    Hold(int index, BatchStep step) {
+        setBatchStepHook([this, index, step](const BatchJob&, int i, BatchStep s) {
+            if (i != index || s != step) return;
+            reached.count_down();
+            go.wait();
+        });
+    }
+    ~Hold() { setBatchStepHook({}); }
+    std::latch reached{1};
+    std::latch go{1};
+};
+
+struct Message {
+    QString title, text;
+    bool twoButtons = false;
+};
+
+// Answers every message dialog with the next answer (1 "実行"/"閉じる", 2 "キャンセル").
+struct Answers {
+    explicit Answers(std::deque<int> a)
+        : answers(std::move(a)),
+          watcher(QStringLiteral("messageDialog"),
+                  [this](QDialog* d) {
+                      seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
+                                      child<QPushButton>(d, "button2")->isVisibleTo(d)});
+                      const int answer = answers.empty() ? 2 : answers.front();
+                      if (!answers.empty()) answers.pop_front();
+                      test::click(d, answer == 1 ? "button1" : "button2");
+                  },
+                  test::ShowWatch<QDialog>::Times::Every) {}
+    std::deque<int> answers;
+    std::vector<Message> seen;
+    test::ShowWatch<QDialog> watcher;
+};
+
+// What convertLossless writes for the file as the list describes it.
+Bytes expectedOutput(const fs::path& source, LosslessOp op, bool hasApp0, bool progressive,
+                     bool forceProgressive = false) {
+    TempDir scratch;
+    const fs::path copy = test::writeBytes(scratch / "in.jpg", test::readBytes(source));
+    const fs::path out = scratch / "out.jpg";
+    EXPECT_TRUE(convertLossless(losslessOptionsFor(op, copy, out, hasApp0, progressive, forceProgressive)));
+    return test::readBytes(out);
+}
+
+class LosslessCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = data / "photos";
+        fs::create_directories(folder);
+        frame = makeFrame();
+    }
+
+    std::unique_ptr<CMainFrame> makeFrame() {
+        auto f = std::make_unique<CMainFrame>(dir / "status.ini");
+        f->resize(900, 600);
+        f->show();
+        f->folderChooser = [this](QWidget*, const QString&) { return QString::fromStdString(folder.string()); };
+        processEvents();
+        return f;
+    }
+
+    // Lists the folder and selects the named rows.
+    void listAndSelect(const std::vector<std::string>& names) {
+        frame->onCommand(ID_FOLDER_SELECT);
+        processEvents();
+        QTableView* table = frame->fileList().table();
+        for (int r = 0; r < frame->fileList().rowCount(); ++r)
+            if (std::find(names.begin(), names.end(), frame->fileList().name(r).toStdString()) != names.end())
+                table->selectionModel()->select(table->model()->index(r, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        processEvents();
+        ASSERT_EQ(frame->fileList().selectedCount(), static_cast<int>(names.size()));
+    }
+
+    fs::path photo(const std::string& name, test::JpegSpec spec = {}) {
+        return test::writeBytes(folder / name, test::makeJpeg(spec));
+    }
+
+    std::vector<std::string> listed() {
+        std::vector<std::string> out;
+        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().name(r).toStdString());
+        return out;
+    }
+
+    TempDir dir;
+    TempDir data;
+    fs::path folder;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrites) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        photo(name, {.width = 48, .height = 32, .segments = {{0xE1, Bytes(200, 7)}, {0xFE, Bytes(30, 'x')}}});
+    photo("unselected.jpg");
+    listAndSelect({"a.jpg", "b.jpg", "c.jpg"});
+
+    Hold hold(0, BatchStep::FileStarted);
+    struct Seen {
+        QString title, counter, path, barText, focus;
+        int listReady = -1;
+        QRgb leftPixel = 0, rightPixel = 0, highlight = 0, base = 0;
+        bool centred = false;
+    } seen;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
+        hold.reached.wait();
+        processEvents();
+        seen.title = d->windowTitle();
+        seen.counter = child<QLabel>(d, "counter")->text();
+        seen.path = child<QLabel>(d, "path")->text().remove(QChar(0x200B));
+        auto* bar = child<QProgressBar>(d, "bar");
+        seen.barText = bar->text();
+        const QImage image = bar->grab().toImage();
+        seen.leftPixel = image.pixel(image.width() / 3 - 4, 3);
+        seen.rightPixel = image.pixel(image.width() / 3 + 4, 3);
+        seen.highlight = bar->palette().color(QPalette::Highlight).rgb();
+        seen.base = bar->palette().color(QPalette::Base).rgb();
+        seen.focus = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+        seen.centred = (d->frameGeometry().center() - frame->frameGeometry().center()).manhattanLength() <= 2;
+        seen.listReady = frame->listReady;
+        hold.go.count_down();
+    });
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_OP_CLEAN)), Qt::LeftButton);
+
+    EXPECT_EQ(watcher.shown(), 1);
+    EXPECT_EQ(seen.title, "クリーン変換中...");
+    EXPECT_EQ(seen.counter, "[ 1 / 3 ]");
+    EXPECT_EQ(seen.path.toStdString(), (folder / "a.jpg").string());
+    EXPECT_EQ(seen.barText, "33%");
+    EXPECT_EQ(seen.leftPixel, seen.highlight);
+    EXPECT_EQ(seen.rightPixel, seen.base);
+    EXPECT_EQ(seen.focus, "cancel");
+    EXPECT_TRUE(seen.centred);
+    EXPECT_EQ(seen.listReady, 0);
+
+    for (const char* name : {"a", "b", "c"}) {
+        const fs::path source = folder / (std::string(name) + ".jpg");
+        EXPECT_EQ(test::readBytes(folder / (std::string(name) + "_cleaned.jpg")),
+                  expectedOutput(source, LosslessOp::OpClean, true, false))
+            << name;
+    }
+    EXPECT_FALSE(fs::exists(folder / "unselected_cleaned.jpg"));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"a.jpg", "a_cleaned.jpg", "b.jpg", "b_cleaned.jpg", "c.jpg",
+                                                  "c_cleaned.jpg", "unselected.jpg"}));
+    EXPECT_EQ(frame->listReady, 1);
+    EXPECT_EQ(frame->fileList().selectedCount(), 0);
+}
+
+TEST_F(LosslessCommands, MenuRotationToolbarGrayscaleAndTheTogglesTakeEffectAndPersist) {
+    // A progressive source rotates into a progressive file; with the
+    // force-progressive toggle a baseline source cleans into one.
+    const fs::path p = photo("p.jpg", {.width = 40, .height = 24, .forceBaseline = false, .progressive = true});
+    const fs::path b = photo("b.jpg", {.width = 24, .height = 40});
+    listAndSelect({"p.jpg"});
+    frame->transformMenu()->actions().at(0)->trigger();
+    EXPECT_EQ(test::readBytes(folder / "p_rotationR90.jpg"),
+              expectedOutput(p, LosslessOp::OpRotateRight90, true, true));
+
+    listAndSelect({"b.jpg"});
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_OP_GRAYSCALE)), Qt::LeftButton);
+    EXPECT_EQ(test::readBytes(folder / "b_grayscale.jpg"), expectedOutput(b, LosslessOp::OpGrayscale, true, false));
+
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)),
+                      Qt::LeftButton);
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_OVERWRITE)),
+                      Qt::LeftButton);
+    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_OVERWRITE)),
+                      Qt::LeftButton);
+    listAndSelect({"b.jpg"});
+    frame->onCommand(ID_OP_CLEAN);
+    EXPECT_EQ(test::readBytes(folder / "b_cleaned.jpg"), expectedOutput(b, LosslessOp::OpClean, true, false, true));
+
+    frame.reset();
+    std::ifstream ini(dir / "status.ini");
+    std::stringstream text;
+    text << ini.rdbuf();
+    EXPECT_NE(text.str().find("21=0"), std::string::npos);
+    EXPECT_NE(text.str().find("22=1"), std::string::npos);
+    frame = makeFrame();
+    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
+    EXPECT_TRUE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
+    EXPECT_EQ(frame->settings.forceProgressive, 1);
+}
+
+TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther) {
+    const std::vector<std::string> names{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"};
+    for (const std::string& n : names) photo(n);
+    listAndSelect(names);
+
+    Hold hold(1, BatchStep::FileStarted);
+    QString buttonText;
+    bool buttonEnabled = true, stillOpen = false;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
+        hold.reached.wait();
+        QTest::keyClick(d, Qt::Key_Escape);
+        QTest::keyClick(d, Qt::Key_Escape);
+        auto* cancel = child<QPushButton>(d, "cancel");
+        buttonText = cancel->text();
+        buttonEnabled = cancel->isEnabled();
+        stillOpen = d->isVisible();
+        hold.go.count_down();
+    });
+    frame->onCommand(ID_OP_ROTATE_180);
+
+    EXPECT_EQ(buttonText, "キャンセル中...");
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(fs::exists(folder / "1_rotationR180.jpg"));
+    EXPECT_EQ(test::readBytes(folder / "2_rotationR180.jpg"),
+              expectedOutput(folder / "2.jpg", LosslessOp::OpRotate180, true, false));
+    for (const char* n : {"3", "4", "5"}) EXPECT_FALSE(fs::exists(folder / (std::string(n) + "_rotationR180.jpg")));
+    EXPECT_EQ(frame->fileList().rowCount(), 7);
+    EXPECT_EQ(frame->listReady, 1);
+}
+
+TEST_F(LosslessCommands, OverwriteReplacesAndAsksBeforeReadOnlySources) {
+    const fs::path w = photo("w.jpg"), yes = photo("yes.jpg"), no = photo("no.jpg"), gone = photo("gone.jpg");
+    const Bytes original = test::readBytes(w);
+    const Bytes converted = expectedOutput(w, LosslessOp::OpFlipHorizontal, true, false);
+    ::chmod(yes.c_str(), 0444);
+    ::chmod(no.c_str(), 0444);
+    listAndSelect({"gone.jpg", "no.jpg", "w.jpg", "yes.jpg"});
+    frame->onCommand(ID_TOGGLE_OVERWRITE);
+
+    // The source vanishes once its new file exists: its attributes cannot be read.
+    setBatchStepHook([&](const BatchJob&, int i, BatchStep s) {
+        if (i == 0 && s == BatchStep::FileConverted) fs::remove(gone);
+    });
+    Answers answers({1, 2, 1});  // error closed, "no" declined, "yes" confirmed
+    frame->onCommand(ID_OP_FLIP_H);
+    setBatchStepHook({});
+
+    ASSERT_EQ(answers.seen.size(), 3u);
+    EXPECT_EQ(answers.seen[0].title, "上書き保存エラー");
+    EXPECT_EQ(answers.seen[0].text.toStdString(), "'" + gone.string() +
+                                                      "'\nファイル属性を取得出来ませんでした。\n"
+                                                      "このファイルは上書き保存出来ません。");
+    EXPECT_FALSE(answers.seen[0].twoButtons);
+    EXPECT_EQ(answers.seen[1].title, "上書き保存の確認");
+    EXPECT_EQ(answers.seen[1].text.toStdString(),
+              "'" + no.string() + "'\nこのファイルは読み取り専用です。\n上書き保存しますか？");
+    EXPECT_TRUE(answers.seen[1].twoButtons);
+    EXPECT_EQ(answers.seen[2].title, "上書き保存の確認");
+
+    EXPECT_EQ(test::readBytes(folder / "gone_h_flip.jpg"), converted);
+    EXPECT_EQ(test::readBytes(no), original);
+    EXPECT_EQ(test::readBytes(folder / "no_h_flip.jpg"), converted);
+    EXPECT_EQ(test::readBytes(w), converted);
+    EXPECT_EQ(test::readBytes(yes), converted);
+    struct stat st {};
+    ASSERT_EQ(::stat(yes.c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(listed(), (std::vector<std::string>{"gone_h_flip.jpg", "no.jpg", "no_h_flip.jpg", "w.jpg", "yes.jpg"}));
+}
+
+TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesSkipsMissingOnesAndKeepsFolders) {
+    TempDir dir;
+    const fs::path plain = test::writeBytes(dir / "plain.jpg", {1}), keep = test::writeBytes(dir / "keep.jpg", {2}),
+                   drop = test::writeBytes(dir / "drop.jpg", {3});
+    ::chmod(keep.c_str(), 0444);
+    ::chmod(drop.c_str(), 0444);
+    fs::create_directory(dir / "folder.jpg");
+    BatchJob job;
+    job.command = ID_FILE_DELETE;
+    job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
+    QString title;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+    Answers answers({2, 1});
+    EXPECT_EQ(runBatch(nullptr, job), 1);
+
+    EXPECT_EQ(title, "ファイル削除中...");
+    ASSERT_EQ(answers.seen.size(), 2u);
+    EXPECT_EQ(answers.seen[0].title, "削除確認");
+    EXPECT_EQ(answers.seen[0].text.toStdString(), "'" + keep.string() + "'\n は読み取り専用です。\n本当によろしいですか？");
+    EXPECT_FALSE(fs::exists(plain));
+    EXPECT_TRUE(fs::exists(keep));
+    EXPECT_FALSE(fs::exists(drop));
+    EXPECT_TRUE(fs::is_directory(dir / "folder.jpg"));
+    EXPECT_EQ(job.successCount, 2);
+    ASSERT_EQ(job.failedFiles.size(), 1u);
+    EXPECT_EQ(job.failedFiles[0].path, dir / "folder.jpg");
+    EXPECT_FALSE(job.failedFiles[0].why.ok());
+}
+
+TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {
+    BatchJob job;
+    job.command = ID_RECOMPRESS;
+    job.sourcePaths = {"x", "y"};
+    std::vector<int> positions;
+    job.worker = [&](BatchJob& j) {
+        forEachBatchFile(j, [&](int) { positions.push_back(j.position); });
+        j.failedFiles.push_back({"y", FileResult::fail(FailReason::NotImage)});
+        return 0;
+    };
+    QString title;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+    EXPECT_EQ(runBatch(nullptr, job), 0);
+    EXPECT_EQ(title, "再圧縮JPEG作成中...");
+    EXPECT_EQ(positions, (std::vector<int>{1, 2}));
+    EXPECT_EQ(job.dialog, nullptr);
+}
+
+}  // namespace
+}  // namespace quill
