@@ -4,3 +4,5 @@ list(APPEND QUILL_GUI_SOURCES
   ${PROJECT_SOURCE_DIR}/preview/preview_loader.cpp
   ${PROJECT_SOURCE_DIR}/preview/preview_pane.cpp
   ${PROJECT_SOURCE_DIR}/preview/trimming_commands.cpp)
+# The new-JPEG command's file dialog and its image panel.
+list(APPEND QUILL_GUI_SOURCES ${PROJECT_SOURCE_DIR}/preview/image_file_dialog.cpp)
