@@ -147,13 +147,19 @@ ImageFileDialog::ImageFileDialog(QWidget* owner) : QFileDialog(owner) {
     // its last column.
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(panel_, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
+    const DialogUnits du = dialogUnits(font());
+    resize(du.width(480), du.height(240));
     connect(this, &QFileDialog::currentChanged, panel_, &ImagePanel::showFile);
     connect(this, &QFileDialog::directoryEntered, panel_, &ImagePanel::clear);
 }
 
-QStringList chooseImageFiles(QWidget* owner) {
+QStringList chooseImageFiles(QWidget* owner, const QString& start) {
+    // The folder of the last choice, for as long as the program runs.
+    static QString lastFolder;
     ImageFileDialog dialog(owner);
+    if (!lastFolder.isEmpty() || !start.isEmpty()) dialog.setDirectory(lastFolder.isEmpty() ? start : lastFolder);
     if (dialog.exec() != QDialog::Accepted) return {};
+    lastFolder = dialog.directory().absolutePath();
     return dialog.selectedFiles();
 }
 

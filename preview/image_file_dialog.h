@@ -77,7 +77,8 @@ private:
     ImagePanel* panel_;
 };
 
-// Modal; the chosen files, empty when cancelled.
-QStringList chooseImageFiles(QWidget* owner);
+// Modal, opening in the folder of the last choice, else in start; the
+// chosen files, empty when cancelled.
+QStringList chooseImageFiles(QWidget* owner, const QString& start);
 
 }  // namespace quill

@@ -1,8 +1,6 @@
 // The dialog is built from one table in template order and placed in dialog
 // units, so its look and its tab order follow the template. Each control
 // sits in the group box around it, which keeps each radio group exclusive.
-// Number checks run queued after a change, so the message never opens inside
-// the edit's own key handling.
 #include "imaging/ui/compression_dialog.h"
 
 #include "app/dialog_placement.h"
@@ -83,10 +81,10 @@ constexpr Control kTemplate[] = {
     {3062, Kind::Radio, "rows and interval", 375, 12, 69, 9},
     {0, Kind::Label, "rows", 231, 24, 39, 12},
     {3063, Kind::ScrollBar, "", 270, 24, 102, 12, "Restart rows"},
-    {3064, Kind::Value, "0", 375, 24, 15, 12, "Restart rows value"},
+    {3064, Kind::Value, "0", 375, 24, 24, 12, "Restart rows value"},
     {0, Kind::Label, "interval", 231, 39, 39, 12},
     {3065, Kind::ScrollBar, "", 270, 39, 102, 12, "Restart interval"},
-    {3066, Kind::Value, "1", 375, 39, 15, 12, "Restart interval value"},
+    {3066, Kind::Value, "1", 375, 39, 24, 12, "Restart interval value"},
     {0, Kind::Group, "interblock smoothing", 228, 60, 219, 42},
     {3070, Kind::Check, "Apply", 231, 72, 90, 9, "Apply smoothing"},
     {0, Kind::Label, "%", 231, 84, 39, 12},
@@ -187,21 +185,29 @@ private:
     long long number(int id) const { return decimalValue(control<QLineEdit>(id)->text()); }
 
     void build() {
-        const DialogUnits du = dialogUnits(font());
+        // Each control goes into the group box whose template rectangle holds
+        // its top left corner.
+        struct Placed {
+            QWidget* widget;
+            const Control* control;
+            const Control* group;
+        };
+        std::vector<Placed> placed;
+        const Control* groupControl = nullptr;
         QGroupBox* group = nullptr;
-        QRect groupRect;
         QButtonGroup* radios = nullptr;
         for (const Control& c : kTemplate) {
-            const QRect r = du.rect(c.x, c.y, c.w, c.h);
             const QString text = QString::fromUtf8(c.text);
             if (c.kind == Kind::Group) {
                 group = new QGroupBox(text, this);
-                group->setGeometry(r);
                 group->setAccessibleName(text);
-                groupRect = r;
+                groupControl = &c;
+                placed.push_back({group, &c, nullptr});
                 continue;
             }
-            QWidget* parent = group && groupRect.contains(r.topLeft()) ? static_cast<QWidget*>(group) : this;
+            const bool inGroup = groupControl && QRect(groupControl->x, groupControl->y, groupControl->w,
+                                                       groupControl->h).contains(c.x, c.y);
+            QWidget* parent = inGroup ? static_cast<QWidget*>(group) : this;
             QWidget* w = nullptr;
             switch (c.kind) {
             case Kind::Check: w = new QCheckBox(text, parent); break;
@@ -250,12 +256,29 @@ private:
             }
             case Kind::Group: break;
             }
-            w->setGeometry(parent == this ? r : r.translated(-groupRect.topLeft()));
             w->setAccessibleName(c.name ? QString::fromUtf8(c.name) : text);
             if (c.id) {
                 w->setObjectName(QString::number(c.id));
                 controls_.insert(c.id, w);
             }
+            placed.push_back({w, &c, inGroup ? groupControl : nullptr});
+        }
+
+        // A font whose letters run wider than the template's needs more room
+        // for some texts: every column widens alike, so the layout keeps its
+        // proportions and no text is cut.
+        DialogUnits du = dialogUnits(font());
+        double widen = 1;
+        for (const Placed& p : placed)
+            if (p.control->kind != Kind::Group && !QString::fromUtf8(p.control->text).isEmpty() &&
+                p.control->kind != Kind::Value)
+                widen = std::max(widen, p.widget->sizeHint().width() / (p.control->w * du.x));
+        du.x *= std::min(widen, 1.5);
+        for (const Placed& p : placed) {
+            const Control& c = *p.control;
+            QRect r = du.rect(c.x, c.y, c.w, c.h);
+            if (p.group) r.translate(-du.rect(p.group->x, p.group->y, 0, 0).topLeft());
+            p.widget->setGeometry(r);
         }
         // The combo box drops its list below itself; its own height is the font's.
         control(3030)->resize(control(3030)->width(), control(3030)->sizeHint().height());
@@ -274,7 +297,7 @@ private:
         }
         for (const NumberRule& rule : kNumberRules)
             connect(control<QLineEdit>(rule.id), &QLineEdit::textChanged, this,
-                    [this, &rule] { checkNumber(rule); }, Qt::QueuedConnection);
+                    [this, &rule] { checkNumber(rule); });
 
         for (int id : {3000, 3001, 3002}) connect(check(id), &QCheckBox::toggled, this, [this] { jfifRule(); });
         connect(check(3034), &QCheckBox::toggled, this, [this] { lanczosRule(); });

@@ -72,12 +72,12 @@ void recompressCommand(CMainFrame& frame, int id) {
     std::vector<std::filesystem::path> sources;
     for (int row : rows) sources.emplace_back(frame.rowPath(row).toStdString());
     const std::vector<FailedFile> missing = runRecompressionJob(frame, id, frame.settings.overwrite != 0, std::move(sources));
+    frame.RefreshList(rows.back());
     // Files that got no output are named, so a finished job is never taken
     // for a complete one.
     if (!missing.empty())
         showMessage(&frame, kMessageInfo, QString::fromUtf8(commandText(id)),
                     failureList(QStringLiteral("次のファイルからはJPEGファイルを作成出来ませんでした。\n\n"), missing));
-    frame.RefreshList(rows.back());
 }
 
 void newJpegCommand(CMainFrame& frame, int id) {
@@ -101,7 +101,8 @@ void newJpegCommand(CMainFrame& frame, int id) {
 void registerImagingCommands(CMainFrame& frame) {
     frame.setCommandHandler(ID_RECOMPRESS, recompressCommand);
     frame.setCommandHandler(ID_NEW_JPEG, newJpegCommand);
-    if (!frame.imageFileChooser) frame.imageFileChooser = [](QWidget* owner) { return chooseImageFiles(owner); };
+    if (!frame.imageFileChooser)
+        frame.imageFileChooser = [&frame](QWidget* owner) { return chooseImageFiles(owner, frame.folderPath); };
 }
 
 }  // namespace quill
