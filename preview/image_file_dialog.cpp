@@ -4,6 +4,7 @@
 #include "base/group_thousands.h"
 #include "imaging/loaded_image.h"
 #include "imaging/resample_dib.h"
+#include "preview/loaded_picture.h"
 
 #include <QDateTime>
 #include <QGridLayout>
@@ -24,13 +25,8 @@ PanelPicture loadPanelPicture(const QString& path, QSize box) {
     Dib scaled;
     if (!ResampleDib(ResampleBicubic, image.info, image.pixels.get(), box.width(), box.height(), true, scaled))
         return out;
-    out.box = QImage(scaled.width(), scaled.height(), QImage::Format_RGB32);
+    out.box = pictureFrom(scaled);
     if (out.box.isNull()) return out;
-    for (int y = 0; y < scaled.height(); ++y) {
-        const std::uint8_t* bgr = scaled.row(scaled.height() - 1 - y);
-        auto* line = reinterpret_cast<QRgb*>(out.box.scanLine(y));
-        for (int x = 0; x < scaled.width(); ++x, bgr += 3) line[x] = qRgb(bgr[2], bgr[1], bgr[0]);
-    }
     out.pixelSize = QStringLiteral("%1 x %2 pixel").arg(image.width).arg(image.height);
     out.bits = QStringLiteral("%1 bits").arg(image.sourceBits);
     out.bytes = QString::fromStdString(GroupThousands(std::to_string(image.fileSize))) + QStringLiteral(" bytes");
