@@ -319,7 +319,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     EXPECT_EQ(frame->listReady, 1);
 }
 
-TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenAFileThatIsNoPicture) {
+TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsAndTheFileThatIsNone) {
     const fs::path bmp = writeBytes(folder / "a.bmp", makeBmp({.width = 20, .height = 10, .value = [](int x, int y) {
                                                                    return std::uint32_t(x * 12 << 16 | y * 20);
                                                                }}));
@@ -350,14 +350,19 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenAFileThatIsNoPicture) {
     EXPECT_EQ(messages.seen[0].text, "変換を完了しました。");
     EXPECT_TRUE(messages.seen[0].oneButton);
 
+    // A picture no quality fits into 100 bytes is as incomplete as a file
+    // that is no picture; both are named, in order, with why.
+    frame->settings.compression.sizeLimitEnabled = 1;
+    frame->settings.compression.sizeLimit = 100;
     chosen = {QString::fromStdString(png.string()), QString::fromStdString(bad.string())};
     frame->onCommand(ID_NEW_JPEG);
     ASSERT_EQ(messages.seen.size(), 2u);
     EXPECT_EQ(messages.seen[1].title, "フォーマット変換");
-    const std::string text = messages.seen[1].text.toStdString();
-    EXPECT_EQ(text.rfind("convert incomplete.\n\n" + bad.string() + "\n", 0), 0u) << text;
-    EXPECT_EQ(text.find("c.png"), std::string::npos) << text;
-    EXPECT_TRUE(fs::exists(folder / "c_compress(01).jpg"));
+    EXPECT_EQ(messages.seen[1].text.toStdString(),
+              "convert incomplete.\n\n" + png.string() + "\n　" +
+                  std::string(reasonText(FailReason::OverSizeLimit, TextLanguage::Japanese)) + "\n" + bad.string() +
+                  "\n　" + std::string(reasonText(FailReason::NotImage, TextLanguage::Japanese)) + "\n");
+    EXPECT_FALSE(fs::exists(folder / "c_compress(01).jpg"));
     EXPECT_EQ(okEachTime.shown(), 2);
 }
 
