@@ -1,11 +1,15 @@
 #include "base/png_guard.h"
 
+#include <cstdio>
+
 #include "base/jpeg_guard.h"
 
 namespace quill {
 namespace {
 
 void pngError(png_structp png, png_const_charp text) {
+    auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+    std::snprintf(reader->message, sizeof reader->message, "%s", text);
     emitMessage(text);
     png_longjmp(png, 1);
 }
@@ -15,7 +19,7 @@ void pngWarning(png_structp, png_const_charp text) { emitMessage(text); }
 }  // namespace
 
 PngReader::PngReader() {
-    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, pngError, pngWarning);
     if (png) info = png_create_info_struct(png);
 }
 

@@ -11,6 +11,7 @@ namespace quill {
 struct PngReader {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    char message[128] = {};  // libpng's last error text
     PngReader();
     ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     PngReader(const PngReader&) = delete;
