@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <cstring>
+
 #include "base/jpeg_guard.h"
 #include "imaging/loaded_image.h"
 #include "tests/imaging/image_test_util.h"
@@ -51,21 +53,25 @@ void expectDibShape(const LoadedImage& img, int w, int h) {
     EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(hd), img.pixels.get() + stride * h);
 }
 
-TEST(LoadImageFile, ChoosesLoaderByExtensionIgnoringCase) {
+// The extension, in any case, picks the loader; the content must then be
+// of that format. A failure leaves the record empty.
+TEST(LoadImageFile, ExtensionPicksTheLoaderAndTheSignatureMustMatch) {
+    QuietMessages quiet;
     TempDir dir;
-    writeBytes(dir / "photo.JPG", smallJpeg());
-    writeBytes(dir / "photo.Jpeg", smallJpeg());
-    writeBytes(dir / "a.PNG", smallPng());
-    for (const char* name : {"photo.JPG", "photo.Jpeg", "a.PNG"}) {
+    const struct {
+        const char* name;
+        Bytes data;
+        bool loads;
+    } cases[] = {
+        {"photo.JPG", smallJpeg(), true}, {"photo.Jpeg", smallJpeg(), true}, {"a.PNG", smallPng(), true},
+        {"photo.jpe", smallJpeg(), false}, {"a.tif", smallJpeg(), false}, {"jpeg.png", smallJpeg(), false},
+        {"png.jpg", smallPng(), false},    {"empty.jpg", {}, false},         {"png.gif", smallPng(), false},
+        {"png.bmp", smallPng(), false},
+    };
+    for (const auto& c : cases) {
         LoadedImage img;
-        EXPECT_TRUE(img.LoadImageFile(dir / name, 0)) << name;
-    }
-    writeBytes(dir / "photo.jpe", smallJpeg());
-    writeBytes(dir / "a.tif", smallJpeg());
-    for (const char* name : {"photo.jpe", "a.tif"}) {
-        LoadedImage img;
-        EXPECT_FALSE(img.LoadImageFile(dir / name, 0)) << name;
-        EXPECT_TRUE(img.empty());
+        EXPECT_EQ(img.LoadImageFile(writeBytes(dir / c.name, c.data), 0), c.loads) << c.name;
+        EXPECT_EQ(img.empty(), !c.loads) << c.name;
     }
 }
 
@@ -340,31 +346,10 @@ TEST(JpegLoadFacts, CmykIsScaledByInvertedK) {
 TEST(JpegLoadFacts, ManyEmptyScansOverALargeFrameAreRefused) {
     QuietMessages quiet;
     TempDir dir;
-    const Bytes small = test::makeJpeg({.width = 8, .height = 8, .input = test::Space::Gray,
-                                        .stored = test::Space::Gray, .progressive = true});
-    std::size_t sof = 0, sos = 0;
-    for (std::size_t i = 0; i + 1 < small.size() && !sos; ++i) {
-        if (small[i] != 0xFF) continue;
-        if (small[i + 1] == 0xC2 && !sof) sof = i;
-        if (small[i + 1] == 0xDA) sos = i;
-    }
-    ASSERT_TRUE(sof && sos);
-    Bytes header(small.begin(), small.begin() + std::ptrdiff_t(sos));
-    header[sof + 5] = header[sof + 7] = 0x20;  // 8192 x 8192: 2^20 blocks
-    header[sof + 6] = header[sof + 8] = 0x00;
-    const std::size_t sosLength = std::size_t(small[sos + 2]) << 8 | small[sos + 3];
-    const Bytes scan(small.begin() + std::ptrdiff_t(sos), small.begin() + std::ptrdiff_t(sos + 2 + sosLength));
-    auto withScans = [&](int n) {
-        Bytes b = header;
-        for (int i = 0; i < n; ++i) b.insert(b.end(), scan.begin(), scan.end());
-        b.push_back(0xFF);
-        b.push_back(0xD9);
-        return b;
-    };
     LoadedImage img;
-    EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / "few.jpg", withScans(4)), 300));
+    EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / "few.jpg", test::emptyScans(8192, 4)), 300));
     EXPECT_EQ(img.width, 8192);
-    EXPECT_FALSE(img.LoadImageFile(writeBytes(dir / "many.jpg", withScans(400)), 300));
+    EXPECT_FALSE(img.LoadImageFile(writeBytes(dir / "many.jpg", test::emptyScans(8192, 400)), 300));
     EXPECT_TRUE(img.empty());
 }
 
@@ -628,6 +613,51 @@ TEST(BmpLoad, ZeroHeightGivesEmptyPicture) {
     ASSERT_TRUE(LoadBmp(img, writeBytes(dir / "a.bmp", test::makeBmp({.height = 0, .value = [](int, int) { return 0u; }}))));
     EXPECT_EQ(img.height, 0);
     EXPECT_EQ(img.info->biSizeImage, 0u);
+}
+
+// A file cut short fails, leaving the record empty, or loads at the whole
+// file's size; a PNG, GIF or BMP that loads has every pixel of the whole
+// file (it may only lack a trailer), while a JPEG cut in its scans has its
+// missing blocks filled by libjpeg.
+TEST(LoadImageFile, EveryCutFailsCleanlyOrLoadsAtTheWholeSize) {
+    QuietMessages quiet;
+    std::vector<std::pair<std::string, Bytes>> files = {
+        {"s.jpg", test::makeJpeg({.width = 33, .height = 17, .progressive = true})},
+        {"s.png", test::makePng({.width = 9, .height = 7, .colorType = 3, .bitDepth = 4,
+                                 .interlace = true, .palette = {{1, 2, 3}, {4, 5, 6}},
+                                 .sample = [](int x, int y, int) { return unsigned(x + y) % 3; }})},
+        {"s.bmp", test::makeBmp({.width = 7, .height = 5, .bitCount = 4, .palette = {{9, 9, 9}, {200, 0, 0}},
+                                 .value = [](int x, int y) { return std::uint32_t(x * y % 16); }})},
+    };
+    test::GifSpec gif{.width = 9, .height = 9, .globalMap = kMap, .background = 1};
+    gif.frames.push_back({.left = 1, .top = 1, .width = 7, .height = 7, .interlace = true, .transparent = 2,
+                          .index = [](int x, int y) { return std::uint8_t((x + y) % 4); }});
+    files.emplace_back("s.gif", test::makeGif(gif));
+
+    for (const auto& [name, whole] : files) {
+        const bool jpeg = name == "s.jpg";
+        test::MemoryFile file(name);
+        for (int previewWidth : jpeg ? std::vector<int>{0, 8} : std::vector<int>{0}) {
+            LoadedImage ref;
+            ASSERT_TRUE(ref.LoadImageFile(file.write(whole), previewWidth)) << name;
+            const std::size_t bytes = ref.info->biSizeImage;
+            for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+                SCOPED_TRACE(name + " cut at " + std::to_string(cut) + " preview " + std::to_string(previewWidth));
+                const fs::path path = file.write(Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(cut)));
+                LoadedImage img;
+                if (!img.LoadImageFile(path, previewWidth)) {
+                    ASSERT_TRUE(img.empty());
+                    continue;
+                }
+                ASSERT_EQ(img.info->biWidth, ref.info->biWidth);
+                ASSERT_EQ(img.info->biHeight, ref.info->biHeight);
+                ASSERT_EQ(img.info->biSizeImage, bytes);
+                if (!jpeg) {
+                    ASSERT_EQ(std::memcmp(img.pixels.get(), ref.pixels.get(), bytes), 0);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
