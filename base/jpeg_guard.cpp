@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include <jerror.h>
@@ -24,9 +25,16 @@ std::atomic<MessageSink> gSink{nullptr};
 }
 
 void outputMessage(j_common_ptr cinfo) {
-    char buffer[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, buffer);
-    emitMessage(buffer);
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    const char* subject = reinterpret_cast<JpegErrorMgr*>(cinfo->err)->subject;
+    if (!subject) {
+        emitMessage(text);
+        return;
+    }
+    char line[JMSG_LENGTH_MAX + 4096];
+    std::snprintf(line, sizeof line, "%s: %s", subject, text);
+    emitMessage(line);
 }
 
 // libjpeg's own rule (print the first warning only) plus a note of the end

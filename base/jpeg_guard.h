@@ -21,6 +21,7 @@ struct JpegErrorMgr {
     int systemError;  // errno when the error exit ran: why a read or write failed
     bool scanLimitHit;
     bool endOfFile;  // the source ran out of data (libjpeg then pads with an EOI)
+    const char* subject;  // file named in front of libjpeg's messages, or null
 };
 
 // Where libjpeg's (and libpng's) messages go; stderr unless a test captures them.

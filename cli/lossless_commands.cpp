@@ -53,12 +53,13 @@ struct SourceFacts {
     bool progressive = false;
 };
 
-bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
+FileResult scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
     JpegInfo info;
-    if (!ScanJpeg(path, db, info)) return false;
+    FileResult why;
+    if (!ScanJpeg(path, db, info, &why)) return why;
     facts.hasApp0 = sourceHasApp0(info.fields[kColApp0]);
     facts.progressive = sourceIsProgressive(info.fields[kColCoding]);
-    return true;
+    return {};
 }
 
 void reportFailure(const fs::path& file, const FileResult& why) {
@@ -83,8 +84,8 @@ int runOp(std::string_view name, std::span<char*> args) {
     int status = 0;
     for (const fs::path& file : files) {
         SourceFacts facts;
-        if (!scanSource(db, file, facts)) {
-            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+        if (const FileResult scanned = scanSource(db, file, facts); !scanned) {
+            reportFailure(file, scanned);
             status = 1;
             continue;
         }
@@ -154,8 +155,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
 
     const QuantTableDb db;
     SourceFacts facts;
-    if (!scanSource(db, file, facts)) {
-        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+    if (const FileResult scanned = scanSource(db, file, facts); !scanned) {
+        reportFailure(file, scanned);
         return 1;
     }
     const bool replace = !out.empty();

@@ -19,6 +19,7 @@ FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int p
 
     JpegDecompressor dec;
     if (!dec.created) return FileResult::fail(FailReason::Other, "out of memory");
+    dec.err.subject = path.c_str();
     jpeg_decompress_struct* cinfo = &dec.cinfo;
     const std::uint64_t fileSize = image.fileSize;
     auto failure = [&dec, fileSize] {

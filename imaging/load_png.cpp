@@ -16,6 +16,7 @@ FileResult LoadPng(LoadedImage& image, const std::filesystem::path& path) {
 
     PngReader reader;
     if (!reader) return FileResult::fail(FailReason::Other, "out of memory");
+    reader.subject = path.c_str();
     png_structp png = reader.png;
     png_infop info = reader.info;
     std::FILE* in = file.get();

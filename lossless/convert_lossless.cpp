@@ -41,6 +41,7 @@ FileResult convertLossless(const LosslessOptions& o) {
     // One error manager for both objects: transcoding interleaves calls on
     // them, and every guarded phase must cover both.
     dst.cinfo.err = &src.err.pub;
+    src.err.subject = o.sourcePath.c_str();
 
     TransformRequest req{};
     std::FILE* inFile = in.get();
