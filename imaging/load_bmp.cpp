@@ -170,8 +170,8 @@ FileResult LoadBmp(LoadedImage& image, const std::filesystem::path& path) {
     } catch (const std::bad_alloc&) {
         return FileResult::fail(FailReason::TooLarge, "out of memory");
     }
-    if (std::fread(data.data(), 1, data.size(), file.get()) != data.size())
-        return failureFromErrno(errno);
+    if (const std::size_t n = std::fread(data.data(), 1, data.size(), file.get()); n != data.size())
+        return std::ferror(file.get()) ? failureFromErrno(errno) : truncatedAt(n);
     file.reset();
 
     if (data.size() < kFileHeaderBytes + 4) return truncatedAt(data.size());

@@ -53,25 +53,14 @@ void expectDibShape(const LoadedImage& img, int w, int h) {
     EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(hd), img.pixels.get() + stride * h);
 }
 
-// The extension, in any case, picks the loader; the content must then be
-// of that format. A failure leaves the record empty.
-TEST(LoadImageFile, ExtensionPicksTheLoaderAndTheSignatureMustMatch) {
-    QuietMessages quiet;
+// The extension, in any case, picks the loader (other extensions, and
+// content of another format, are among the refusals below).
+TEST(LoadImageFile, ExtensionPicksTheLoader) {
     TempDir dir;
-    const struct {
-        const char* name;
-        Bytes data;
-        bool loads;
-    } cases[] = {
-        {"photo.JPG", smallJpeg(), true}, {"photo.Jpeg", smallJpeg(), true}, {"a.PNG", smallPng(), true},
-        {"photo.jpe", smallJpeg(), false}, {"a.tif", smallJpeg(), false}, {"jpeg.png", smallJpeg(), false},
-        {"png.jpg", smallPng(), false},    {"empty.jpg", {}, false},         {"png.gif", smallPng(), false},
-        {"png.bmp", smallPng(), false},
-    };
-    for (const auto& c : cases) {
+    for (const char* name : {"photo.JPG", "photo.Jpeg", "a.PNG"}) {
         LoadedImage img;
-        EXPECT_EQ(img.LoadImageFile(writeBytes(dir / c.name, c.data), 0), c.loads) << c.name;
-        EXPECT_EQ(img.empty(), !c.loads) << c.name;
+        EXPECT_TRUE(img.LoadImageFile(writeBytes(dir / name, name[0] == 'a' ? smallPng() : smallJpeg()), 0))
+            << name;
     }
 }
 
@@ -158,6 +147,7 @@ TEST(LoadImageFile, EveryRefusalSaysWhy) {
     };
     const Case cases[] = {
         {"a.tif", jpeg, FailReason::NotImage, "unknown extension .tif"},
+        {"photo.jpe", jpeg, FailReason::NotImage, "unknown extension .jpe"},
         {"png.jpg", smallPng(), FailReason::NotJpeg, ""},
         {"jpeg.png", jpeg, FailReason::NotImage, "not a PNG file"},
         {"png.gif", smallPng(), FailReason::NotImage, "not a GIF file"},

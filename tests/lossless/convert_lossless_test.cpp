@@ -232,24 +232,6 @@ TEST(ConvertLossless, AmbiguousOrIncompleteFramesAreRefusedWithTheirReason) {
     }
 }
 
-TEST(ConvertLossless, ProgressiveRotationSwapsSizeSamplingAndTables) {
-    TempDir dir;
-    for (int s : {1, 2}) {  // 4:2:2 and 4:2:0
-        writeBytes(dir / "p.jpg", makeSource(kSources[s], 64, 48, true));
-        const JpegProbe in = probeJpeg(readBytes(dir / "p.jpg"));
-        LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "p.jpg",
-                                               dir / "r.jpg", true, in.progressive, false);
-        ASSERT_TRUE(convertLossless(o));
-        const JpegProbe out = probeJpeg(readBytes(dir / "r.jpg"));
-        EXPECT_TRUE(out.progressive);
-        EXPECT_EQ(out.width, 48);
-        EXPECT_EQ(out.height, 64);
-        EXPECT_EQ(out.sampling[0], s == 1 ? std::make_pair(1, 2) : std::make_pair(2, 2));
-        EXPECT_EQ(out.quant[0][1], in.quant[0][8]);
-        EXPECT_EQ(out.quant[1][8 * 7 + 2], in.quant[1][8 * 2 + 7]);
-    }
-}
-
 TEST(ConvertLossless, BatchFlipTrimsAndMatchesJpegtran) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
