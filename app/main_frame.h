@@ -86,6 +86,7 @@ public:
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
+    int dragReady = 0;  // 1 once a file was previewed; a drag-out needs it
     QString currentFile;
     QString folderPath;
     PreviewLoader previewThread;

@@ -31,25 +31,22 @@ constexpr int kBase[2][64] = {
 
 constexpr int transposedIndex(int i) { return 8 * (i % 8) + i / 8; }
 
-constexpr auto kBaseLumaTransposed = [] {
-    std::array<std::int32_t, 64> t{};
-    for (int i = 0; i < 64; ++i) t[i] = kBase[0][transposedIndex(i)];
+// The luminance base as stored and transposed, in the type of the file's
+// values so that their products vectorize.
+constexpr auto kBaseLuma = [] {
+    std::array<QuantValues, 2> t{};
+    for (int i = 0; i < 64; ++i) {
+        t[0][i] = static_cast<std::uint16_t>(kBase[0][i]);
+        t[1][i] = static_cast<std::uint16_t>(kBase[0][transposedIndex(i)]);
+    }
     return t;
 }();
 
 constexpr int kBaselineLimit = 255, kWideLimit = 32767;
 
-constexpr int scaled(int base, int quality, int limit) {
-    quality = std::clamp(quality, 1, 100);
-    const long scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
-    return static_cast<int>(std::clamp((base * scale + 50) / 100, 1L, long(limit)));
-}
-
-using Values = std::array<std::int32_t, 64>;
-
 // The tables of every quality (quality q at index q - 1) and their sums.
 struct Tables {
-    std::array<std::array<Values, 2>, 100> values;
+    std::array<std::array<QuantValues, 2>, 100> values;
     std::array<std::array<std::int32_t, 100>, 2> sums;
 };
 
@@ -58,28 +55,30 @@ constexpr Tables tablesLimitedTo(int limit) {
     for (int q = 1; q <= 100; ++q)
         for (int list = 0; list < 2; ++list)
             for (int i = 0; i < 64; ++i) {
-                t.values[q - 1][list][i] = scaled(kBase[list][i], q, limit);
-                t.sums[list][q - 1] += t.values[q - 1][list][i];
+                const int v = ijgScaled(kBase[list][i], q, limit);
+                t.values[q - 1][list][i] = static_cast<std::uint16_t>(v);
+                t.sums[list][q - 1] += v;
             }
     return t;
 }
 constexpr Tables kBaseline = tablesLimitedTo(kBaselineLimit);
 constexpr Tables kWide = tablesLimitedTo(kWideLimit);
 
-// 8-bit tables differ by at most 254 per value: 32-bit sums suffice.
-std::int64_t baselineDistance(const Values& file, const Values& ijg) {
+// 8-bit tables differ by at most 254 per value: 16-bit differences and
+// 32-bit sums suffice (and vectorize).
+std::int64_t baselineDistance(const QuantValues& file, const QuantValues& ijg) {
     std::int32_t sum = 0;
     for (int i = 0; i < 64; ++i) {
-        const std::int32_t d = file[i] - ijg[i];
+        const auto d = static_cast<std::int16_t>(file[i] - ijg[i]);
         sum += d * d;
     }
     return sum;
 }
 
-std::int64_t wideDistance(const Values& file, const Values& ijg, std::int32_t limit) {
+std::int64_t wideDistance(const QuantValues& file, const QuantValues& ijg, std::int32_t limit) {
     std::int64_t sum = 0;
     for (int i = 0; i < 64; ++i) {
-        const std::int64_t d = file[i] - std::min(ijg[i], limit);
+        const std::int64_t d = file[i] - std::min<std::int32_t>(ijg[i], limit);
         sum += d * d;
     }
     return sum;
@@ -96,38 +95,30 @@ int crossing(int list, std::int32_t sum) {
 
 }  // namespace
 
-int ijgScaled(int base, int quality, int limit) { return scaled(base, quality, limit); }
-
 QuantValues ijgTable(int list, int quality, int limit) {
     QuantValues t{};
     for (int i = 0; i < 64; ++i)
-        t[i] = static_cast<std::uint16_t>(scaled(kBase[list & 1][i], quality, limit));
+        t[i] = static_cast<std::uint16_t>(ijgScaled(kBase[list & 1][i], quality, limit));
     return t;
 }
 
 int ijgQuality(const QuantValues& luminance, const QuantValues* chrominance) {
     const int lists = chrominance ? 2 : 1;
-    std::array<Values, 2> file{};
-    std::int32_t upright = 0, transposed = 0, limit = kBaselineLimit;
+    std::array<QuantValues, 2> file = {luminance, chrominance ? *chrominance : QuantValues{}};
     std::array<std::int32_t, 2> sums{};
-    for (int i = 0; i < 64; ++i) {
-        file[0][i] = luminance[i];
-        upright += file[0][i] * kBase[0][i];
-        transposed += file[0][i] * kBaseLumaTransposed[i];
-        sums[0] += file[0][i];
-        limit = std::max(limit, file[0][i]);
-    }
-    if (chrominance) {
+    std::uint32_t upright = 0, transposed = 0;
+    unsigned bits = 0;  // every value ORed: above 255 when one needs 16 bits
+    for (int l = 0; l < lists; ++l)
         for (int i = 0; i < 64; ++i) {
-            file[1][i] = (*chrominance)[i];
-            sums[1] += file[1][i];
-            limit = std::max(limit, file[1][i]);
+            sums[l] += file[l][i];
+            bits |= file[l][i];
         }
+    for (int i = 0; i < 64; ++i) {
+        upright += std::uint32_t{luminance[i]} * kBaseLuma[0][i];
+        transposed += std::uint32_t{luminance[i]} * kBaseLuma[1][i];
     }
-    if (transposed > upright) {
-        const Values stored = file[0];
-        for (int i = 0; i < 64; ++i) file[0][i] = stored[transposedIndex(i)];
-    }
+    if (transposed > upright)
+        for (int i = 0; i < 64; ++i) file[0][i] = luminance[transposedIndex(i)];
 
     int best = 0;
     std::int64_t bestDistance = std::numeric_limits<std::int64_t>::max();
@@ -138,8 +129,11 @@ int ijgQuality(const QuantValues& luminance, const QuantValues* chrominance) {
         }
     };
 
-    if (limit > kBaselineLimit) {
+    if (bits > kBaselineLimit) {
         // 16-bit tables are rare: every quality is measured.
+        std::int32_t limit = 0;
+        for (int l = 0; l < lists; ++l)
+            for (std::uint16_t v : file[l]) limit = std::max<std::int32_t>(limit, v);
         for (int q = 100; q >= 1; --q) {
             std::int64_t d = 0;
             for (int l = 0; l < lists; ++l) d += wideDistance(file[l], kWide.values[q - 1][l], limit);
@@ -152,8 +146,8 @@ int ijgQuality(const QuantValues& luminance, const QuantValues* chrominance) {
     // tables of their squared sum differences. Each term falls up to the
     // quality where the IJG sums cross the file's and rises after it, so the
     // bound rises away from the span between the crossings: the search
-    // measures that span and walks outwards until the bound exceeds the best
-    // distance found.
+    // measures that span, from its least bound, and walks outwards until the
+    // bound exceeds the best distance found.
     auto bound = [&](int q) {
         std::int64_t b = 0;
         for (int l = 0; l < lists; ++l) {
@@ -177,7 +171,12 @@ int ijgQuality(const QuantValues& luminance, const QuantValues* chrominance) {
     }
     lo = std::max(lo, 1);
     hi = std::min(hi + 1, 100);
-    for (int q = hi; q >= lo; --q) measure(q);
+    int start = hi;
+    for (int q = hi - 1; q >= lo; --q)
+        if (bound(q) < bound(start)) start = q;
+    measure(start);
+    for (int q = hi; q >= lo; --q)
+        if (q != start) measure(q);
     for (int q = hi + 1; q <= 100 && measure(q); ++q) {
     }
     for (int q = lo - 1; q >= 1 && measure(q); --q) {

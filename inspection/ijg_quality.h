@@ -5,13 +5,19 @@
 // It looks at the tables alone, never at the image.
 #pragma once
 
+#include <algorithm>
+
 #include "inspection/quant_table_db.h"
 
 namespace quill {
 
 // A base value scaled for a quality (taken into 1 to 100) and limited to 1
 // to limit: 255 where a baseline encoder limits it, 32767 otherwise.
-int ijgScaled(int base, int quality, int limit);
+constexpr int ijgScaled(int base, int quality, int limit) {
+    quality = std::clamp(quality, 1, 100);
+    const long scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    return static_cast<int>(std::clamp((base * scale + 50) / 100, 1L, long(limit)));
+}
 
 // The IJG library's luminance or chrominance table at a quality, natural order.
 QuantValues ijgTable(int list, int quality, int limit);
