@@ -1,3 +1,4 @@
 # File management commands (delete, delete identical, rename), drag and drop.
 list(APPEND QUILL_GUI_SOURCES
+  ${PROJECT_SOURCE_DIR}/app/drag_drop.cpp
   ${PROJECT_SOURCE_DIR}/app/file_commands.cpp)

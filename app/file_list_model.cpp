@@ -37,6 +37,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.isValid() ? base | Qt::ItemIsDragEnabled : base;
+}
+
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= kListColumns) return {};
     if (role == Qt::DisplayRole) {

@@ -34,6 +34,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows can be dragged: the window offers the current file.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void clear();
     // Appends one row; its item parameter is the row count before the call.

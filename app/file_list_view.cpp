@@ -94,6 +94,8 @@ void FileTable::mouseDoubleClickEvent(QMouseEvent* event) {
     emit listDoubleClicked(index.isValid() ? index.row() : -1);
 }
 
+void FileTable::startDrag(Qt::DropActions) { emit dragRequested(); }
+
 FileListView::FileListView(QWidget* parentWidget)
     : QObject(parentWidget),
       table_(new FileTable(parentWidget)),

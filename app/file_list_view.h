@@ -43,6 +43,8 @@ signals:
     void listClicked();
     // A double click; row is -1 when it hit no row.
     void listDoubleClicked(int row);
+    // A press on a row went on as a drag beyond the drag distance.
+    void dragRequested();
 
 protected:
     // Taking the focus does not make the first row current: a freshly
@@ -50,6 +52,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // What is dragged is the window's choice, not the selected cells.
+    void startDrag(Qt::DropActions supportedActions) override;
 };
 
 class FileListView : public QObject {

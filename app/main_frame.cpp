@@ -4,6 +4,7 @@
 
 #include "app/about_dialog.h"
 #include "app/command_ids.h"
+#include "app/drag_drop.h"
 #include "app/file_commands.h"
 #include "app/options_dialog.h"
 #include "app/pane_splitter.h"
@@ -12,6 +13,7 @@
 #include "imaging/loaded_image.h"
 #include "imaging/ui/imaging_commands.h"
 #include "lossless/ui/lossless_commands.h"
+#include "preview/loaded_picture.h"
 #include "preview/preview_pane.h"
 #include "preview/trimming_commands.h"
 #include "resources/icons.h"
@@ -35,24 +37,11 @@ namespace {
 
 QString text(int id) { return QString::fromUtf8(commandText(id)); }
 
-// A picture from the loader's bottom-up 24-bit rows, reduced while decoding.
-// The header holds the decoded size; the record's own size is the file's.
+// The preview picture, reduced while decoding.
 QImage loadPreviewImage(const std::string& path) {
     LoadedImage loaded;
-    if (!loaded.LoadImageFile(std::filesystem::path(path), 300) || loaded.empty()) return {};
-    const int w = loaded.info->biWidth;
-    const int h = loaded.info->biHeight;
-    if (w <= 0 || h <= 0) return {};
-    // Straight into the format the pane scales from: a hostile header can
-    // make even the reduced decode hundreds of megabytes, so no third copy.
-    QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull()) return {};
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* bgr = loaded.row(h - 1 - y);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x, bgr += 3) out[x] = qRgb(bgr[2], bgr[1], bgr[0]);
-    }
-    return image;
+    if (!loaded.LoadImageFile(std::filesystem::path(path), 300)) return {};
+    return pictureFrom(loaded);
 }
 
 bool isLosslessCommand(int id) {
@@ -102,6 +91,7 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
     registerLosslessCommands(*this);
     registerImagingCommands(*this);
     registerTrimmingCommands(*this);
+    new DragAndDrop(*this);
 }
 
 CMainFrame::~CMainFrame() {
@@ -226,6 +216,7 @@ void CMainFrame::onRowFocused(int row) {
     std::filesystem::path path = rowPath(row);
     if (path == currentFile) return;
     currentFile = std::move(path);
+    dragReady = 1;
     previewThread.start(currentFile.native(), preview_);
 }
 

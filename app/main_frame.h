@@ -87,6 +87,7 @@ public:
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
+    int dragReady = 0;  // 1 once a file was previewed; a drag-out needs it
     std::filesystem::path currentFile;
     QString folderPath;
     PreviewLoader previewThread;

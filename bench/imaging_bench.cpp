@@ -1,26 +1,55 @@
 // Prints timings of the imaging core beside the libjpeg-turbo command-line
 // tools doing the same work: a reduced preview decode of a 24-megapixel
 // JPEG against `djpeg -scale 1/8`, a full encode against `cjpeg` with the
-// same settings, and the time of a size-limit quality search per picture.
-// Usage: bench_imaging [WIDTH HEIGHT [RUNS]]
+// same settings, the time of a size-limit quality search per picture, and
+// that search against one plain re-compression at the quality it finds,
+// the two interleaved so that both see the same machine load.
+// Usage: bench_imaging [WIDTH HEIGHT [RUNS [LIMIT]]]; with LIMIT only the
+// last comparison runs (default limit 2,500,000 bytes as entered).
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
+#include "imaging/quality_search.h"
 #include "imaging/recompress.h"
 
 using namespace quill;
 namespace fs = std::filesystem;
 
 namespace {
+
+double processSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Wall-clock and processor time (all threads) of one run of `work`.
+struct Times {
+    double wall = 0, cpu = 0;
+};
+Times timed(const std::function<void()>& work) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const double c0 = processSeconds();
+    work();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), processSeconds() - c0};
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
 
 double bestSeconds(int runs, const std::function<void()>& work) {
     double best = 1e300;
@@ -37,7 +66,9 @@ bool shell(const std::string& cmd) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A photograph-like picture: broad gradients, soft shapes and fine grain.
+// A photograph-like picture: broad gradients, soft rings with a hard rim,
+// wavy texture, sharp-edged patches and fine grain. Re-compressed from its
+// quality-90 JPEG it needs about quality 70 to fit 2,500,000 bytes.
 Dib makePicture(int w, int h) {
     Dib dib = allocateDib(w, h);
     std::uint32_t seed = 12345;
@@ -45,11 +76,13 @@ Dib makePicture(int w, int h) {
         std::uint8_t* p = dib.row(h - 1 - y);
         for (int x = 0; x < w; ++x, p += 3) {
             seed = seed * 1664525u + 1013904223u;
-            const int grain = int(seed >> 28) - 8;
+            const int grain = int((seed >> 24) % 17) - 8;
             const int ring = ((x - w / 3) * (x - w / 3) + (y - h / 2) * (y - h / 2)) / (w * 4 + 1) % 64;
-            p[0] = std::uint8_t(std::clamp(40 + x * 120 / w + ring + grain, 0, 255));
-            p[1] = std::uint8_t(std::clamp(70 + y * 110 / h + grain, 0, 255));
-            p[2] = std::uint8_t(std::clamp(200 - x * 90 / w - ring / 2 + grain, 0, 255));
+            int texture = int(24 * std::sin(x * 0.05 + 3 * std::sin(y * 0.013)) * std::sin(y * 0.031 + x * 0.002));
+            if ((x / 300 + y / 200) % 3 == 0 && x % 300 < 150) texture += 50;
+            p[0] = std::uint8_t(std::clamp(40 + x * 120 / w + ring + grain + texture, 0, 255));
+            p[1] = std::uint8_t(std::clamp(70 + y * 110 / h + grain + texture / 2, 0, 255));
+            p[2] = std::uint8_t(std::clamp(200 - x * 90 / w - ring / 2 + grain - texture / 3, 0, 255));
         }
     }
     return dib;
@@ -73,12 +106,69 @@ bool writePpm(const fs::path& path, const Dib& dib) {
     return std::fclose(f) == 0;
 }
 
+// The size-limit search against a plain re-compression at the quality it
+// finds, interleaved run by run: whole files (load, encode, write) and the
+// encoding alone.
+int compareSearchWithPlain(const fs::path& jpeg, int runs, std::uint32_t limit) {
+    CompressionSettings limited;
+    limited.sizeLimitEnabled = 1;
+    limited.sizeLimit = limit;
+    const RecompressFileResult found = recompressFile(limited, jpeg, true);
+    if (found.outcome != RecompressOutcome::Written) {
+        std::fprintf(stderr, "no quality fits %u bytes\n", limit);
+        return 1;
+    }
+    CompressionSettings plain;
+    plain.quality = found.quality;
+    LoadedImage loaded;
+    if (!loaded.LoadImageFile(jpeg, 0)) return 1;
+    std::vector<Times> filePlain, fileSearch, encodePlain, encodeSearch;
+    std::vector<std::uint8_t> data;
+    for (int i = 0; i < runs; ++i) {
+        filePlain.push_back(timed([&] {
+            if (recompressFile(plain, jpeg, true).outcome != RecompressOutcome::Written) std::abort();
+        }));
+        fileSearch.push_back(timed([&] {
+            if (recompressFile(limited, jpeg, true).quality != found.quality) std::abort();
+        }));
+        encodePlain.push_back(timed([&] {
+            if (encodeJpegToMemory(plain, loaded.info, loaded.pixels.get(), found.quality, UINT64_MAX,
+                                   data) != EncodeStatus::Ok)
+                std::abort();
+        }));
+        encodeSearch.push_back(timed([&] {
+            if (searchQuality(limited, loaded.info, loaded.pixels.get(), sizeLimitBytes(limit), data).quality !=
+                found.quality)
+                std::abort();
+        }));
+    }
+    std::printf("size limit %u (%ju bytes): quality %d (%ju bytes); %d interleaved runs, best / median,\n"
+                "wall clock and processor time of all threads\n",
+                limit, std::uintmax_t(sizeLimitBytes(limit)), found.quality, std::uintmax_t(data.size()), runs);
+    auto row = [](const char* what, const std::vector<Times>& plainTimes, const std::vector<Times>& searchTimes) {
+        for (bool cpu : {false, true}) {
+            std::vector<double> a, b;
+            for (const Times& t : plainTimes) a.push_back(cpu ? t.cpu : t.wall);
+            for (const Times& t : searchTimes) b.push_back(cpu ? t.cpu : t.wall);
+            const double bestA = *std::min_element(a.begin(), a.end()), bestB = *std::min_element(b.begin(), b.end());
+            std::printf("  %-38s %s plain %4.0f / %4.0f ms, search %4.0f / %4.0f ms, ratio %.2f / %.2f\n",
+                        cpu ? "" : what, cpu ? "cpu " : "wall", bestA * 1e3, median(a) * 1e3, bestB * 1e3,
+                        median(b) * 1e3, bestB / bestA, median(b) / median(a));
+        }
+    };
+    row("re-compression (load, encode, write):", filePlain, fileSearch);
+    row("encoding alone:", encodePlain, encodeSearch);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int w = argc > 2 ? std::atoi(argv[1]) : 6000;
     const int h = argc > 2 ? std::atoi(argv[2]) : 4000;
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    const bool searchOnly = argc > 4;
+    const std::uint32_t searchLimit = searchOnly ? std::uint32_t(std::atol(argv[4])) : 2500000u;
     const fs::path dir = fs::temp_directory_path() / ("bench_imaging-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::printf("picture %d x %d (%.1f megapixels), best of %d runs\n", w, h, w * double(h) / 1e6, runs);
@@ -95,6 +185,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("source JPEG: %ju bytes\n", std::uintmax_t(fs::file_size(jpeg)));
+    if (searchOnly) {
+        const int status = compareSearchWithPlain(jpeg, runs, searchLimit);
+        fs::remove_all(dir);
+        return status;
+    }
 
     // 1. Preview decode (previewWidth 300: 1/8 with the fast DCT, no fancy upsampling).
     const double ours = bestSeconds(runs, [&] {
@@ -144,6 +239,7 @@ int main(int argc, char** argv) {
         std::printf("size-limit search, limit %u (%ju bytes): %.2f s per picture, quality found %d (%d encodings)\n",
                     limit, std::uintmax_t(sizeLimitBytes(limit)), search, quality, quality ? 101 - quality : 100);
     }
+    const int status = compareSearchWithPlain(jpeg, runs, searchLimit);
     fs::remove_all(dir);
-    return 0;
+    return status;
 }

@@ -1,7 +1,8 @@
-// Times what a folder scan costs: building the table database, and listing a
-// folder of generated JPEGs (warm cache) through ScanJpeg, the threaded
-// folder scan and `quillmark-cli scan`, beside two yardsticks: reading each
-// file's first 64 KiB, and libjpeg's own header parse. Prints figures only.
+// Times what a folder scan costs: building the table database, the IJG
+// quality estimate alone, and listing a folder of generated JPEGs (warm
+// cache) through ScanJpeg, the threaded folder scan and `quillmark-cli scan`,
+// beside two yardsticks: reading each file's first 64 KiB, and libjpeg's own
+// header parse. Prints figures only.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "base/jpeg_guard.h"
 #include "inspection/folder_listing.h"
+#include "inspection/ijg_quality.h"
 #include "inspection/quant_table_db.h"
 #include "tests/support/test_files.h"
 
@@ -79,6 +81,26 @@ bool libjpegHeader(const fs::path& path) {
     return ok;
 }
 
+// Mean cost of the IJG estimate over the filled database pairs in [first, last].
+double ijgQualityMicros(const QuantTableDb& db, int first, int last) {
+    std::vector<std::array<QuantValues, 2>> pairs;
+    for (int index = first; index <= last; ++index) {
+        if (db.entry(kLuminance, index) == QuantEntry{} || db.entry(kChrominance, index) == QuantEntry{})
+            continue;
+        std::array<QuantValues, 2> pair{};
+        for (int list = 0; list < 2; ++list)
+            for (int k = 0; k < 64; ++k) pair[list][kZigzagOrder[k]] = db.entry(list, index)[k];
+        pairs.push_back(pair);
+    }
+    const int rounds = 200;
+    volatile int sink = 0;
+    const double seconds = secondsOf([&] {
+        for (int r = 0; r < rounds; ++r)
+            for (const auto& p : pairs) sink = sink + ijgQuality(p[0], &p[1]);
+    }, 3);
+    return seconds / (rounds * double(pairs.size())) * 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,6 +138,9 @@ int main(int argc, char** argv) {
     }, 5));
 
     const QuantTableDb db;
+    std::printf("ijgQuality, IJG tables:            %8.3f us/pair\n", ijgQualityMicros(db, 0, 99));
+    std::printf("ijgQuality, camera tables:         %8.3f us/pair\n",
+                ijgQualityMicros(db, 1487, 3905));
     report("ScanJpeg, one thread:", secondsOf([&] {
         for (const fs::path& p : files) {
             JpegInfo info;

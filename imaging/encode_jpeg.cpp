@@ -3,6 +3,7 @@
 // The 8x, 4x, 2x and 1/2 scale choices are applied while feeding rows
 // (bilinear up, 2x2 box down), since the 6.2 API has no scaled forward DCT.
 #include "imaging/encode_jpeg.h"
+#include "imaging/encode_jpeg_internal.h"
 
 #include <algorithm>
 #include <climits>
@@ -146,14 +147,20 @@ bool pictureValid(const BitmapInfoHeader* info, const std::uint8_t* pixels) {
            info->biWidth > 0 && info->biHeight > 0 && dibSizeAllowed(info->biWidth, info->biHeight);
 }
 
-// One encode into either a stdio file or a MemoryDest. Fails on a library
-// error (or an overflowing MemoryDest).
+// One encode into either a stdio file or a MemoryDest, of the whole picture
+// or of the band a hook asks for. Fails on a library error (or an
+// overflowing MemoryDest).
 FileResult encode(const CompressionSettings& s, const BitmapInfoHeader* info,
-                  const std::uint8_t* pixels, int quality, std::FILE* file, MemoryDest* memory) {
+                  const std::uint8_t* pixels, int quality, std::FILE* file, MemoryDest* memory,
+                  const CompressHook* hook = nullptr) {
     int outW = 0, outH = 0;
     encodedSize(s, info->biWidth, info->biHeight, outW, outH);
     if (outW <= 0 || outH <= 0 || outW > int(JPEG_MAX_DIMENSION) || outH > int(JPEG_MAX_DIMENSION))
         return FileResult::fail(FailReason::TooLarge);
+    const int firstRow = hook ? hook->firstRow : 0;
+    const int rowCount = hook && hook->rowCount ? hook->rowCount : outH - firstRow;
+    if (firstRow < 0 || rowCount <= 0 || rowCount > outH - firstRow)
+        return FileResult::fail(FailReason::Other, "no such band");
     const bool lib = !s.lanczosEnabled;
     RowFeeder feeder(info, pixels, outW, outH, lib && s.scaleIndex < 3 ? 8 >> s.scaleIndex : 1,
                      lib && s.scaleIndex == 4);
@@ -171,59 +178,17 @@ FileResult encode(const CompressionSettings& s, const BitmapInfoHeader* info,
     }
     RowFeeder* rows = &feeder;
     std::uint8_t* cmyk = cmykRow.data();
-    auto phase = [&s, cinfo, file, memory, quality, outW, outH, fourComponents, rows, cmyk] {
+    auto phase = [&s, cinfo, file, memory, quality, outW, fourComponents, rows, cmyk, hook, firstRow,
+                  rowCount] {
         if (memory)
             cinfo->dest = &memory->pub;
         else
             jpeg_stdio_dest(cinfo, file);
-        cinfo->image_width = JDIMENSION(outW);
-        cinfo->image_height = JDIMENSION(outH);
-        cinfo->input_components = fourComponents ? 4 : 3;
-        cinfo->in_color_space = fourComponents ? JCS_CMYK : JCS_EXT_BGR;
-        jpeg_set_defaults(cinfo);
-        jpeg_set_colorspace(cinfo, J_COLOR_SPACE(s.colorSpace + 1));
-
-        // jpeg_set_colorspace chose the JFIF/Adobe markers; only the JFIF
-        // fields are ours to change, and only when a JFIF marker is kept.
-        if (!s.jfifMarker) {
-            cinfo->write_JFIF_header = FALSE;
-        } else {
-            if (s.jfifVersionEnabled) {
-                cinfo->JFIF_major_version = s.jfifMajor;
-                cinfo->JFIF_minor_version = s.jfifMinor;
-            }
-            if (s.densityEnabled) {
-                cinfo->density_unit = s.densityUnit;
-                cinfo->X_density = s.xDensity;
-                cinfo->Y_density = s.yDensity;
-            }
-        }
-        // Baseline files must keep quantisation values within 8 bits.
-        jpeg_set_quality(cinfo, quality, s.progressive ? FALSE : TRUE);
-        if (s.progressive)
-            jpeg_simple_progression(cinfo);
-        else if (s.optimizeHuffman)
-            cinfo->optimize_coding = TRUE;
-
-        static constexpr int kSampling[4][2] = {{1, 1}, {2, 1}, {2, 2}, {4, 1}};
-        cinfo->comp_info[0].h_samp_factor = kSampling[s.sampling][0];
-        cinfo->comp_info[0].v_samp_factor = kSampling[s.sampling][1];
-        for (int c = 1; c < cinfo->num_components; ++c) {
-            cinfo->comp_info[c].h_samp_factor = 1;
-            cinfo->comp_info[c].v_samp_factor = 1;
-        }
-
-        if (s.restartMode >= 1) cinfo->restart_in_rows = s.restartRows;
-        // DRI holds 16 bits; a larger stored interval would be written truncated.
-        if (s.restartMode == 2) cinfo->restart_interval = std::min<std::uint32_t>(s.restartInterval, 65535);
-        if (s.smoothingEnabled) cinfo->smoothing_factor = std::clamp(s.smoothing, 0, 100);
-        static constexpr J_DCT_METHOD kDct[3] = {JDCT_IFAST, JDCT_ISLOW, JDCT_FLOAT};
-        cinfo->dct_method = kDct[s.dctMethod];
-        // 0 means no user limit; our own bound against runaway buffers stays.
-        if (s.memoryLimitMb) cinfo->mem->max_memory_to_use = long(s.memoryLimitMb) * 1000000L;
+        configureCompressor(cinfo, s, quality, outW, rowCount);
 
         jpeg_start_compress(cinfo, TRUE);
-        for (int y = 0; y < outH; ++y) {
+        if (hook && hook->started) hook->started(cinfo, hook->context);
+        for (int y = firstRow; y < firstRow + rowCount; ++y) {
             const std::uint8_t* bgr = rows->row(y);
             JSAMPROW line = const_cast<JSAMPROW>(bgr);
             if (fourComponents) {
@@ -253,6 +218,56 @@ std::uint64_t sizeLimitBytes(std::uint32_t sizeLimit) {
     return l * 1024 / 1000 * 1024 / 1000;
 }
 
+void configureCompressor(j_compress_ptr cinfo, const CompressionSettings& s, int quality, int width,
+                         int height) {
+    const bool fourComponents = s.colorSpace >= 3;
+    cinfo->image_width = JDIMENSION(width);
+    cinfo->image_height = JDIMENSION(height);
+    cinfo->input_components = fourComponents ? 4 : 3;
+    cinfo->in_color_space = fourComponents ? JCS_CMYK : JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_colorspace(cinfo, J_COLOR_SPACE(s.colorSpace + 1));
+
+    // jpeg_set_colorspace chose the JFIF/Adobe markers; only the JFIF
+    // fields are ours to change, and only when a JFIF marker is kept.
+    if (!s.jfifMarker) {
+        cinfo->write_JFIF_header = FALSE;
+    } else {
+        if (s.jfifVersionEnabled) {
+            cinfo->JFIF_major_version = s.jfifMajor;
+            cinfo->JFIF_minor_version = s.jfifMinor;
+        }
+        if (s.densityEnabled) {
+            cinfo->density_unit = s.densityUnit;
+            cinfo->X_density = s.xDensity;
+            cinfo->Y_density = s.yDensity;
+        }
+    }
+    // Baseline files must keep quantisation values within 8 bits.
+    jpeg_set_quality(cinfo, quality, s.progressive ? FALSE : TRUE);
+    if (s.progressive)
+        jpeg_simple_progression(cinfo);
+    else if (s.optimizeHuffman)
+        cinfo->optimize_coding = TRUE;
+
+    static constexpr int kSampling[4][2] = {{1, 1}, {2, 1}, {2, 2}, {4, 1}};
+    cinfo->comp_info[0].h_samp_factor = kSampling[s.sampling][0];
+    cinfo->comp_info[0].v_samp_factor = kSampling[s.sampling][1];
+    for (int c = 1; c < cinfo->num_components; ++c) {
+        cinfo->comp_info[c].h_samp_factor = 1;
+        cinfo->comp_info[c].v_samp_factor = 1;
+    }
+
+    if (s.restartMode >= 1) cinfo->restart_in_rows = s.restartRows;
+    // DRI holds 16 bits; a larger stored interval would be written truncated.
+    if (s.restartMode == 2) cinfo->restart_interval = std::min<std::uint32_t>(s.restartInterval, 65535);
+    if (s.smoothingEnabled) cinfo->smoothing_factor = std::clamp(s.smoothing, 0, 100);
+    static constexpr J_DCT_METHOD kDct[3] = {JDCT_IFAST, JDCT_ISLOW, JDCT_FLOAT};
+    cinfo->dct_method = kDct[s.dctMethod];
+    // 0 means no user limit; our own bound against runaway buffers stays.
+    if (s.memoryLimitMb) cinfo->mem->max_memory_to_use = long(s.memoryLimitMb) * 1000000L;
+}
+
 void encodedSize(const CompressionSettings& s, int width, int height, int& outWidth, int& outHeight) {
     outWidth = width;
     outHeight = height;
@@ -269,12 +284,18 @@ void encodedSize(const CompressionSettings& s, int width, int height, int& outWi
 
 EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
                                 const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
-                                std::vector<std::uint8_t>& out) noexcept try {
+                                std::vector<std::uint8_t>& out) noexcept {
+    return encodeJpegToMemory(settings, info, pixels, quality, maxBytes, out, CompressHook{});
+}
+
+EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const BitmapInfoHeader* info,
+                                const std::uint8_t* pixels, int quality, std::uint64_t maxBytes,
+                                std::vector<std::uint8_t>& out, const CompressHook& hook) noexcept try {
     out.clear();
     if (!settingsValid(settings) || !pictureValid(info, pixels)) return EncodeStatus::Failed;
     MemoryDest dest;
     dest.maxBytes = std::size_t(std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
-    if (!encode(settings, info, pixels, quality, nullptr, &dest).ok())
+    if (!encode(settings, info, pixels, quality, nullptr, &dest, &hook).ok())
         return dest.overflow ? EncodeStatus::TooLarge : EncodeStatus::Failed;
     if (dest.size > dest.maxBytes) return EncodeStatus::TooLarge;
     out.assign(dest.data, dest.data + dest.size);

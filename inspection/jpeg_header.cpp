@@ -176,10 +176,9 @@ bool readHeaderFacts12(int fd, HeaderFacts& f) {
     }
 
     if (!haveTable[0]) return false;
-    for (int i = 0; i < 64; ++i) {
-        f.luminance[i] = tables[0][i] & 0xFF;
-        if (f.components > 1) f.chrominance[i] = (haveTable[1] ? tables[1][i] : tables[0][i]) & 0xFF;
-    }
+    f.luminance = tables[0];
+    if (f.components > 1) f.chrominance = haveTable[1] ? tables[1] : tables[0];
+    f.ownChromaTable = f.components > 1 && haveTable[1];
 
     switch (f.components) {
         case 1: f.color = HeaderColor::Gray; break;

@@ -21,8 +21,12 @@ struct HeaderFacts {
     int maxH = 0, maxV = 0;  // largest sampling factors of the frame
     bool progressive = false;
     unsigned xDensity = 1, yDensity = 1;
-    QuantValues luminance{};    // natural order, low 8 bits
-    QuantValues chrominance{};  // zeros for one component
+    // Tables 0 and 1 in natural order with their full values; chrominance
+    // is table 0 again when the frame has several components but no table 1,
+    // and zeros for one component.
+    QuantValues luminance{};
+    QuantValues chrominance{};
+    bool ownChromaTable = false;  // chrominance is a table 1 of its own
     std::uint32_t markers = 0;  // bit n: APPn seen (n 0-15); bit 16: COM
 };
 

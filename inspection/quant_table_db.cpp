@@ -4,41 +4,16 @@
 // 4867 entries, which is what a linear search from index 0 would return.
 #include <cstring>
 
+#include "inspection/ijg_quality.h"
 #include "inspection/quant_table_data.h"
 #include "inspection/quant_table_db.h"
 
 namespace quill {
 namespace {
 
-// The example tables of the JPEG standard (Annex K), natural order.
-constexpr std::array<int, 64> kStdLuminance = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr std::array<int, 64> kStdChrominance = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
-
 constexpr int kFlatFirst = 1395, kFlatLast = 1486, kFlatFirstQuality = 95;
 constexpr int kScaledFamilyFirst[] = {807, 905, 1101, 1199, 1297};  // families 9, 10, 12, 13, 14
 constexpr int kScaledFamilySize = 98;  // labels 99 down to 02
-
-// The IJG quality rule: a percentage scale of the base table, 1 to 255.
-int ijgScale(int quality) {
-    if (quality <= 0) quality = 1;
-    if (quality > 100) quality = 100;
-    return quality < 50 ? 5000 / quality : 200 - 2 * quality;
-}
-
-std::uint8_t ijgValue(int base, int scale) {
-    long v = (static_cast<long>(base) * scale + 50) / 100;
-    if (v < 1) v = 1;
-    if (v > 255) v = 255;
-    return static_cast<std::uint8_t>(v);
-}
 
 bool isEmpty(const QuantEntry& e) {
     std::uint64_t any = 0;
@@ -73,14 +48,8 @@ struct QuantTableDb::Tables {
 QuantTableDb::QuantTableDb() : tables_(std::make_unique<Tables>()) {
     auto& lists = tables_->lists;
     for (int index = 0; index < 100; ++index) {
-        const int scale = ijgScale(100 - index);
-        QuantValues luma{}, chroma{};
-        for (int i = 0; i < 64; ++i) {
-            luma[i] = ijgValue(kStdLuminance[i], scale);
-            chroma[i] = ijgValue(kStdChrominance[i], scale);
-        }
-        lists[kLuminance][index] = ReorderZigzag(0, luma);
-        lists[kChrominance][index] = ReorderZigzag(0, chroma);
+        for (int list : {kLuminance, kChrominance})
+            lists[list][index] = ReorderZigzag(0, ijgTable(list, 100 - index, 255));
     }
 
     for (std::size_t i = 0; i < detail::kSourcedTableCount; ++i) {
@@ -94,15 +63,14 @@ QuantTableDb::QuantTableDb() : tables_(std::make_unique<Tables>()) {
         for (auto& list : lists) {
             const QuantEntry base = list[baseIndex];
             if (isEmpty(base)) continue;
-            for (int i = 0; i < kScaledFamilySize; ++i) {
-                const int scale = ijgScale(99 - i);
-                for (int k = 0; k < 64; ++k) list[first + i][k] = ijgValue(base[k], scale);
-            }
+            for (int i = 0; i < kScaledFamilySize; ++i)
+                for (int k = 0; k < 64; ++k)
+                    list[first + i][k] = static_cast<std::uint8_t>(ijgScaled(base[k], 99 - i, 255));
         }
     }
 
     for (int index = kFlatFirst; index <= kFlatLast; ++index) {
-        const std::uint8_t v = ijgValue(16, ijgScale(kFlatFirstQuality - (index - kFlatFirst)));
+        const auto v = static_cast<std::uint8_t>(ijgScaled(16, kFlatFirstQuality - (index - kFlatFirst), 255));
         lists[kLuminance][index].fill(v);
         lists[kChrominance][index].fill(v);
     }

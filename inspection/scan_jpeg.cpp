@@ -17,6 +17,7 @@
 #include "base/jpeg_guard.h"
 
 #include <jerror.h>
+#include "inspection/ijg_quality.h"
 #include "inspection/jpeg_header.h"
 #include "inspection/quant_table_db.h"
 
@@ -216,9 +217,10 @@ bool readWithLibrary(FdSource& src, HeaderFacts& facts, bool& refusedFor12Bit) {
     const JQUANT_TBL* luma = c.quant_tbl_ptrs[0];
     const JQUANT_TBL* chroma = c.quant_tbl_ptrs[1] ? c.quant_tbl_ptrs[1] : luma;
     for (int i = 0; i < 64; ++i) {
-        facts.luminance[i] = luma->quantval[i] & 0xFF;
-        facts.chrominance[i] = c.num_components > 1 ? chroma->quantval[i] & 0xFF : 0;
+        facts.luminance[i] = luma->quantval[i];
+        facts.chrominance[i] = c.num_components > 1 ? chroma->quantval[i] : 0;
     }
+    facts.ownChromaTable = c.num_components > 1 && chroma != luma;
     return true;
 }
 
@@ -263,8 +265,14 @@ bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
     f[kColRegularSize] = pair("%lu x %lu", (facts.width + mcuW - 1) / mcuW * mcuW,
                               (facts.height + mcuH - 1) / mcuH * mcuH);
     f[kColBlockUnit] = pair("%lu x %lu", mcuW, mcuH);
-    EstimateQuality(*this, facts.luminance, facts.chrominance, f[kColLumaQuality],
-                    f[kColChromaQuality], f[kColGrade]);
+    // The database knows tables by their low 8 bits; the IJG estimate needs
+    // the whole values of 16-bit tables.
+    QuantValues luma8 = facts.luminance, chroma8 = facts.chrominance;
+    for (int i = 0; i < 64; ++i) {
+        luma8[i] &= 0xFF;
+        chroma8[i] &= 0xFF;
+    }
+    EstimateQuality(*this, luma8, chroma8, f[kColLumaQuality], f[kColChromaQuality], f[kColGrade]);
     f[kColDepth] = std::to_string(facts.precision * facts.components);
     f[kColColorSpace] = std::string(colorText(facts.color));
     f[kColSampling] = std::string(samplingText(facts.h0, facts.v0));
@@ -274,6 +282,8 @@ bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
     for (int n = 0; n < 16; ++n)
         if (facts.markers & (1u << n)) f[kColApp0 + n] = std::string(kPresentMark);
     if (facts.markers & detail::kComBit) f[kColCom] = std::string(kPresentMark);
+    f[kColOther] = std::to_string(
+        ijgQuality(facts.luminance, facts.ownChromaTable ? &facts.chrominance : nullptr));
     return true;
 }
 

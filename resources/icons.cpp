@@ -289,6 +289,41 @@ void draw(ToolIcon icon, QPainter& p) {
         p.drawRect(QRectF(7, 6.5, 2.2, 6.5));
         p.drawEllipse(QPointF(8.1, 4), 1.3, 1.3);
         break;
+    case ToolIcon::SaveAs:
+        pen(p, kInk);
+        p.setBrush(kBlue);
+        p.drawRect(QRectF(0.5, 0.5, 15, 15));
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(3.5, 0.5, 9, 6));
+        p.setBrush(QColor(210, 210, 210));
+        p.drawRect(QRectF(3.5, 9.5, 9, 6));
+        pen(p, kInk);
+        p.drawLine(QPointF(9.5, 2), QPointF(9.5, 5));
+        break;
+    case ToolIcon::SelectAll:
+    case ToolIcon::Deselect: {
+        photo(p, 1, 1, 14, 14);
+        QPen dots(icon == ToolIcon::SelectAll ? kInk : QColor(150, 150, 150), 1, Qt::DotLine);
+        p.setPen(dots);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(0.5, 0.5, 15, 15));
+        if (icon == ToolIcon::Deselect) cross(p, 11, 11, 3);
+        break;
+    }
+    case ToolIcon::RegularSize:
+        // A picture on a block grid, its outline pushed out to whole blocks.
+        pen(p, QColor(160, 160, 170));
+        for (int i = 0; i <= 3; ++i) {
+            p.drawLine(QPointF(0.5 + 5 * i, 0.5), QPointF(0.5 + 5 * i, 15.5));
+            p.drawLine(QPointF(0.5, 0.5 + 5 * i), QPointF(15.5, 0.5 + 5 * i));
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(150, 200, 240));
+        p.drawRect(QRectF(1, 1, 12, 11));
+        pen(p, kRed, 1.5);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(0.75, 0.75, 14.5, 14.5));
+        break;
     }
 }
 

@@ -27,6 +27,11 @@ enum class ToolIcon {
     ForceProgressive,
     Options,
     About,
+    // The trimming window's toolbar.
+    SaveAs,
+    SelectAll,
+    Deselect,
+    RegularSize,
 };
 
 QIcon toolIcon(ToolIcon icon);

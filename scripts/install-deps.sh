@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev libpng-dev libgif-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   libjpeg-turbo-progs        # jpegtran/djpeg/cjpeg: test oracles
+  imagemagick                # identify: oracle of the IJG quality estimate
   fonts-ipafont-gothic       # Japanese UI text
   qt6-translations-l10n      # Japanese texts of Qt's own dialogs
   xvfb x11-apps              # GUI under a virtual display, screenshots

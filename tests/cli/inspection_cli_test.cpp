@@ -75,7 +75,7 @@ TEST_F(CliTest, ScanListsTheFolderSortedByName) {
     EXPECT_EQ(rows[2][11], "4：2：0");
     EXPECT_EQ(rows[2][15], "O");
     ASSERT_EQ(rows[2].size(), 33u);
-    EXPECT_EQ(rows[2][32], "");
+    EXPECT_EQ(rows[2][32], "75");
 }
 
 TEST_F(CliTest, GoldenRowOfOneFile) {
@@ -97,7 +97,7 @@ TEST_F(CliTest, GoldenRowOfOneFile) {
     const std::string expected =
         "golden.jpg\t" + size +
         "\t2000/01/01 01:02:03\t1000 x 750\t1008 x 752\t16 x 16\tIJG 85\tIJG 85\tC\t24\tYCbCr"
-        "\t4：2：0\tProgressive\t72\t72\tO\tO\tO\t\t\t\t\t\t\t\t\t\t\t\t\t\tO\t\n";
+        "\t4：2：0\tProgressive\t72\t72\tO\tO\tO\t\t\t\t\t\t\t\t\t\t\t\t\t\tO\t85\n";
     std::string got = r.out.substr(r.out.find('\n') + 1);
     EXPECT_EQ(got, expected);
 }

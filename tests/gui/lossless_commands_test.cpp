@@ -7,18 +7,15 @@
 #include "lossless/lossless_op.h"
 #include "lossless/ui/batch_runner.h"
 #include "lossless/ui/batch_workers.h"
+#include "tests/gui/gui_harness.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <QToolBar>
 
 #include <sys/stat.h>
@@ -32,35 +29,9 @@ namespace quill {
 namespace {
 
 using test::Bytes;
+using test::child;
+using test::processEvents;
 using test::TempDir;
-
-void processEvents() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-}
-
-// Runs act(dialog) from the event loop of every window named `name` that is
-// shown while the watcher lives: one act per showing, in the dialog's own loop.
-class DialogWatcher : public QObject {
-public:
-    DialogWatcher(QString name, std::function<void(QWidget*)> act) : name_(std::move(name)), act_(std::move(act)) {
-        qApp->installEventFilter(this);
-    }
-    int seen = 0;
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        auto* w = qobject_cast<QWidget*>(object);
-        if (event->type() == QEvent::Show && w && w->isWindow() && w->objectName() == name_) {
-            ++seen;
-            QTimer::singleShot(0, w, [this, w] { act_(w); });
-        }
-        return false;
-    }
-
-private:
-    QString name_;
-    std::function<void(QWidget*)> act_;
-};
 
 // Holds the worker at one step of one file until the test lets it go.
 struct Hold {
@@ -76,13 +47,6 @@ struct Hold {
     std::latch go{1};
 };
 
-template <class T>
-T* child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
-
 struct Message {
     QString title, text;
     bool twoButtons = false;
@@ -91,16 +55,19 @@ struct Message {
 // Answers every message dialog with the next answer (1 "実行"/"閉じる", 2 "キャンセル").
 struct Answers {
     explicit Answers(std::deque<int> a)
-        : answers(std::move(a)), watcher(QStringLiteral("messageDialog"), [this](QWidget* d) {
-              seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
-                              child<QPushButton>(d, "button2")->isVisibleTo(d)});
-              const int answer = answers.empty() ? 2 : answers.front();
-              if (!answers.empty()) answers.pop_front();
-              child<QPushButton>(d, answer == 1 ? "button1" : "button2")->click();
-          }) {}
+        : answers(std::move(a)),
+          watcher(QStringLiteral("messageDialog"),
+                  [this](QDialog* d) {
+                      seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
+                                      child<QPushButton>(d, "button2")->isVisibleTo(d)});
+                      const int answer = answers.empty() ? 2 : answers.front();
+                      if (!answers.empty()) answers.pop_front();
+                      test::click(d, answer == 1 ? "button1" : "button2");
+                  },
+                  test::ShowWatch<QDialog>::Times::Every) {}
     std::deque<int> answers;
     std::vector<Message> seen;
-    DialogWatcher watcher;
+    test::ShowWatch<QDialog> watcher;
 };
 
 // What convertLossless writes for the file as the list describes it.
@@ -172,7 +139,7 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
         QRgb leftPixel = 0, rightPixel = 0, highlight = 0, base = 0;
         bool centred = false;
     } seen;
-    DialogWatcher watcher(QStringLiteral("progressDialog"), [&](QWidget* d) {
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
         hold.reached.wait();
         processEvents();
         seen.title = d->windowTitle();
@@ -192,7 +159,7 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
     });
     QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_OP_CLEAN)), Qt::LeftButton);
 
-    EXPECT_EQ(watcher.seen, 1);
+    EXPECT_EQ(watcher.shown(), 1);
     EXPECT_EQ(seen.title, "クリーン変換中...");
     EXPECT_EQ(seen.counter, "[ 1 / 3 ]");
     EXPECT_EQ(seen.path.toStdString(), (folder / "a.jpg").string());
@@ -260,7 +227,7 @@ TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther)
     Hold hold(1, BatchStep::FileStarted);
     QString buttonText;
     bool buttonEnabled = true, stillOpen = false;
-    DialogWatcher watcher(QStringLiteral("progressDialog"), [&](QWidget* d) {
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
         hold.reached.wait();
         QTest::keyClick(d, Qt::Key_Escape);
         QTest::keyClick(d, Qt::Key_Escape);
@@ -334,7 +301,7 @@ TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesSkipsMissingOnesAndKeepsFol
     job.command = ID_FILE_DELETE;
     job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
     QString title;
-    DialogWatcher watcher(QStringLiteral("progressDialog"), [&](QWidget* d) { title = d->windowTitle(); });
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
     Answers answers({2, 1});
     EXPECT_EQ(runBatch(nullptr, job), 1);
 
@@ -363,7 +330,7 @@ TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {
         return 0;
     };
     QString title;
-    DialogWatcher watcher(QStringLiteral("progressDialog"), [&](QWidget* d) { title = d->windowTitle(); });
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
     EXPECT_EQ(runBatch(nullptr, job), 0);
     EXPECT_EQ(title, "再圧縮JPEG作成中...");
     EXPECT_EQ(positions, (std::vector<int>{1, 2}));

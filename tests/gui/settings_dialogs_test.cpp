@@ -1,28 +1,22 @@
 // The small dialogs driven as a user would, offscreen: buttons, Esc, the
 // placement rule, the options round trip, the viewer launch and its error,
 // and window placement records applied to real windows.
-#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDesktopServices>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
 #include <QScreen>
-#include <QTest>
 #include <QTimeEdit>
-#include <QTimer>
 #include <QTranslator>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
+#include <sys/stat.h>
+
 #include <thread>
 
 #include "app/about_dialog.h"
@@ -32,83 +26,27 @@
 #include "app/viewer.h"
 #include "app/window_placement.h"
 #include "settings/app_settings.h"
+#include "tests/gui/gui_harness.h"
 #include "tests/support/test_files.h"
 
 namespace quill {
 namespace {
 
-using test::TempDir;
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "settings_dialogs_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QApplication* app_ = nullptr;
-};
-const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Saves a picture of the dialog when QUILL_SCREENSHOT_DIR names a folder.
-void screenshot(QWidget* w, const char* name) {
-    QString dir = qEnvironmentVariable("QUILL_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) w->grab().save(QDir(dir).filePath(QString::fromUtf8(name) + ".png"));
-}
-
-// Runs `act` on the first modal dialog named `name` once it is up; records
-// a failure when none appears.
-void whenModal(const QString& name, std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        QWidget* w = QApplication::activeModalWidget();
-        bool found = w && w->objectName() == name && w->isVisible();
-        if (!found && clock->elapsed() <= 10000) return;
-        // This closure dies with the timer, perhaps while act() runs a
-        // nested dialog: run a copy.
-        auto run = act;
-        timer->stop();
-        timer->deleteLater();
-        delete clock;
-        if (found) {
-            run(w);
-        } else {
-            ADD_FAILURE() << "no modal dialog " << name.toStdString();
-            if (w) w->close();
-        }
-    });
-    timer->start();
-}
-
-template <class T>
-T* child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
+using namespace quill::test;
 
 struct MessageView {
     QString title, text, button1;
-    bool icon = false, button1Shown = false, button2Shown = false;
+    bool icon = false, button2Shown = false;
 };
 
 // Shows a message, looks at it, then ends it with `finish`.
 int showAndRead(int kind, MessageView& view, std::function<void(QWidget*)> finish, QWidget* owner = nullptr,
                 const char* shot = nullptr) {
-    whenModal("messageDialog", [&, finish](QWidget* d) {
+    auto watch = whenShown<QDialog>("messageDialog", [&, finish](QDialog* d) {
         view.title = d->windowTitle();
         view.text = child<QLabel>(d, "text")->text();
         view.icon = child<QLabel>(d, "icon")->isVisibleTo(d);
-        view.button1 = child<QPushButton>(d, "button1")->text();
-        view.button1Shown = child<QPushButton>(d, "button1")->isVisibleTo(d);
+        view.button1 = child<QPushButton>(d, "button1")->isVisibleTo(d) ? child<QPushButton>(d, "button1")->text() : "";
         view.button2Shown = child<QPushButton>(d, "button2")->isVisibleTo(d);
         if (shot) screenshot(d, shot);
         finish(d);
@@ -116,56 +54,51 @@ int showAndRead(int kind, MessageView& view, std::function<void(QWidget*)> finis
     return showMessage(owner, kind, QStringLiteral("確認"), QStringLiteral("3 個のファイルを削除します。"));
 }
 
-void click(QWidget* d, const char* button) { child<QPushButton>(d, button)->click(); }
-void escape(QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); }
-
-TEST(MessageDialog, InformationHasOneCloseButton) {
-    MessageView v;
-    EXPECT_EQ(showAndRead(0, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_info"), 1);
-    EXPECT_EQ(v.title, QStringLiteral("確認"));
-    EXPECT_EQ(v.text, QStringLiteral("3 個のファイルを削除します。"));
-    EXPECT_TRUE(v.icon);
-    EXPECT_EQ(v.button1, QStringLiteral("閉じる"));
-    EXPECT_TRUE(v.button1Shown);
-    EXPECT_FALSE(v.button2Shown);
-    EXPECT_EQ(showAndRead(0, v, escape), 2);
-}
-
-TEST(MessageDialog, QuestionOffersRunAndCancel) {
-    MessageView v;
-    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_question"), 1);
-    EXPECT_TRUE(v.icon);
-    EXPECT_EQ(v.button1, QStringLiteral("実行"));
-    EXPECT_TRUE(v.button1Shown);
-    EXPECT_TRUE(v.button2Shown);
-    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { click(d, "button2"); }), 2);
-    EXPECT_EQ(showAndRead(1, v, escape), 2);
-    EXPECT_EQ(showAndRead(1, v, [](QWidget* d) { d->close(); }), 2);
-}
-
-TEST(MessageDialog, OtherKindsHaveNoIconAndOneButton) {
-    for (int kind : {2, -1, 99}) {
+// Kind 0 informs, 1 asks; any other kind is a plain note. Every button
+// answers with its number, Esc and the close box with 2.
+TEST(MessageDialog, KindsChooseIconAndButtons) {
+    const struct {
+        int kind;
+        bool icon;
+        const char* button1;
+        bool button2;
+        const char* shot;
+    } kinds[] = {{0, true, "閉じる", false, "message_info"},
+                 {1, true, "実行", true, "message_question"},
+                 {2, false, "閉じる", false, "message_plain"},
+                 {-1, false, "閉じる", false, nullptr},
+                 {99, false, "閉じる", false, nullptr}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.kind);
         MessageView v;
-        EXPECT_EQ(showAndRead(kind, v, [](QWidget* d) { click(d, "button1"); }, nullptr, "message_plain"), 1);
-        EXPECT_FALSE(v.icon);
-        EXPECT_EQ(v.button1, QStringLiteral("閉じる"));
-        EXPECT_FALSE(v.button2Shown);
-        EXPECT_EQ(showAndRead(kind, v, escape), 2);
+        EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { click(d, "button1"); }, nullptr, k.shot), 1);
+        EXPECT_EQ(v.title, QStringLiteral("確認"));
+        EXPECT_EQ(v.text, QStringLiteral("3 個のファイルを削除します。"));
+        EXPECT_EQ(v.icon, k.icon);
+        EXPECT_EQ(v.button1, QString::fromUtf8(k.button1));
+        EXPECT_EQ(v.button2Shown, k.button2);
+        EXPECT_EQ(showAndRead(k.kind, v, escape), 2);
+        EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { d->close(); }), 2);
+        if (k.button2) {
+            EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { click(d, "button2"); }), 2);
+        }
     }
 }
 
 TEST(MessageDialog, WorkerThreadGetsTheAnswerFromTheInterfaceThread) {
     QString title;
-    whenModal("messageDialog", [&](QWidget* d) {
+    auto watch = whenShown<QDialog>("messageDialog", [&](QDialog* d) {
         EXPECT_EQ(d->thread(), QApplication::instance()->thread());
         title = d->windowTitle();
         click(d, "button1");
     });
-    std::atomic<int> result{0};
-    std::thread worker([&] { result = showMessage(nullptr, 1, QStringLiteral("読み取り専用"), QStringLiteral("上書きしますか?")); });
-    QElapsedTimer t;
-    t.start();
-    while (result == 0 && t.elapsed() < 20000) QTest::qWait(10);
+    int result = 0;
+    Latch answered;
+    std::thread worker([&] {
+        result = showMessage(nullptr, 1, QStringLiteral("読み取り専用"), QStringLiteral("上書きしますか?"));
+        answered.open();
+    });
+    answered.wait();
     worker.join();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(title, QStringLiteral("読み取り専用"));
@@ -203,7 +136,7 @@ struct OptionsDriver {
 };
 
 int runOptions(AppSettings& settings, OptionsDriver& driver, const char* shot = nullptr) {
-    whenModal("optionsDialog", [&driver, shot](QWidget* d) {
+    auto watch = whenShown<QDialog>("optionsDialog", [&driver, shot](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("オプション設定"));
         driver.viewerChecked = child<QCheckBox>(d, "useViewer")->isChecked();
         driver.browseEnabled = child<QPushButton>(d, "browseViewer")->isEnabled();
@@ -221,9 +154,7 @@ int runOptions(AppSettings& settings, OptionsDriver& driver, const char* shot = 
 
 // Picks `path` in the viewer file dialog that the "..." button opens.
 void browseTo(QWidget* options, const QString& path, bool accept) {
-    whenModal("viewerFileDialog", [path, accept](QWidget* w) {
-        auto* files = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(files, nullptr);
+    auto watch = whenShown<QFileDialog>("viewerFileDialog", [path, accept](QFileDialog* files) {
         screenshot(files, "viewer_file_dialog");
         files->selectFile(path);
         QMetaObject::invokeMethod(files, accept ? "accept" : "reject");
@@ -233,7 +164,7 @@ void browseTo(QWidget* options, const QString& path, bool accept) {
 
 TEST(OptionsDialog, SetStoresViewerAndTimeStamp) {
     TempDir dir;
-    QString viewer = QString::fromStdString((test::writeBytes(dir / "my viewer", {'#', '!'})).string());
+    QString viewer = QString::fromStdString((writeBytes(dir / "my viewer", {'#', '!'})).string());
     AppSettings s;
     s.viewerPath = "/old/viewer";
     s.timestamp.milliseconds = 250;
@@ -265,7 +196,7 @@ TEST(OptionsDialog, SetStoresViewerAndTimeStamp) {
 
 TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
     TempDir dir;
-    QString viewer = QString::fromStdString((test::writeBytes(dir / "v", {'x'})).string());
+    QString viewer = QString::fromStdString((writeBytes(dir / "v", {'x'})).string());
     AppSettings s;
     s.useViewer = 1;
     s.viewerPath = "/keep/this";
@@ -334,22 +265,19 @@ TEST(OptionsDialog, CheckedWithEmptyPathStoresEmptyAndBadStampShowsDefault) {
 
 TEST(AboutBox, ShowsNameAndVersionAndEndsWithOkOrEsc) {
     QString title, version;
-    whenModal("aboutDialog", [&](QWidget* d) {
-        title = d->windowTitle();
-        version = child<QLabel>(d, "version")->text();
-        screenshot(d, "about_box");
-        click(d, "button1");
-    });
-    showAboutBox(nullptr);
+    {
+        auto watch = whenShown<QDialog>("aboutDialog", [&](QDialog* d) {
+            title = d->windowTitle();
+            version = child<QLabel>(d, "version")->text();
+            screenshot(d, "about_box");
+            click(d, "button1");
+        });
+        showAboutBox(nullptr);
+    }
     EXPECT_EQ(title, QStringLiteral("Quillmarkのバージョン情報"));
     EXPECT_EQ(version, QStringLiteral("Quillmark Version 0.38"));
-    bool ended = false;
-    whenModal("aboutDialog", [&](QWidget* d) {
-        ended = true;
-        escape(d);
-    });
+    auto watch = whenShown<QDialog>("aboutDialog", escape);
     showAboutBox(nullptr);
-    EXPECT_TRUE(ended);
 }
 
 TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
@@ -361,7 +289,7 @@ TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
         s.viewerPath = viewer;
         QString title, text;
         bool oneButton = false;
-        whenModal("messageDialog", [&](QWidget* d) {
+        auto watch = whenShown<QDialog>("messageDialog", [&](QDialog* d) {
             title = d->windowTitle();
             text = child<QLabel>(d, "text")->text();
             oneButton = !child<QPushButton>(d, "button2")->isVisibleTo(d);
@@ -375,26 +303,22 @@ TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
     }
 }
 
+// The viewer runs detached; it answers through a FIFO, whose read waits for
+// it to write and close.
 TEST(Viewer, ConfiguredViewerGetsThePathAsOneArgument) {
     TempDir dir;
-    fs::path out = dir / "args.txt";
-    fs::path script = dir / "viewer.sh";
-    test::writeBytes(script, [&] {
-        std::string s = "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + (dir / "args.tmp").string() + "'\nmv '" +
-                        (dir / "args.tmp").string() + "' '" + out.string() + "'\n";
-        return test::Bytes(s.begin(), s.end());
-    }());
+    const fs::path fifo = dir / "args";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path script = dir / "viewer.sh";
+    const std::string text = "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + fifo.string() + "'\n";
+    writeBytes(script, Bytes(text.begin(), text.end()));
     fs::permissions(script, fs::perms::owner_all);
     AppSettings s;
     s.useViewer = 1;
     s.viewerPath = script.string();
     const QString photo = QStringLiteral("/photos/my \"best\" 写真/a b.jpg");
     openInViewer(nullptr, s, photo.toStdString());
-    QElapsedTimer t;
-    t.start();
-    while (!fs::exists(out) && t.elapsed() < 10000) QTest::qWait(20);
-    ASSERT_TRUE(fs::exists(out));
-    test::Bytes got = test::readBytes(out);
+    const Bytes got = readBytes(fifo);
     EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(got.data()), qsizetype(got.size())),
               QStringLiteral("1|") + photo);
 }
@@ -434,7 +358,7 @@ TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
     EXPECT_EQ(second.geometry(), first.geometry());
 
     first.showMaximized();
-    QTest::qWait(10);
+    processEvents();
     WindowPlacement maxed = placementOf(first);
     EXPECT_EQ(maxed.showCmd, kShowMaximized);
     EXPECT_EQ(maxed.normalLeft, p.normalLeft);
@@ -443,7 +367,7 @@ TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
     ASSERT_TRUE(applyPlacement(third, maxed));
     EXPECT_TRUE(third.isMaximized());
     third.showNormal();
-    QTest::qWait(10);
+    processEvents();
     EXPECT_EQ(third.geometry().size(), QSize(320, 200));
 }
 

@@ -5,25 +5,7 @@
 namespace quill {
 namespace {
 
-TEST(CompressionSettings, DefaultBlockHasDocumentedBytesAtOffsets) {
-    CompressionBlock b = packCompressionSettings(CompressionSettings{});
-    auto u32 = [&](int at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24; };
-    auto u16 = [&](int at) { return b[at] | b[at + 1] << 8; };
-    EXPECT_EQ(b[8], 1);     // jfifMajor
-    EXPECT_EQ(b[9], 10);    // jfifMinor
-    EXPECT_EQ(u16(15), 1);  // xDensity
-    EXPECT_EQ(u16(17), 1);
-    EXPECT_EQ(u32(19), 85u);  // quality
-    EXPECT_EQ(b[31], 3);      // scaleIndex
-    EXPECT_EQ(b[32], 2);      // colorSpace YCbCr
-    EXPECT_EQ(u16(63), 200);  // lanczosWidth
-    EXPECT_EQ(u16(65), 200);
-    EXPECT_EQ(u32(75), 500000u);  // sizeLimit, last field
-    int nonzero = 0;
-    for (uint8_t v : b) nonzero += v != 0;
-    EXPECT_EQ(nonzero, 12);  // nothing else set (500000 takes three bytes)
-}
-
+// The default block, byte for byte, is in the settings file's tests.
 TEST(CompressionSettings, EveryFieldRoundTripsAtItsOwnOffset) {
     // Distinct values per field, including ones that need every byte and sign.
     CompressionSettings s;

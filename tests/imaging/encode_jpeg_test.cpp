@@ -7,69 +7,24 @@
 
 #include "base/jpeg_guard.h"
 #include "tests/imaging/image_test_util.h"
+#include "tests/support/jpeg_probe.h"
 
 namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::JpegProbe;
+using test::probeJpeg;
 using test::pixelAt;
 using test::Rgb;
 using test::TempDir;
 
-struct Header {
-    int width = 0, height = 0, components = 0;
-    J_COLOR_SPACE space = JCS_UNKNOWN;
-    int h[4]{}, v[4]{};
-    bool progressive = false, jfif = false, adobe = false;
-    int jfifMajor = 0, jfifMinor = 0, densityUnit = 0, xDensity = 0, yDensity = 0;
-    unsigned restartInterval = 0;
-    int restartMarkers = 0;
-    bool optimized = false;
-};
-
-Header readHeader(const Bytes& jpeg) {
-    Header hd;
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
-    jpeg_read_header(&cinfo, TRUE);
-    hd.width = int(cinfo.image_width);
-    hd.height = int(cinfo.image_height);
-    hd.components = cinfo.num_components;
-    hd.space = cinfo.jpeg_color_space;
-    for (int c = 0; c < cinfo.num_components && c < 4; ++c) {
-        hd.h[c] = cinfo.comp_info[c].h_samp_factor;
-        hd.v[c] = cinfo.comp_info[c].v_samp_factor;
-    }
-    hd.progressive = cinfo.progressive_mode;
-    hd.jfif = cinfo.saw_JFIF_marker;
-    hd.adobe = cinfo.saw_Adobe_marker;
-    hd.jfifMajor = cinfo.JFIF_major_version;
-    hd.jfifMinor = cinfo.JFIF_minor_version;
-    hd.densityUnit = cinfo.density_unit;
-    hd.xDensity = cinfo.X_density;
-    hd.yDensity = cinfo.Y_density;
-    hd.restartInterval = cinfo.restart_interval;
-    jpeg_destroy_decompress(&cinfo);
-    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xD0 && jpeg[i + 1] <= 0xD7) ++hd.restartMarkers;
-    return hd;
-}
-
 // A smooth colour picture (so lossy round trips stay close).
 Dib picture(int w, int h) {
-    Dib dib = allocateDib(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
-            p[0] = std::uint8_t(40 + x * 150 / w);   // blue
-            p[1] = std::uint8_t(60 + y * 120 / h);   // green
-            p[2] = std::uint8_t(200 - x * 100 / w);  // red
-        }
-    return dib;
+    return test::makeDib(w, h, [w, h](int x, int y) {
+        return Rgb{std::uint8_t(200 - x * 100 / w), std::uint8_t(60 + y * 120 / h), std::uint8_t(40 + x * 150 / w)};
+    });
 }
 
 class Encode : public ::testing::Test {
@@ -86,11 +41,11 @@ protected:
 TEST_F(Encode, DefaultsRoundTripCloseToThePicture) {
     const Dib src = picture(64, 48);
     const Bytes jpeg = encode(CompressionSettings{}, src);
-    const Header hd = readHeader(jpeg);
+    const JpegProbe hd = probeJpeg(jpeg);
     EXPECT_EQ(hd.width, 64);
     EXPECT_EQ(hd.height, 48);
-    EXPECT_EQ(hd.space, JCS_YCbCr);
-    EXPECT_EQ(hd.h[0], 1);  // sampling 0 is 4:4:4
+    EXPECT_EQ(hd.colorSpace, JCS_YCbCr);
+    EXPECT_EQ(hd.sampling[0].first, 1);  // sampling 0 is 4:4:4
     EXPECT_FALSE(hd.progressive);
     EXPECT_FALSE(hd.jfif);  // jfifMarker defaults to 0
     EXPECT_EQ(hd.restartMarkers, 0);
@@ -120,8 +75,8 @@ TEST_F(Encode, ColourSpacesAndTheirComponents) {
         s.colorSpace = std::uint8_t(c.colorSpace);
         s.quality = 95;
         const Bytes jpeg = encode(s, src);
-        const Header hd = readHeader(jpeg);
-        EXPECT_EQ(hd.space, c.space) << c.colorSpace;
+        const JpegProbe hd = probeJpeg(jpeg);
+        EXPECT_EQ(hd.colorSpace, c.space) << c.colorSpace;
         EXPECT_EQ(hd.components, c.components) << c.colorSpace;
         if (c.colorSpace == 0) continue;
         // Four-component files decode (Adobe-inverted, K = 255) back to the colours.
@@ -139,10 +94,10 @@ TEST_F(Encode, SamplingOfFirstComponentOthersOneByOne) {
             CompressionSettings s;
             s.sampling = std::uint8_t(sampling);
             s.colorSpace = std::uint8_t(space);
-            const Header hd = readHeader(encode(s, src));
-            EXPECT_EQ(hd.h[0], expect[sampling][0]);
-            EXPECT_EQ(hd.v[0], expect[sampling][1]);
-            for (int c = 1; c < hd.components; ++c) EXPECT_EQ(hd.h[c] * hd.v[c], 1) << c;
+            const JpegProbe hd = probeJpeg(encode(s, src));
+            EXPECT_EQ(hd.sampling[0].first, expect[sampling][0]);
+            EXPECT_EQ(hd.sampling[0].second, expect[sampling][1]);
+            for (int c = 1; c < hd.components; ++c) EXPECT_EQ(hd.sampling[c], std::make_pair(1, 1)) << c;
         }
 }
 
@@ -152,17 +107,17 @@ TEST_F(Encode, RestartMarkersByRowsOrInterval) {
     s.restartMode = 1;
     s.restartRows = 2;
     s.restartInterval = 5;  // ignored in mode 1
-    Header hd = readHeader(encode(s, src));
+    JpegProbe hd = probeJpeg(encode(s, src));
     EXPECT_EQ(hd.restartInterval, 16u);
     EXPECT_EQ(hd.restartMarkers, 3);
     s.restartMode = 2;
     s.restartRows = 0;
-    hd = readHeader(encode(s, src));
+    hd = probeJpeg(encode(s, src));
     EXPECT_EQ(hd.restartInterval, 5u);
     EXPECT_EQ(hd.restartMarkers, 12);  // 64 MCUs / 5
     s.restartMode = 0;
     s.restartRows = 3;
-    EXPECT_EQ(readHeader(encode(s, src)).restartMarkers, 0);
+    EXPECT_EQ(probeJpeg(encode(s, src)).restartMarkers, 0);
 }
 
 TEST_F(Encode, ProgressiveIgnoresHuffmanOptimisation) {
@@ -170,12 +125,12 @@ TEST_F(Encode, ProgressiveIgnoresHuffmanOptimisation) {
     CompressionSettings s;
     s.progressive = 1;
     const Bytes plain = encode(s, src);
-    EXPECT_TRUE(readHeader(plain).progressive);
+    EXPECT_TRUE(probeJpeg(plain).progressive);
     s.optimizeHuffman = 1;
     EXPECT_EQ(encode(s, src), plain);
     s.progressive = 0;
     const Bytes optimized = encode(s, src);
-    EXPECT_FALSE(readHeader(optimized).progressive);
+    EXPECT_FALSE(probeJpeg(optimized).progressive);
     s.optimizeHuffman = 0;
     EXPECT_LT(optimized.size(), encode(s, src).size());
 }
@@ -186,25 +141,17 @@ TEST_F(Encode, ScaleListAndLanczosOverride) {
     for (int i = 0; i < 5; ++i) {
         CompressionSettings s;
         s.scaleIndex = std::uint8_t(i);
-        const Header hd = readHeader(encode(s, src));
+        const JpegProbe hd = probeJpeg(encode(s, src));
         EXPECT_EQ(hd.width, expectW[i]) << i;
         EXPECT_EQ(hd.height, expectH[i]) << i;
     }
     CompressionSettings s;
     s.scaleIndex = 0;
     s.lanczosEnabled = 1;
-    EXPECT_EQ(readHeader(encode(s, src)).width, 21);
+    EXPECT_EQ(probeJpeg(encode(s, src)).width, 21);
 
     // Enlarged and halved pictures keep their colours where the picture is flat.
-    const Dib flat = [] {
-        Dib d = allocateDib(10, 10);
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x) {
-                std::uint8_t* p = d.row(y) + 3 * x;
-                p[0] = 30; p[1] = 140; p[2] = 220;
-            }
-        return d;
-    }();
+    const Dib flat = test::makeDib(10, 10, [](int, int) { return Rgb{220, 140, 30}; });
     for (int i : {0, 2, 4}) {
         CompressionSettings q;
         q.scaleIndex = std::uint8_t(i);
@@ -223,7 +170,7 @@ TEST_F(Encode, JfifMarkerFields) {
     const Dib src = picture(16, 16);
     CompressionSettings s;
     s.jfifMarker = 1;
-    Header hd = readHeader(encode(s, src));
+    JpegProbe hd = probeJpeg(encode(s, src));
     EXPECT_TRUE(hd.jfif);
     EXPECT_EQ(hd.jfifMajor, 1);
     EXPECT_EQ(hd.jfifMinor, 1);  // the library's own version unless asked
@@ -233,15 +180,15 @@ TEST_F(Encode, JfifMarkerFields) {
     s.densityUnit = 1;
     s.xDensity = 300;
     s.yDensity = 72;
-    hd = readHeader(encode(s, src));
+    hd = probeJpeg(encode(s, src));
     EXPECT_EQ(hd.jfifMinor, 2);
     EXPECT_EQ(hd.densityUnit, 1);
     EXPECT_EQ(hd.xDensity, 300);
     EXPECT_EQ(hd.yDensity, 72);
     s.colorSpace = 0;
-    EXPECT_TRUE(readHeader(encode(s, src)).jfif);
+    EXPECT_TRUE(probeJpeg(encode(s, src)).jfif);
     s.colorSpace = 1;  // the library writes no JFIF marker for RGB
-    hd = readHeader(encode(s, src));
+    hd = probeJpeg(encode(s, src));
     EXPECT_FALSE(hd.jfif);
     EXPECT_TRUE(hd.adobe);
 }

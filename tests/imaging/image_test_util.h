@@ -1,9 +1,10 @@
-// Small helpers shared by the imaging tests: reading pixels of a DIB by
-// picture coordinates and reading djpeg's PNM output.
+// Small helpers shared by the imaging tests: DIBs made and read by picture
+// coordinates, and djpeg's PNM output.
 #pragma once
 
 #include <cctype>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "imaging/loaded_image.h"
@@ -19,6 +20,20 @@ inline Rgb pixelAt(const BitmapInfoHeader* info, const std::uint8_t* pixels, int
 }
 inline Rgb pixelAt(const LoadedImage& img, int x, int y) { return pixelAt(img.info, img.pixels.get(), x, y); }
 inline Rgb pixelAt(const Dib& dib, int x, int y) { return pixelAt(dib.info, dib.pixels.get(), x, y); }
+
+// A 24-bit DIB filled with f(x, y), y from the top of the picture.
+inline Dib makeDib(int w, int h, const std::function<Rgb(int, int)>& f) {
+    Dib dib = allocateDib(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = f(x, y);
+            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
+            p[0] = c[2];
+            p[1] = c[1];
+            p[2] = c[0];
+        }
+    return dib;
+}
 
 // A binary PGM/PPM as written by djpeg, widened to RGB triples.
 struct Pnm {

@@ -11,22 +11,9 @@
 namespace quill {
 namespace {
 
+using test::makeDib;
 using test::pixelAt;
 using test::Rgb;
-
-// A 24-bit DIB filled by f(x, y) with y from the top.
-Dib makeDib(int w, int h, const std::function<Rgb(int, int)>& f) {
-    Dib dib = allocateDib(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const Rgb c = f(x, y);
-            std::uint8_t* p = dib.row(h - 1 - y) + 3 * x;
-            p[0] = c[2];
-            p[1] = c[1];
-            p[2] = c[0];
-        }
-    return dib;
-}
 
 bool isBlack(const Dib& d, int x, int y) { return pixelAt(d, x, y) == Rgb{0, 0, 0}; }
 

@@ -8,4 +8,5 @@ quill_add_test(imaging_test
     imaging/resample_dib_test.cpp
     imaging/encode_jpeg_test.cpp
     imaging/recompress_test.cpp
+    imaging/quality_search_test.cpp
   LIBS quill_imaging)

@@ -105,6 +105,7 @@ TEST_F(FolderScanTest, ManyFilesOnSeveralThreadsKeepEveryRow) {
 TEST_F(FolderScanTest, TimestampOptionSetsFilesAndFolder) {
     test::writeBytes(dir / "a.jpg", jpeg);
     test::writeBytes(dir / "x.jpg", Bytes{'n', 'o', 't'});
+    test::writeBytes(dir / "note.txt", Bytes{'n'});
     std::tm tm{};
     tm.tm_year = 100;
     tm.tm_mon = 0;
@@ -118,6 +119,7 @@ TEST_F(FolderScanTest, TimestampOptionSetsFilesAndFolder) {
     EXPECT_EQ((*rows)[0].fields[kColModified], "2000/01/01 00:00:00");
     EXPECT_EQ(statFile(dir / "x.jpg")->modified.tv_sec, options.timestamp->tv_sec);
     EXPECT_EQ(statFile(dir.path())->modified.tv_sec, options.timestamp->tv_sec);
+    EXPECT_NE(statFile(dir / "note.txt")->modified.tv_sec, options.timestamp->tv_sec);
 }
 
 TEST(ListOrder, TextComparisonFoldsOnlyAsciiLetters) {

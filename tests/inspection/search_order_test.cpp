@@ -5,6 +5,9 @@
 // quality 95 luminance table at index 1744, labelled "Nikon 120".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "inspection/ijg_quality.h"
 #include "inspection/quant_table_data.h"
 #include "inspection/quant_table_db.h"
 #include "tests/support/test_files.h"
@@ -13,19 +16,10 @@ namespace quill {
 namespace detail {
 namespace {
 
-constexpr int kStdLuminance[64] = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-
-constexpr SourcedTable transposedIjg95() {
+SourcedTable transposedIjg95() {
     SourcedTable t{1744, 0, {}};
-    for (int k = 0; k < 64; ++k) {
-        const int r = kZigzagOrder[k] / 8, c = kZigzagOrder[k] % 8;
-        const int v = (kStdLuminance[8 * c + r] * 10 + 50) / 100;  // quality 95: scale 10
-        t.values[k] = static_cast<std::uint8_t>(v < 1 ? 1 : v);
-    }
+    const QuantEntry e = ReorderZigzag(1, ijgTable(kLuminance, 95, 255));
+    std::copy(e.begin(), e.end(), t.values);
     return t;
 }
 

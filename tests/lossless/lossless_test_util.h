@@ -24,17 +24,8 @@ inline const SourceKind kSources[] = {
 };
 
 inline Bytes makeSource(const SourceKind& k, int w, int h, bool progressive = false) {
-    JpegSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.input = k.input;
-    spec.stored = k.stored;
-    spec.h0 = k.h0;
-    spec.v0 = k.v0;
-    spec.progressive = progressive;
-    spec.writeAdobe = k.stored == Space::CMYK;
-    spec.quality = 80;
-    return makeJpeg(spec);
+    return makeJpeg({.width = w, .height = h, .input = k.input, .stored = k.stored, .h0 = k.h0, .v0 = k.v0,
+                     .quality = 80, .progressive = progressive, .writeAdobe = k.stored == Space::CMYK});
 }
 
 struct TranscodeOptions {
@@ -47,22 +38,14 @@ Bytes transcode(const Bytes& input, TransformRequest req, TranscodeOptions opt =
 
 inline const char* jpegtranArgs(TransformKind k) {
     switch (k) {
-        case TransformKind::FlipH:
-            return "-flip horizontal";
-        case TransformKind::FlipV:
-            return "-flip vertical";
-        case TransformKind::Transpose:
-            return "-transpose";
-        case TransformKind::Transverse:
-            return "-transverse";
-        case TransformKind::Rotate90:
-            return "-rotate 90";
-        case TransformKind::Rotate180:
-            return "-rotate 180";
-        case TransformKind::Rotate270:
-            return "-rotate 270";
-        default:
-            return "";
+        case TransformKind::FlipH: return "-flip horizontal";
+        case TransformKind::FlipV: return "-flip vertical";
+        case TransformKind::Transpose: return "-transpose";
+        case TransformKind::Transverse: return "-transverse";
+        case TransformKind::Rotate90: return "-rotate 90";
+        case TransformKind::Rotate180: return "-rotate 180";
+        case TransformKind::Rotate270: return "-rotate 270";
+        default: return "";
     }
 }
 

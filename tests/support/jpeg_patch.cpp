@@ -137,4 +137,19 @@ Bytes tablesOnly(const Bytes& jpeg) {
     return out;
 }
 
+Bytes emptyScans(int side, int scans) {
+    JpegSpec spec{.width = 8, .height = 8, .input = Space::Gray, .stored = Space::Gray, .progressive = true};
+    const Bytes small = makeJpeg(spec);
+    const std::size_t sof = findFrame(small), sos = findMarker(small, 0xDA);
+    require(sof != npos && sos != npos, "no frame or scan");
+    Bytes out(small.begin(), small.begin() + std::ptrdiff_t(sos));
+    out[sof + 5] = out[sof + 7] = std::uint8_t(side >> 8);
+    out[sof + 6] = out[sof + 8] = std::uint8_t(side);
+    const auto scan = small.begin() + std::ptrdiff_t(sos);
+    for (int i = 0; i < scans; ++i) out.insert(out.end(), scan, scan + 2 + lengthAt(small, sos));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
 }  // namespace quill::test

@@ -40,6 +40,11 @@ Bytes truncatedAfterSos(const Bytes& jpeg, std::size_t scanBytes);
 // Keeps the bytes before the first SOS and appends EOI.
 Bytes tablesOnly(const Bytes& jpeg);
 
+// A progressive gray frame claiming side x side pixels with `scans` empty
+// scan headers: a few bytes a scan, yet a decoder visits every block of the
+// frame for each.
+Bytes emptyScans(int side, int scans);
+
 // One marker segment: FF code, length, payload.
 Bytes segment(int marker, const Bytes& payload);
 

@@ -26,37 +26,20 @@ std::uint32_t get32(const Bytes& b, size_t at, bool big) {
     return big ? (get16(b, at, true) << 16) | get16(b, at + 2, true)
                : (get16(b, at + 2, false) << 16) | get16(b, at, false);
 }
-void put16(Bytes& b, std::uint32_t v, bool big) {
-    if (big) {
-        b.push_back(std::uint8_t(v >> 8));
-        b.push_back(std::uint8_t(v));
-    } else {
-        b.push_back(std::uint8_t(v));
-        b.push_back(std::uint8_t(v >> 8));
-    }
+// Appends the low `bytes` bytes of v in the file's byte order.
+void put(Bytes& b, std::uint32_t v, int bytes, bool big) {
+    for (int i = 0; i < bytes; ++i) b.push_back(std::uint8_t(v >> 8 * (big ? bytes - 1 - i : i)));
 }
-void put32(Bytes& b, std::uint32_t v, bool big) {
-    if (big) {
-        put16(b, v >> 16, true);
-        put16(b, v & 0xFFFF, true);
+// A SHORT value sits in the first two of the entry's four value bytes.
+void putEntry(Bytes& b, std::uint32_t tag, std::uint32_t type, std::uint32_t count, std::uint32_t value, bool big) {
+    put(b, tag, 2, big);
+    put(b, type, 2, big);
+    put(b, count, 4, big);
+    if (type == 3) {
+        put(b, value, 2, big);
+        put(b, 0, 2, big);
     } else {
-        put16(b, v & 0xFFFF, false);
-        put16(b, v >> 16, false);
-    }
-}
-void putEntry(Bytes& b, std::uint32_t tag, std::uint32_t type, std::uint32_t count,
-              std::uint32_t value, bool big) {
-    put16(b, tag, big);
-    put16(b, type, big);
-    put32(b, count, big);
-    if (type == 3 && big) {
-        put16(b, value, true);
-        put16(b, 0, true);
-    } else if (type == 3) {
-        put16(b, value, false);
-        put16(b, 0, false);
-    } else {
-        put32(b, value, big);
+        put(b, value, 4, big);
     }
 }
 
@@ -101,7 +84,10 @@ JpegProbe probeJpeg(const Bytes& data) {
     p.xDensity = cinfo.X_density;
     p.yDensity = cinfo.Y_density;
     p.adobe = cinfo.saw_Adobe_marker;
+    p.restartInterval = cinfo.restart_interval;
     jpeg_destroy_decompress(&cinfo);
+    for (std::size_t i = 0; i + 1 < data.size(); ++i)
+        p.restartMarkers += data[i] == 0xFF && data[i + 1] >= 0xD0 && data[i + 1] <= 0xD7;
     p.ok = true;
     return p;
 }
@@ -121,20 +107,20 @@ Bytes makeExifPayload(bool big, std::uint32_t width, std::uint32_t height) {
     Bytes t;
     t.push_back(big ? 'M' : 'I');
     t.push_back(big ? 'M' : 'I');
-    put16(t, 42, big);
-    put32(t, 8, big);  // IFD0 right after the header
+    put(t, 42, 2, big);
+    put(t, 8, 4, big);  // IFD0 right after the header
     // IFD0: Orientation, ExifIFD pointer.
-    put16(t, 2, big);
+    put(t, 2, 2, big);
     putEntry(t, 0x0112, 3, 1, 1, big);
     const std::uint32_t subOffset = 8 + 2 + 2 * 12 + 4;
     putEntry(t, 0x8769, 4, 1, subOffset, big);
-    put32(t, 0, big);  // no next IFD
+    put(t, 0, 4, big);  // no next IFD
     // Exif sub-IFD: ExifVersion-like tag, X and Y dimensions as SHORT.
-    put16(t, 3, big);
+    put(t, 3, 2, big);
     putEntry(t, 0x9000, 7, 4, 0x30323330, big);
     putEntry(t, 0xA002, 3, 1, width, big);
     putEntry(t, 0xA003, 3, 1, height, big);
-    put32(t, 0, big);
+    put(t, 0, 4, big);
     b.insert(b.end(), t.begin(), t.end());
     return b;
 }

@@ -1,6 +1,6 @@
-// Test helpers for the lossless tests: what a JPEG's header says (geometry,
-// sampling, tables, segments), a jpegtran runner used as an oracle, and Exif
-// blobs built byte by byte.
+// What a JPEG's header says (geometry, sampling, tables, segments, restart
+// markers), a jpegtran runner used as an oracle, and Exif blobs built byte by
+// byte.
 #pragma once
 
 #include <algorithm>
@@ -26,6 +26,8 @@ struct JpegProbe {
     bool jfif = false;
     int jfifMajor = 0, jfifMinor = 0, densityUnit = 0, xDensity = 0, yDensity = 0;
     bool adobe = false;
+    unsigned restartInterval = 0;
+    int restartMarkers = 0;  // RSTn markers counted in the whole stream
 };
 JpegProbe probeJpeg(const Bytes& data);
 

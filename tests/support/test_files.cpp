@@ -2,6 +2,8 @@
 
 #include <jpeglib.h>
 #include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -135,6 +137,10 @@ Decoded decodeJpeg(const Bytes& data) {
 
 fs::path writeBytes(const fs::path& path, const Bytes& data) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    // A new file, not a truncated one: ext4 flushes a file truncated and
+    // rewritten, which costs milliseconds per write.
+    std::error_code ec;
+    fs::remove(path, ec);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     return path;
@@ -157,6 +163,23 @@ TempDir::~TempDir() {
     for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
+}
+
+MemoryFile::MemoryFile(const std::string& name) : fd_(::memfd_create("quill-test", MFD_CLOEXEC)), path_(dir_ / name) {
+    if (fd_ < 0) std::abort();
+    fs::create_symlink("/proc/self/fd/" + std::to_string(fd_), path_);
+}
+
+MemoryFile::~MemoryFile() { ::close(fd_); }
+
+const fs::path& MemoryFile::write(const Bytes& data) {
+    if (::ftruncate(fd_, 0) != 0) std::abort();
+    for (std::size_t done = 0; done < data.size();) {
+        const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, off_t(done));
+        if (n <= 0) std::abort();
+        done += std::size_t(n);
+    }
+    return path_;
 }
 
 int runCommand(const std::string& command) {

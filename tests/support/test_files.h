@@ -48,7 +48,7 @@ struct JpegSpec {
 // Encodes a JPEG in memory; aborts the test on a libjpeg error.
 Bytes makeJpeg(const JpegSpec& spec);
 
-// Writes bytes to path (creating folders), returns path.
+// Writes bytes to path as a new file (creating folders), returns path.
 fs::path writeBytes(const fs::path& path, const Bytes& data);
 Bytes readBytes(const fs::path& path);
 
@@ -71,6 +71,25 @@ public:
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
 private:
+    fs::path path_;
+};
+
+// A file named as the test chooses whose bytes live in memory: a symlink in
+// a temporary folder to a memfd. For loops over many inputs, which would
+// otherwise wait on the disk of a busy machine.
+class MemoryFile {
+public:
+    explicit MemoryFile(const std::string& name);
+    ~MemoryFile();
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    // Replaces the content; returns the file's path.
+    const fs::path& write(const Bytes& data);
+    const fs::path& path() const { return path_; }
+
+private:
+    TempDir dir_;
+    int fd_;
     fs::path path_;
 };
 
