@@ -19,14 +19,15 @@
 //   for the symbol counts; the appended bits are exact.
 // Both hold for any part of the picture, so a count may stop as soon as it
 // passes the limit.
-// - A floor for every quality from q0 up (standard codes): a higher quality
-//   never has a larger quantization step (jpeg_set_quality scales fixed base
-//   tables by a factor falling with the quality; checked), and each of the
-//   library's quantizers rounds |x| / step to nearest (the integer
-//   reciprocals are exact for 16-bit dividends, the float one is monotone in
-//   the step), so no AC coefficient shrinks: a block at q has a nonzero
+// - A floor for every quality from q0 up: a higher quality never has a
+//   larger quantization step (jpeg_set_quality scales fixed base tables by a
+//   factor falling with the quality; checked), and each of the library's
+//   quantizers rounds |x| / step to nearest (the integer reciprocals are
+//   exact for 16-bit dividends, the float one is monotone in the step), so
+//   no AC coefficient shrinks: a block at q has a nonzero
 //   wherever the block at q0 has one, at least as large, and maybe more. The
-//   cheapest such block under the fixed codes is priced per coefficient
+//   cheapest such block under the standard codes (optimized ones are not
+//   known in advance: each code counts as one bit) is priced per coefficient
 //   (added nonzeros may shorten a run but pay their own codes) and at its end
 //   (EOB, or added coefficients up to the last). The DC term of each DCT
 //   method is the block's sample sum less 64 * 128, divided by 8 * step and
@@ -112,8 +113,9 @@ void codeLengths(const JHUFF_TBL* table, std::uint8_t (&length)[256]) {
         for (int i = 0; i < table->bits[l] && p < 256; ++i) length[table->huffval[p++]] = std::uint8_t(l);
 }
 
-// Bits of one DC and one AC standard table, code plus appended bits, with
-// the floors of the cheapest block that dominates a given one.
+// Bits of one DC and one AC table, code plus appended bits, with the floors
+// of the cheapest block that dominates a given one. Optimized tables are
+// not known in advance: every code counts as one bit, the least it can be.
 struct StandardCosts {
     std::uint16_t dc[12]{};       // by DC category
     std::uint16_t dcFloor[12]{};  // cheapest of the categories from k up
@@ -123,10 +125,14 @@ struct StandardCosts {
     std::uint16_t tail[64]{};     // cheapest end of a block with t places after its last nonzero
     std::uint16_t eob = 0;
 
-    StandardCosts(const JHUFF_TBL* dcTable, const JHUFF_TBL* acTable) {
+    StandardCosts(const JHUFF_TBL* dcTable, const JHUFF_TBL* acTable, bool optimized) {
         std::uint8_t dcLen[256], acLen[256];
         codeLengths(dcTable, dcLen);
         codeLengths(acTable, acLen);
+        if (optimized) {
+            std::fill(std::begin(dcLen), std::end(dcLen), 1);
+            std::fill(std::begin(acLen), std::end(acLen), 1);
+        }
         for (int k = 0; k < 12; ++k) dc[k] = std::uint16_t(dcLen[k] + k);
         for (int k = 11; k >= 0; --k) dcFloor[k] = k == 11 ? dc[k] : std::min(dc[k], dcFloor[k + 1]);
         dcAny = dcFloor[0];
@@ -440,7 +446,7 @@ bool SizeModel::prepare(const CompressionSettings& settings, const BitmapInfoHea
         const jpeg_component_info* c = cinfo->cur_comp_info[i];
         comp_[i] = {c->component_index, c->MCU_width,     c->MCU_height, c->last_col_width, c->last_row_height,
                     c->MCU_sample_width, c->v_samp_factor, c->quant_tbl_no, c->dc_tbl_no,     c->ac_tbl_no};
-        costs_.emplace_back(cinfo->dc_huff_tbl_ptrs[c->dc_tbl_no], cinfo->ac_huff_tbl_ptrs[c->ac_tbl_no]);
+        costs_.emplace_back(cinfo->dc_huff_tbl_ptrs[c->dc_tbl_no], cinfo->ac_huff_tbl_ptrs[c->ac_tbl_no], optimized_);
     }
     mcusPerRow_ = int(cinfo->MCUs_per_row);
     totalIMCURows_ = int(cinfo->total_iMCU_rows);
@@ -582,7 +588,7 @@ FloorSteps SizeModel::floorSteps(int quality) const {
 SizeModel::Count SizeModel::count(int quality, std::span<const int> stripes, std::uint64_t limit,
                                   bool floor) const {
     Count result;
-    floor = floor && !optimized_ && stepsFall_;
+    floor = floor && stepsFall_;
     const FloorSteps steps = floorSteps(quality);
     if (floor) result.restFrom = steps.restFrom;
     const int lanes = stripes.size() > 1 && std::thread::hardware_concurrency() > 1 ? 2 : 1;
@@ -619,24 +625,25 @@ SizeModel::Count SizeModel::count(int quality, std::span<const int> stripes, std
             if (k >= stripes.size()) break;
             countStripe(quantizers[i], stripes[k], floor ? &steps : nullptr, t);
             if (limit == UINT64_MAX) continue;
-            if (!optimized_) {
-                std::uint64_t sums[kTotals];
-                auto add = [&](int n, std::uint64_t now, std::uint64_t before) {
-                    sums[n] = totals[n].fetch_add(now - before) + (now - before);
-                };
-                add(0, t.bits, counted.bits);
-                add(1, t.acFloorBits, counted.acFloorBits);
-                add(2, t.dcRestBits, counted.dcRestBits);
-                for (int g = 0; g < FloorSteps::kExact; ++g) add(3 + g, t.dcFloorBits[g], counted.dcFloorBits[g]);
-                counted = t;
-                if (overBudget(sums)) stop = true;
-            } else if (stripe % 8 == 0) {
+            std::uint64_t sums[kTotals];
+            auto add = [&](int n, std::uint64_t now, std::uint64_t before) {
+                sums[n] = totals[n].fetch_add(now - before) + (now - before);
+            };
+            add(0, t.bits, counted.bits);
+            add(1, t.acFloorBits, counted.acFloorBits);
+            add(2, t.dcRestBits, counted.dcRestBits);
+            for (int g = 0; g < FloorSteps::kExact; ++g) add(3 + g, t.dcFloorBits[g], counted.dcFloorBits[g]);
+            counted.bits = t.bits;
+            counted.acFloorBits = t.acFloorBits;
+            counted.dcRestBits = t.dcRestBits;
+            std::copy(std::begin(t.dcFloorBits), std::end(t.dcFloorBits), counted.dcFloorBits);
+            if (optimized_ && !floor && stripe % 8 == 0) {
                 const std::lock_guard lock(mutex);
                 histogram.add(t.histogram);
                 t.histogram = {};
-                const std::uint64_t sums[kTotals] = {histogram.bits()};
-                if (overBudget(sums)) stop = true;
+                sums[0] = histogram.bits();
             }
+            if ((floor || !optimized_ || stripe % 8 == 0) && overBudget(sums)) stop = true;
         }
         if (optimized_) {
             const std::lock_guard lock(mutex);
@@ -768,15 +775,15 @@ void SizeModel::countStripe(Quantizer& qz, int stripe, const FloorSteps* floor, 
                             t.histogram.extraBits += std::uint64_t(size);
                         } else {
                             t.bits += costs.ac[run][size];
-                            if (floor) t.acFloorBits += costs.acFloor[run][size];
                         }
+                        if (floor) t.acFloorBits += costs.acFloor[run][size];
                     }
                     if (optimized_) {
                         if (last < 63) ++t.histogram.ac[c.acTable][0x00];
-                    } else {
-                        if (last < 63) t.bits += costs.eob;
-                        if (floor) t.acFloorBits += costs.tail[63 - last];
+                    } else if (last < 63) {
+                        t.bits += costs.eob;
                     }
+                    if (floor) t.acFloorBits += costs.tail[63 - last];
                 }
             }
         }
@@ -817,7 +824,7 @@ FoundQuality searchByEncoding(const CompressionSettings& settings, const BitmapI
 }
 
 // The search over a prepared model: a guess from a sample of the stripes;
-// floors from just above the guess that rule out every quality above it,
+// floors from above the guess that rule out every quality above them,
 // counted while the guess is encoded; then from the top down a bound per
 // quality and a real encode where no bound rules it out.
 FoundQuality searchModel(const SizeModel& model, const CompressionSettings& settings, const BitmapInfoHeader* info,
@@ -852,9 +859,27 @@ FoundQuality searchModel(const SizeModel& model, const CompressionSettings& sett
     } catch (const std::system_error&) {
         encodeGuess();
     }
+    // Floors from just above the guess. Those of optimized codes fall well
+    // short of the sizes, so the sample says where one would first rule out
+    // the rest; the qualities below it get bounds of their own.
+    int from = guess + 1;
+    if (model.optimized() && from <= 100) {
+        auto floorPasses = [&](int q) {
+            const SizeModel::Count c = model.count(q, all.first(sampled), UINT64_MAX, true);
+            const std::uint64_t least = c.restFrom <= 100 ? std::min(c.floorBytes, c.restBytes) : c.floorBytes;
+            return !c.overflow && double(model.fixedBytes()) + double(least - model.fixedBytes()) * scale > double(limit);
+        };
+        for (int hi = 101; from < hi;) {
+            const int mid = (from + hi) / 2;
+            if (floorPasses(mid))
+                hi = mid;
+            else
+                from = mid + 1;
+        }
+    }
     std::int8_t ruledOut[102] = {};  // 1 by a bound, -1 not by its own bound
-    for (int q = guess + 1, step = 1; q <= 100;) {
-        const SizeModel::Count c = model.count(q, all, limit, !model.optimized());
+    for (int q = from, step = 1; q <= 100;) {
+        const SizeModel::Count c = model.count(q, all, limit, true);
         if (c.overflow) break;
         ruledOut[q] = c.bytes > limit ? 1 : -1;
         if (c.floorBytes > limit) {
@@ -869,7 +894,6 @@ FoundQuality searchModel(const SizeModel& model, const CompressionSettings& sett
             q += step;
             step *= 2;
         }
-        if (model.optimized()) break;  // no floors: each quality on its own below
     }
     if (encoder.thread.joinable()) encoder.thread.join();
 
