@@ -14,6 +14,8 @@
 #include "inspection/jpeg_info.h"
 #include "lossless/ui/batch_runner.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -73,6 +75,8 @@ void deleteIdenticalFiles(CMainFrame& frame, int) {
         rows.push_back({frame.rowPath(r), std::string(list.model()->cell(r, kColSize)),
                         std::string(list.model()->cell(r, kColImageSize))});
     int lastDeleted = 0;
+    // Reading large files can take a while; there is no progress dialog here.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         for (std::size_t j = i + 1; j < rows.size();) {
             const Row& a = rows[i];
@@ -87,6 +91,7 @@ void deleteIdenticalFiles(CMainFrame& frame, int) {
             }
         }
     }
+    QGuiApplication::restoreOverrideCursor();
     frame.RefreshList(lastDeleted);
 }
 
