@@ -4,6 +4,7 @@
 // Loaders never talk to the user; they return false and leave no picture.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -21,6 +22,7 @@ struct LoadedImage {
     std::int64_t modified = 0;         // seconds since 1970-01-01 UTC
     std::int32_t mcuWidth = 0;         // JPEG at full size only; else 0
     std::int32_t mcuHeight = 0;
+    std::uint8_t orientation = 1;      // JPEG: Exif Orientation, 1 to 8; 1 when absent or invalid
 
     bool empty() const { return !info || !pixels; }
     std::size_t stride() const { return info ? std::size_t(dibStride(24, info->biWidth)) : 0; }
@@ -39,6 +41,10 @@ bool LoadBmp(LoadedImage& image, const std::filesystem::path& path);
 bool LoadGif(LoadedImage& image, const std::filesystem::path& path);
 bool LoadPng(LoadedImage& image, const std::filesystem::path& path);
 bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth);
+
+// The Orientation tag (1 to 8) of IFD0 of an Exif TIFF structure (the data
+// of an APP1 segment after its "Exif\0\0"); 1 when absent or malformed.
+int exifOrientation(const std::uint8_t* tiff, std::size_t length);
 
 // Moves a loaded picture into a Dib (for the resampler and encoder).
 inline Dib takeDib(LoadedImage& image) {

@@ -12,4 +12,8 @@ struct LoadedImage;
 // Null when the record holds no picture or the copy cannot be allocated.
 QImage pictureFrom(const LoadedImage& loaded);
 
+// The picture turned and mirrored so that it stands as an Exif Orientation
+// value (1 to 8) says it was taken; other values leave it as it is.
+QImage uprightPicture(const QImage& picture, int orientation);
+
 }  // namespace quill
