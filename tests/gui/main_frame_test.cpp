@@ -23,7 +23,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <fstream>
 #include <latch>
 #include <limits>
 #include <map>
@@ -497,37 +496,6 @@ TEST_F(Frame, SplitterStaysWithinItsLimits) {
     }
     processEvents();
     EXPECT_EQ(frame->splitterPos(), 400);
-}
-
-TEST_F(Frame, TogglesPersistAcrossARestart) {
-    QAction* overwrite = frame->commandAction(ID_TOGGLE_OVERWRITE);
-    QTest::mouseClick(frame->commandBar()->widgetForAction(overwrite), Qt::LeftButton);
-    EXPECT_EQ(frame->settings.overwrite, 1);
-    EXPECT_TRUE(overwrite->isChecked());
-    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
-    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
-    EXPECT_EQ(frame->settings.forceProgressive, 0);
-    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
-    frame->onCommand(ID_TOGGLE_FORCE_PROGRESSIVE);
-    frame->close();
-    frame.reset();
-
-    std::ifstream ini(dir / "status.ini");
-    const std::string text((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("21=1"), std::string::npos);
-    EXPECT_NE(text.find("22=1"), std::string::npos);
-
-    frame = makeFrame();
-    EXPECT_EQ(frame->settings.overwrite, 1);
-    EXPECT_EQ(frame->settings.forceProgressive, 1);
-    EXPECT_TRUE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
-    EXPECT_TRUE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
-
-    frame->onCommand(ID_TOGGLE_OVERWRITE);
-    frame->close();
-    frame = makeFrame();
-    EXPECT_EQ(frame->settings.overwrite, 0);
-    EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
 }
 
 TEST_F(Frame, PlacementComesBackAtTheNextStart) {

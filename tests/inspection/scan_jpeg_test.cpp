@@ -116,38 +116,35 @@ TEST_F(ScanJpegTest, SizeTextIsGroupedByThousandsPast32Bits) {
 }
 
 TEST_F(ScanJpegTest, ColourSpacesAndDepth) {
-    JpegSpec gray = sized(40, 30, 1, 1);
+    JpegSpec gray = sized(40, 30, 1, 1), cmyk = gray, ycck, rgb = gray;
     gray.input = gray.stored = Space::Gray;
-    JpegInfo info = scanOk(makeJpeg(gray));
-    EXPECT_EQ(info.fields[kColColorSpace], "Gray");
-    EXPECT_EQ(info.fields[kColDepth], "8");
-    EXPECT_EQ(info.fields[kColSampling], "4：4：4");
-    EXPECT_EQ(info.fields[kColChromaQuality], "None");
-    EXPECT_EQ(info.fields[kColLumaQuality], "IJG 75");
-
-    JpegSpec cmyk = sized(40, 30, 1, 1);
     cmyk.input = cmyk.stored = Space::CMYK;
     cmyk.writeJfif = false;
     cmyk.writeAdobe = true;
-    info = scanOk(makeJpeg(cmyk));
-    EXPECT_EQ(info.fields[kColColorSpace], "CMYK");
-    EXPECT_EQ(info.fields[kColDepth], "32");
-    EXPECT_EQ(info.fields[kColApp0 + 14], "O");
-    EXPECT_EQ(info.fields[kColApp0], "");
-
-    JpegSpec ycck = cmyk;
+    ycck = cmyk;
     ycck.stored = Space::YCCK;
     ycck.h0 = ycck.v0 = 2;
-    info = scanOk(makeJpeg(ycck));
-    EXPECT_EQ(info.fields[kColColorSpace], "YCCK");
-    EXPECT_EQ(info.fields[kColSampling], "4：2：0");
-
-    JpegSpec rgb = sized(40, 30, 1, 1);
     rgb.stored = Space::RGB;
     rgb.writeJfif = false;
     rgb.writeAdobe = true;
-    info = scanOk(makeJpeg(rgb));
-    EXPECT_EQ(info.fields[kColColorSpace], "RGB");
+    const struct {
+        const JpegSpec& spec;
+        const char *space, *depth, *sampling, *app0, *app14;
+    } cases[] = {{gray, "Gray", "8", "4：4：4", "O", ""},
+                 {cmyk, "CMYK", "32", "4：4：4", "", "O"},
+                 {ycck, "YCCK", "32", "4：2：0", "", "O"},
+                 {rgb, "RGB", "24", "4：4：4", "", "O"}};
+    for (const auto& c : cases) {
+        const JpegInfo info = scanOk(makeJpeg(c.spec));
+        EXPECT_EQ(info.fields[kColColorSpace], c.space);
+        EXPECT_EQ(info.fields[kColDepth], c.depth) << c.space;
+        EXPECT_EQ(info.fields[kColSampling], c.sampling) << c.space;
+        EXPECT_EQ(info.fields[kColApp0], c.app0) << c.space;
+        EXPECT_EQ(info.fields[kColApp0 + 14], c.app14) << c.space;
+    }
+    const JpegInfo g = scanOk(makeJpeg(gray));
+    EXPECT_EQ(g.fields[kColChromaQuality], "None");
+    EXPECT_EQ(g.fields[kColLumaQuality], "IJG 75");
 }
 
 TEST_F(ScanJpegTest, CodingProcesses) {
