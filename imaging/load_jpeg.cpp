@@ -131,7 +131,7 @@ int exifOrientation(const std::uint8_t* tiff, std::size_t length) {
     const std::size_t count = u16(ifd);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t entry = ifd + 2 + 12 * i;
-        if (entry > length - 12) return 1;
+        if (length < 12 || entry > length - 12) return 1;
         if (u16(entry) != 0x0112) continue;
         // SHORT, one value, held in the first half of the value field.
         if (u16(entry + 2) != 3 || u32(entry + 4) != 1) return 1;
