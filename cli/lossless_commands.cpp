@@ -12,6 +12,7 @@
 #include "base/file_util.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "inspection/jpeg_info.h"
 #include "inspection/quant_table_db.h"
 #include "lossless/convert_lossless.h"
@@ -80,18 +81,24 @@ int runOp(std::string_view name, std::span<char*> args) {
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
     const QuantTableDb db;
+    BatchProgress progress(files.size());
     int status = 0;
-    for (const fs::path& file : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const fs::path& file = files[i];
+        progress.show(i, file);
         SourceFacts facts;
-        if (!scanSource(db, file, facts)) {
+        const bool scanned = scanSource(db, file, facts);
+        // No one to ask here: a read-only source is kept.
+        const LosslessFileResult r =
+            scanned ? convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
+                                       [](const fs::path&) { return false; })
+                    : LosslessFileResult{};
+        progress.clear();
+        if (!scanned) {
             reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
             status = 1;
             continue;
         }
-        // No one to ask here: a read-only source is kept.
-        const LosslessFileResult r =
-            convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
-                             [](const fs::path&) { return false; });
         if (!r.converted) {
             reportFailure(file, r.why);
             status = 1;

@@ -7,10 +7,12 @@
 
 namespace quill {
 
+struct Dib;
 struct LoadedImage;
 
 // Null when the record holds no picture or the copy cannot be allocated.
 QImage pictureFrom(const LoadedImage& loaded);
+QImage pictureFrom(const Dib& dib);
 
 // The picture turned and mirrored so that it stands as an Exif Orientation
 // value (1 to 8) says it was taken; other values leave it as it is.
