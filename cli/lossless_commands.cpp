@@ -54,12 +54,13 @@ struct SourceFacts {
     bool progressive = false;
 };
 
-bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
+FileResult scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
     JpegInfo info;
-    if (!ScanJpeg(path, db, info)) return false;
+    FileResult why;
+    if (!ScanJpeg(path, db, info, &why)) return why;
     facts.hasApp0 = sourceHasApp0(info.fields[kColApp0]);
     facts.progressive = sourceIsProgressive(info.fields[kColCoding]);
-    return true;
+    return {};
 }
 
 void reportFailure(const fs::path& file, const FileResult& why) {
@@ -87,7 +88,7 @@ int runOp(std::string_view name, std::span<char*> args) {
         const fs::path& file = files[i];
         progress.show(i, file);
         SourceFacts facts;
-        const bool scanned = scanSource(db, file, facts);
+        const FileResult scanned = scanSource(db, file, facts);
         // No one to ask here: a read-only source is kept.
         const LosslessFileResult r =
             scanned ? convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
@@ -95,7 +96,7 @@ int runOp(std::string_view name, std::span<char*> args) {
                     : LosslessFileResult{};
         progress.clear();
         if (!scanned) {
-            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+            reportFailure(file, scanned);
             status = 1;
             continue;
         }
@@ -161,8 +162,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
 
     const QuantTableDb db;
     SourceFacts facts;
-    if (!scanSource(db, file, facts)) {
-        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+    if (const FileResult scanned = scanSource(db, file, facts); !scanned) {
+        reportFailure(file, scanned);
         return 1;
     }
     const bool replace = !out.empty();

@@ -27,9 +27,8 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     result.output = compressOutputPath(source, overwrite);
 
     LoadedImage image;
-    if (!image.LoadImageFile(source, 0)) {
+    if (!image.LoadImageFile(source, 0, &result.why)) {
         result.outcome = RecompressOutcome::LoadFailed;
-        result.why = sourceFailure(source, FailReason::NotImage);
         return result;
     }
     Dib picture = takeDib(image);

@@ -6,12 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -236,20 +234,6 @@ std::vector<int> listSortOrder(std::span<const std::string_view> cells, SortKind
     return order;
 }
 
-namespace {
-
-FileResult whyUnlisted(const fs::path& path) {
-    FilePtr file = openFile(path, "rb");
-    if (!file) return failureFromErrno(errno);
-    unsigned char soi[2] = {0, 0};
-    const std::size_t got = std::fread(soi, 1, 2, file.get());
-    if (got == 0) return FileResult::fail(FailReason::Truncated);
-    if (got < 2 || soi[0] != 0xFF || soi[1] != 0xD8) return FileResult::fail(FailReason::NotJpeg);
-    return FileResult::fail(FailReason::Corrupt);
-}
-
-}  // namespace
-
 std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const QuantTableDb& db,
                                                     const FolderScanOptions& options,
                                                     std::vector<UnreadableFile>* unreadable) {
@@ -261,6 +245,7 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
 
     std::vector<JpegInfo> rows(files.size());
     std::vector<char> listed(files.size(), 0);
+    std::vector<FileResult> whys(unreadable ? files.size() : 0);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
@@ -268,9 +253,10 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
             if (options.timestamp && nonEmptyRegularFile(files[i]))
                 setFileTimes(files[i], *options.timestamp, *options.timestamp);
             try {
-                listed[i] = db.ScanJpeg(files[i], rows[i]);
+                listed[i] = db.ScanJpeg(files[i], rows[i], unreadable ? &whys[i] : nullptr);
             } catch (const std::exception&) {
                 listed[i] = 0;  // out of memory for one row: leave the file out
+                if (unreadable) whys[i] = FileResult::fail(FailReason::Other, "out of memory");
             }
         }
     };
@@ -292,7 +278,7 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!listed[i]) {
-            if (unreadable) unreadable->push_back({files[i], whyUnlisted(files[i])});
+            if (unreadable) unreadable->push_back({files[i], std::move(whys[i])});
             continue;
         }
         if (kept != i) rows[kept] = std::move(rows[i]);

@@ -74,9 +74,8 @@ struct FolderScanOptions {
     int threads = 0;
 };
 
-// A file with a JPEG name that the scan could not list, and why: the
-// system's reason when it cannot be opened, Truncated when it is empty,
-// NotJpeg without a JPEG signature, else Corrupt.
+// A file with a JPEG name that the scan could not list, and why (as
+// ScanJpeg says).
 struct UnreadableFile {
     fs::path path;
     FileResult why;

@@ -191,7 +191,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     QLabel* unreadable = frame->unreadablePart();
     EXPECT_TRUE(unreadable->isVisibleTo(frame.get()));
     EXPECT_EQ(unreadable->text(), "読み込めないファイル: 2");
-    EXPECT_EQ(unreadable->toolTip(), "e.jpg: ファイルが途中で終わっています。\nx.jpg: JPEGファイルではありません。");
+    EXPECT_EQ(unreadable->toolTip(), "e.jpg: JPEGファイルではありません。\nx.jpg: JPEGファイルではありません。");
 
     // The new-list button empties the list but keeps the folder.
     QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_LIST_NEW)), Qt::LeftButton);

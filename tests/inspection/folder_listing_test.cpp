@@ -73,7 +73,7 @@ TEST_F(FolderScanTest, CandidatesAndListedFiles) {
     std::map<std::string, FailReason> why;
     for (const UnreadableFile& u : unreadable) why[u.path.filename().string()] = u.why.reason;
     EXPECT_EQ(why, (std::map<std::string, FailReason>{
-                       {"e.jpg", FailReason::Truncated}, {"x.jpg", FailReason::NotJpeg}, {"y.jpg", FailReason::Corrupt}}));
+                       {"e.jpg", FailReason::NotJpeg}, {"x.jpg", FailReason::NotJpeg}, {"y.jpg", FailReason::Truncated}}));
 }
 
 TEST_F(FolderScanTest, UnreadableFolder) {
