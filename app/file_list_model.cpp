@@ -15,6 +15,10 @@ Qt::Alignment columnAlignment(int column) {
     return Qt::AlignLeft;
 }
 
+QString displayName(std::string_view nameBytes) {
+    return QString::fromUtf8(nameBytes.data(), static_cast<qsizetype>(nameBytes.size()));
+}
+
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -93,6 +97,7 @@ std::string_view FileListModel::cell(int row, int column) const {
 
 QString FileListModel::cellText(int row, int column) const {
     const std::string_view text = cell(row, column);
+    if (column == kColName) return displayName(text);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

@@ -12,6 +12,7 @@
 #include "preview/preview_pane.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
@@ -115,7 +116,7 @@ void CMainFrame::watchFolder() {
     watcher_->addPath(folderPath);
     QStringList files;
     files.reserve(fileList_->rowCount());
-    for (int row = 0; row < fileList_->rowCount(); ++row) files << rowPath(row);
+    for (int row = 0; row < fileList_->rowCount(); ++row) files << QFile::decodeName(rowPath(row).c_str());
     if (!files.isEmpty()) watcher_->addPaths(files);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { setOutOfDate(true); });
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { setOutOfDate(true); });

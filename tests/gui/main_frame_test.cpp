@@ -64,7 +64,7 @@ protected:
             chooserStart = start;
             return nextFolder;
         };
-        f->viewerLauncher = [this](QWidget*, const AppSettings&, const QString& path) { viewed.push_back(path); };
+        f->viewerLauncher = [this](QWidget*, const AppSettings&, const fs::path& path) { viewed.push_back(path); };
         processEvents();
         return f;
     }
@@ -114,7 +114,7 @@ protected:
     std::unique_ptr<CMainFrame> frame;
     QString nextFolder;
     QString chooserStart;
-    std::vector<QString> viewed;
+    std::vector<fs::path> viewed;
 };
 
 // a.jpg, b.JPEG, c.jpe, d.png, an empty e.jpg, a PNG named x.jpg and a
@@ -185,7 +185,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     EXPECT_EQ(frame->listReady, 1);
     EXPECT_EQ(frame->folderPath.toStdString(), folder.string());
     EXPECT_EQ(frame->fileList().header()->mark(0), SortHeader::Mark::Up);
-    EXPECT_EQ(frame->rowPath(1).toStdString(), (folder / "b.JPEG").string());
+    EXPECT_EQ(frame->rowPath(1), folder / "b.JPEG");
     EXPECT_EQ(cells(3), (std::vector<std::string>{"64 x 48", "64 x 48"}));
     // The files with a JPEG name that could not be read are counted apart.
     QLabel* unreadable = frame->unreadablePart();
@@ -282,7 +282,7 @@ TEST_F(Frame, SortsByHeaderClicksAndKeepsTheOrderOnRefresh) {
     EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Up);
     EXPECT_EQ(frame->fileList().selectedCount(), 0);
     EXPECT_EQ(frame->listReady, 1);
-    EXPECT_TRUE(frame->currentFile.isEmpty());
+    EXPECT_TRUE(frame->currentFile.empty());
     EXPECT_EQ(frame->statusText(), "");
 }
 
@@ -367,13 +367,13 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
 
     frame->RefreshList(0);
     EXPECT_FALSE(frame->previewPane()->hasImage());
-    EXPECT_TRUE(frame->currentFile.isEmpty());
+    EXPECT_TRUE(frame->currentFile.empty());
     clickRow(1);
     waitForPreview();
     EXPECT_TRUE(frame->previewPane()->hasImage());
     // A file gone since the listing leaves the pane empty, never showing the
     // picture of the row chosen before.
-    fs::remove(frame->rowPath(0).toStdString());
+    fs::remove(frame->rowPath(0));
     clickRow(0);
     waitForPreview();
     EXPECT_FALSE(frame->previewPane()->hasImage());
