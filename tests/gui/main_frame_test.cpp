@@ -207,6 +207,18 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     nextFolder.clear();
     frame->onCommand(ID_FOLDER_SELECT);
     EXPECT_EQ(chooserStart.toStdString(), folder.string());
+
+    // Shift_JIS names read as Japanese in the list and the tip; the preview
+    // reaches the file by its exact bytes.
+    const fs::path japanese = data / "sjis";
+    test::writeBytes(japanese / "\x8e\xca\x90\x5e.jpg", test::makeJpeg({}));
+    test::writeBytes(japanese / "\x89\xf3\x82\xea.jpg", {});
+    choose(japanese);
+    EXPECT_EQ(names(), std::vector<std::string>{"写真.jpg"});
+    EXPECT_EQ(unreadable->toolTip(), "壊れ.jpg: JPEGファイルではありません。");
+    clickRow(0);
+    waitForPreview();
+    EXPECT_TRUE(frame->previewPane()->hasImage());
 }
 
 TEST_F(Frame, FolderWithoutJpegFilesAndCancelledChoice) {
