@@ -43,31 +43,30 @@ std::vector<std::vector<std::string>> tsv(const std::string& text) {
     return rows;
 }
 
+// Sorted by name, a tab in a name written as a backslash and a "t" so that
+// it stays in its cell; every cell of a row is the golden row's test below.
 TEST_F(CliTest, ScanListsTheFolderSortedByName) {
     test::JpegSpec gray;
     gray.input = gray.stored = test::Space::Gray;
     gray.h0 = gray.v0 = 1;
     test::writeBytes(photos / "b.JPEG", test::makeJpeg({}));
     test::writeBytes(photos / "A.jpg", test::makeJpeg(gray));
+    test::writeBytes(photos / "tab\there.jpg", test::makeJpeg({}));
     test::writeBytes(photos / "c.jpg", Bytes{'n', 'o'});
     test::writeBytes(photos / "d.png", test::makeJpeg({}));
 
     const CliResult r = run("scan " + quoted(photos.path()));
     EXPECT_EQ(r.status, 0);
     const auto rows = tsv(r.out);
-    ASSERT_EQ(rows.size(), 3u);
-    ASSERT_EQ(rows[0].size(), 33u);
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& row : rows) ASSERT_EQ(row.size(), 33u);
     EXPECT_EQ(rows[0][0], "ファイル名");
     EXPECT_EQ(rows[0][11], "サンプリングファクタ");
     EXPECT_EQ(rows[0][32], "その他");
     EXPECT_EQ(rows[1][0], "A.jpg");
     EXPECT_EQ(rows[1][7], "None");
     EXPECT_EQ(rows[2][0], "b.JPEG");
-    EXPECT_EQ(rows[2][3], "64 x 48");
-    EXPECT_EQ(rows[2][11], "4：2：0");
-    EXPECT_EQ(rows[2][15], "O");
-    ASSERT_EQ(rows[2].size(), 33u);
-    EXPECT_EQ(rows[2][32], "75");
+    EXPECT_EQ(rows[3][0], "tab\\there.jpg");
 }
 
 // A few stray bytes between segments, which libjpeg reads past with a
@@ -136,25 +135,7 @@ TEST_F(CliTest, ScanAsJson) {
     EXPECT_EQ(run("scan --json " + quoted(empty.path())).out, "[]\n");
 }
 
-TEST_F(CliTest, NamesWithTabsStayOneCell) {
-    test::writeBytes(photos / "tab\there.jpg", test::makeJpeg({}));
-    const auto rows = tsv(run("scan " + quoted(photos.path())).out);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1].size(), 33u);
-    EXPECT_EQ(rows[1][0], "tab\\there.jpg");
-}
-
-TEST_F(CliTest, UnreadableFolderAndUsage) {
-    CliResult r = run("scan " + quoted(photos / "missing"));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find("missing"), std::string::npos);
-    EXPECT_EQ(run("scan").status, 2);
-    EXPECT_EQ(run("scan a b").status, 2);
-    EXPECT_EQ(run("info").status, 2);
-}
-
-TEST_F(CliTest, InfoOnOneFile) {
+TEST_F(CliTest, InfoOnOneFileFailuresAndUsage) {
     const fs::path good = test::writeBytes(photos / "one.jpg", test::makeJpeg({}));
     const fs::path bad = test::writeBytes(photos / "bad.jpg", Bytes{'x'});
     CliResult r = run("info " + quoted(good));
@@ -162,13 +143,17 @@ TEST_F(CliTest, InfoOnOneFile) {
     const auto rows = tsv(r.out);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][0], "one.jpg");
-    EXPECT_EQ(rows[1][8], "E");
     r = run("info " + quoted(bad));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quillmark-cli info: '" + bad.string() + "': not a JPEG file\n");
     EXPECT_EQ(run("info " + quoted(photos / "none.jpg")).status, 1);
-    r = run("info --json " + quoted(good));
-    EXPECT_EQ(r.out.front(), '{');
+    EXPECT_EQ(run("info --json " + quoted(good)).out.front(), '{');
+
+    r = run("scan " + quoted(photos / "missing"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("missing"), std::string::npos);
+    for (const char* usage : {"scan", "scan a b", "info"}) EXPECT_EQ(run(usage).status, 2) << usage;
 }
 
 TEST_F(CliTest, DatabaseStatistics) {

@@ -41,8 +41,6 @@ TEST(LosslessOpTable, OptionsFollowTheOperation) {
         EXPECT_EQ(o.progressive, r.progressive);
         EXPECT_EQ(o.grayscale, r.gray);
         EXPECT_EQ(o.transform, r.t);
-        EXPECT_FALSE(o.crop);
-        EXPECT_FALSE(o.forceRegularSize);
         const LosslessOptions plain =
             losslessOptionsFor(r.op, "s.jpg", "o.jpg", false, false, true);
         EXPECT_FALSE(plain.keepJfif);
@@ -50,10 +48,6 @@ TEST(LosslessOpTable, OptionsFollowTheOperation) {
             EXPECT_TRUE(plain.progressive);
         }
     }
-    EXPECT_TRUE(sourceHasApp0("O"));
-    EXPECT_FALSE(sourceHasApp0(""));
-    EXPECT_TRUE(sourceIsProgressive("Progressive"));
-    EXPECT_FALSE(sourceIsProgressive("Baseline"));
 }
 
 TEST(OutputNaming, CounterWhileTheNameIsTakenWithoutUpperBound) {
