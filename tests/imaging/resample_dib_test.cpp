@@ -17,19 +17,30 @@ using test::Rgb;
 
 bool isBlack(const Dib& d, int x, int y) { return pixelAt(d, x, y) == Rgb{0, 0, 0}; }
 
-TEST(ResampleDib, FittedSizeWithoutCanvas) {
+// Every method fits the picture without bars, and at its own size gives
+// the source back within one.
+TEST(ResampleDib, FittedSizeWithoutCanvasAndIdentityScale) {
     const Dib src = makeDib(400, 300, [](int, int) { return Rgb{90, 90, 90}; });
+    const Dib same = makeDib(21, 17, [](int x, int y) {
+        return Rgb{std::uint8_t(x * 12), std::uint8_t(y * 15), std::uint8_t((x * y) % 256)};
+    });
     for (ResampleMethod m : {ResampleNearest, ResampleBilinear, ResampleBicubic, ResampleLanczos3}) {
         Dib out;
         ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), 200, 200, false, out));
         EXPECT_EQ(out.width(), 200);
         EXPECT_EQ(out.height(), 150);
         EXPECT_EQ(out.info->biSizeImage, 600u * 150);
-        // No bars: every pixel samples the picture.
         int black = 0;
         for (int y = 0; y < 150; ++y)
             for (int x = 0; x < 200; ++x) black += isBlack(out, x, y);
         EXPECT_EQ(black, 0) << m;
+
+        ASSERT_TRUE(ResampleDib(m, same.info, same.pixels.get(), 21, 17, false, out));
+        ASSERT_EQ(out.width(), 21);
+        for (int y = 0; y < 17; ++y)
+            for (int x = 0; x < 21; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(pixelAt(out, x, y)[c], pixelAt(same, x, y)[c], 1) << m << " " << x << "," << y;
     }
 }
 
@@ -77,21 +88,6 @@ TEST(ResampleDib, UniformPictureStaysUniformIncludingEdges) {
                         << "method " << m << " target " << w << "x" << h << " at " << x << "," << y;
                 }
         }
-}
-
-TEST(ResampleDib, IdentityScaleReproducesSourceWithinOne) {
-    const Dib src = makeDib(21, 17, [](int x, int y) {
-        return Rgb{std::uint8_t(x * 12), std::uint8_t(y * 15), std::uint8_t((x * y) % 256)};
-    });
-    for (ResampleMethod m : {ResampleNearest, ResampleBilinear, ResampleBicubic, ResampleLanczos3}) {
-        Dib out;
-        ASSERT_TRUE(ResampleDib(m, src.info, src.pixels.get(), 21, 17, false, out));
-        ASSERT_EQ(out.width(), 21);
-        for (int y = 0; y < 17; ++y)
-            for (int x = 0; x < 21; ++x)
-                for (int c = 0; c < 3; ++c)
-                    ASSERT_NEAR(pixelAt(out, x, y)[c], pixelAt(src, x, y)[c], 1) << m << " " << x << "," << y;
-    }
 }
 
 TEST(ResampleDib, NearestEnlargesByRepetitionWithoutHalfPixelShift) {
