@@ -15,9 +15,17 @@ LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
     LosslessOptions options = losslessOptionsFor(settings.op, source, output, hasApp0, progressive,
                                                  settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;
+    options.keepIcc = settings.keepIcc;
+    options.keepTime = settings.keepTime;
+    options.resetOrientation = settings.resetOrientation;
     options.replaceExisting = false;
-    result.why = convertLossless(options);
+    LosslessReport report;
+    result.why = convertLossless(options, &report);
     if (!result.why) return result;
+    if (!report.written) {
+        result.unchanged = true;
+        return result;
+    }
     result.converted = true;
     result.outputPath = output;
     if (settings.overwrite) {

@@ -34,6 +34,7 @@ struct TrimContext {
     QString sourcePath;
     bool keepJfif = false;
     bool progressive = false;
+    bool keepTime = false;  // the crop takes the source's modification time
 };
 
 class TrimmingWindow : public QDialog {
