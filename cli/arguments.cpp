@@ -18,6 +18,14 @@ std::optional<std::string_view> ParsedArgs::value(std::string_view name) const {
     return last;
 }
 
+bool wantsHelp(std::span<char*> args) {
+    for (const std::string_view arg : args) {
+        if (arg == "--") return false;
+        if (arg == "--help" || arg == "-h") return true;
+    }
+    return false;
+}
+
 int usageError(std::string_view command, std::string_view message) {
     std::fprintf(stderr, "quillmark-cli %.*s: %.*s\n", int(command.size()), command.data(),
                  int(message.size()), message.data());

@@ -39,6 +39,10 @@ struct ArgRules {
 std::optional<ParsedArgs> parseArguments(std::string_view command, std::span<char*> args,
                                          const ArgRules& rules);
 
+// True when "--help" or "-h" stands among the options (before any "--"):
+// every command answers it with its usage on stdout.
+bool wantsHelp(std::span<char*> args);
+
 // "quillmark-cli COMMAND: MESSAGE" on stderr; returns 2, the usage status.
 int usageError(std::string_view command, std::string_view message);
 

@@ -10,6 +10,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "imaging/compression_settings.h"
 #include "imaging/recompress.h"
 #include "settings/app_settings.h"
@@ -179,9 +180,12 @@ int run(std::string_view command, std::span<char*> args) {
     const bool keepTime = parsed->has("--keep-time");
 
     int status = 0;
-    for (const std::string_view operand : parsed->operands) {
-        const std::filesystem::path file(operand);
+    BatchProgress progress(parsed->operands.size());
+    for (std::size_t i = 0; i < parsed->operands.size(); ++i) {
+        const std::filesystem::path file(parsed->operands[i]);
+        progress.show(i, file);
         const RecompressFileResult r = recompressFile(settings, file, overwrite, keepTime);
+        progress.clear();
         switch (r.outcome) {
         case RecompressOutcome::Written:
             std::printf("%s\n", r.output.c_str());

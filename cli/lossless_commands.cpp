@@ -12,6 +12,7 @@
 #include "base/file_util.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "inspection/jpeg_info.h"
 #include "inspection/quant_table_db.h"
 #include "lossless/convert_lossless.h"
@@ -70,12 +71,13 @@ struct SourceFacts {
     bool progressive = false;
 };
 
-bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
+FileResult scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
     JpegInfo info;
-    if (!ScanJpeg(path, db, info)) return false;
+    FileResult why;
+    if (!ScanJpeg(path, db, info, &why)) return why;
     facts.hasApp0 = sourceHasApp0(info.fields[kColApp0]);
     facts.progressive = sourceIsProgressive(info.fields[kColCoding]);
-    return true;
+    return {};
 }
 
 void reportFailure(const fs::path& file, const FileResult& why) {
@@ -100,18 +102,24 @@ int runOp(std::string_view name, std::span<char*> args) {
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
     const QuantTableDb db;
+    BatchProgress progress(files.size());
     int status = 0;
-    for (const fs::path& file : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const fs::path& file = files[i];
+        progress.show(i, file);
         SourceFacts facts;
-        if (!scanSource(db, file, facts)) {
-            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+        const FileResult scanned = scanSource(db, file, facts);
+        // No one to ask here: a read-only source is kept.
+        const LosslessFileResult r =
+            scanned ? convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
+                                       [](const fs::path&) { return false; })
+                    : LosslessFileResult{};
+        progress.clear();
+        if (!scanned) {
+            reportFailure(file, scanned);
             status = 1;
             continue;
         }
-        // No one to ask here: a read-only source is kept.
-        const LosslessFileResult r =
-            convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
-                             [](const fs::path&) { return false; });
         if (r.unchanged) {
             std::fprintf(stderr, "quillmark-cli: '%s' is upright already; no output\n", file.c_str());
             continue;
@@ -178,8 +186,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
 
     const QuantTableDb db;
     SourceFacts facts;
-    if (!scanSource(db, file, facts)) {
-        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+    if (const FileResult scanned = scanSource(db, file, facts); !scanned) {
+        reportFailure(file, scanned);
         return 1;
     }
     const bool replace = !out.empty();

@@ -32,9 +32,8 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
         modified = st->modified;
 
     LoadedImage image;
-    if (!image.LoadImageFile(source, 0)) {
+    if (!image.LoadImageFile(source, 0, &result.why)) {
         result.outcome = RecompressOutcome::LoadFailed;
-        result.why = sourceFailure(source, FailReason::NotImage);
         return result;
     }
     Dib picture = takeDib(image);

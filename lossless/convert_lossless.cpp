@@ -67,7 +67,8 @@ struct Endpoints {
     std::span<const std::uint8_t> inBytes;
     std::FILE* outFile = nullptr;
     FixedDest* outBytes = nullptr;
-    JDIMENSION maxSide = 0;  // 0: any frame
+    JDIMENSION maxSide = 0;           // 0: any frame
+    const char* subject = nullptr;    // names the source in library messages
 };
 
 FileResult transcode(const LosslessOptions& o, const Endpoints& io, LosslessReport& report);
@@ -80,7 +81,8 @@ std::optional<std::vector<std::uint8_t>> turnThumbnail(std::span<const std::uint
     std::vector<std::uint8_t> out(kMaxExifBody + 1);
     FixedDest dest(out.data(), kMaxExifBody);
     LosslessReport report;
-    if (!transcode(t, {.inBytes = jpeg, .outBytes = &dest, .maxSide = kMaxThumbnailSide}, report))
+    if (!transcode(t, {.inBytes = jpeg, .outBytes = &dest, .maxSide = kMaxThumbnailSide, .subject = "Exif thumbnail"},
+                   report))
         return std::nullopt;
     out.resize(dest.size);
     return out;
@@ -98,6 +100,7 @@ FileResult transcode(const LosslessOptions& o, const Endpoints& io, LosslessRepo
     // One error manager for both objects: transcoding interleaves calls on
     // them, and every guarded phase must cover both.
     dst.cinfo.err = &src.err.pub;
+    src.err.subject = io.subject;
     j_decompress_ptr s = &src.cinfo;
     j_compress_ptr d = &dst.cinfo;
     const bool copyMarkers = !o.stripMarkers || o.keepIcc;
@@ -115,6 +118,7 @@ FileResult transcode(const LosslessOptions& o, const Endpoints& io, LosslessRepo
             limitScansToFrame(s, src.err);
         }))
         return jpegFailure(src.err);
+    if (FileResult fault = frameFault(s, src.err, false); !fault) return fault;
 
     // The Exif segment is rewritten outside the guarded phases: turning its
     // thumbnail runs a conversion of its own. The saved segment then points
@@ -141,56 +145,67 @@ FileResult transcode(const LosslessOptions& o, const Endpoints& io, LosslessRepo
     }
 
     TransformRequest req{};
-    const bool ok = runJpegPhase(src.err, [&] {
-        req.forceGrayscale = o.grayscale;
-        req.transform = transform;
-        req.crop = o.crop;
-        std::uint32_t right = o.cropRight, bottom = o.cropBottom;
-        if (o.forceRegularSize) {
-            // Take in the padding blocks every file stores past its nominal
-            // edge: the image becomes whole MCUs, the crop follows.
-            const JDIMENSION mcuW = JDIMENSION(s->max_h_samp_factor * kDctSize);
-            const JDIMENSION mcuH = JDIMENSION(s->max_v_samp_factor * kDctSize);
-            s->image_width = roundUpTo(s->image_width, mcuW);
-            s->image_height = roundUpTo(s->image_height, mcuH);
-            right = roundUpTo(right, mcuW);
-            bottom = roundUpTo(bottom, mcuH);
-        } else {
-            req.trim = true;
-        }
-        if (o.crop) {
-            // Unsigned wrap on reversed edges makes an oversize width, which
-            // the crop checks reject.
-            req.cropWidth = right - o.cropLeft;
-            req.cropHeight = bottom - o.cropTop;
-            req.cropX = o.cropLeft;
-            req.cropY = o.cropTop;
-        }
-        prepareWorkspace(s, req);
-        jpeg_copy_critical_parameters(s, d);
-        // The library copies a JFIF version of major 1 only; 2.x is valid too.
-        if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
-            d->JFIF_major_version = s->JFIF_major_version;
-            d->JFIF_minor_version = s->JFIF_minor_version;
-        }
-        CoefArrays srcArrays = jpeg_read_coefficients(s);
-        CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
-        if (!o.keepJfif) d->write_JFIF_header = FALSE;
-        if (o.progressive)
-            jpeg_simple_progression(d);
-        else
-            d->optimize_coding = TRUE;
-        if (io.outFile)
-            jpeg_stdio_dest(d, io.outFile);
-        else
-            d->dest = &io.outBytes->pub;
-        jpeg_write_coefficients(d, dstArrays);
-        if (copyMarkers) writeCopiedMarkers(s, d, copied);
-        executeTransform(s, d, srcArrays, req);
-        jpeg_finish_compress(d);
-        jpeg_finish_decompress(s);
-    });
-    if (!ok) return jpegFailure(src.err);
+    CoefArrays srcArrays = nullptr;
+    if (!runJpegPhase(src.err, [&] {
+            req.forceGrayscale = o.grayscale;
+            req.transform = transform;
+            req.crop = o.crop;
+            std::uint32_t right = o.cropRight, bottom = o.cropBottom;
+            if (o.forceRegularSize) {
+                // Take in the padding blocks every file stores past its nominal
+                // edge: the image becomes whole MCUs, the crop follows.
+                const JDIMENSION mcuW = JDIMENSION(s->max_h_samp_factor * kDctSize);
+                const JDIMENSION mcuH = JDIMENSION(s->max_v_samp_factor * kDctSize);
+                s->image_width = roundUpTo(s->image_width, mcuW);
+                s->image_height = roundUpTo(s->image_height, mcuH);
+                right = roundUpTo(right, mcuW);
+                bottom = roundUpTo(bottom, mcuH);
+            } else {
+                req.trim = true;
+            }
+            if (o.crop) {
+                // Unsigned wrap on reversed edges makes an oversize width, which
+                // the crop checks reject.
+                req.cropWidth = right - o.cropLeft;
+                req.cropHeight = bottom - o.cropTop;
+                req.cropX = o.cropLeft;
+                req.cropY = o.cropTop;
+            }
+            prepareWorkspace(s, req);
+            srcArrays = jpeg_read_coefficients(s);
+        }))
+        return jpegFailure(src.err);
+
+    // The critical parameters are copied only now, after the last scan:
+    // the tables each component was quantized with are known only then.
+    if (FileResult fault = frameFault(s, src.err, true); !fault) return fault;
+    if (!useLatchedQuantTables(s))
+        return FileResult::fail(FailReason::Unsupported, "more than four quantization tables in use");
+
+    if (!runJpegPhase(src.err, [&] {
+            jpeg_copy_critical_parameters(s, d);
+            // The library copies a JFIF version of major 1 only; 2.x is valid too.
+            if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
+                d->JFIF_major_version = s->JFIF_major_version;
+                d->JFIF_minor_version = s->JFIF_minor_version;
+            }
+            CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
+            if (!o.keepJfif) d->write_JFIF_header = FALSE;
+            if (o.progressive)
+                jpeg_simple_progression(d);
+            else
+                d->optimize_coding = TRUE;
+            if (io.outFile)
+                jpeg_stdio_dest(d, io.outFile);
+            else
+                d->dest = &io.outBytes->pub;
+            jpeg_write_coefficients(d, dstArrays);
+            if (copyMarkers) writeCopiedMarkers(s, d, copied);
+            executeTransform(s, d, srcArrays, req);
+            jpeg_finish_compress(d);
+            jpeg_finish_decompress(s);
+        }))
+        return jpegFailure(src.err);
     report.written = true;
     return {};
 }
@@ -213,7 +228,11 @@ FileResult convertLossless(const LosslessOptions& o, LosslessReport* report) {
     StagedFile out(o.outputPath);
     if (!out.status()) return out.status();
     if (o.keepTime) out.keepModifiedTime(source.st_mtim);
-    FileResult why = transcode(o, {.inFile = in.get(), .outFile = out.stream()}, r);
+    FileResult why =
+        transcode(o, {.inFile = in.get(), .outFile = out.stream(), .subject = o.sourcePath.c_str()}, r);
+    if (why.reason == FailReason::Truncated && why.detail.empty()) {
+        if (const std::optional<FileStatus> st = statFile(o.sourcePath)) why = truncatedAt(st->size);
+    }
     if (!why || !r.written) return why;
     why = out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
     r.written = why.ok();
