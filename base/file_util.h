@@ -41,6 +41,12 @@ std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::uin
 // True when a file (or anything) exists at path.
 bool pathExists(const fs::path& path);
 
+// True when a and b are two regular files (not one file under two names)
+// holding the same bytes. Sizes decide first; the contents are compared a
+// chunk at a time, stopping at the first difference. False when either
+// cannot be read.
+bool duplicateFiles(const fs::path& a, const fs::path& b);
+
 // Renames from -> to, failing (false, errno EEXIST) when to exists. Never replaces.
 bool renameNoReplace(const fs::path& from, const fs::path& to);
 

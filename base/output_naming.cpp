@@ -1,5 +1,6 @@
 #include "base/output_naming.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +27,12 @@ NameParts partsOf(const fs::path& source, std::string_view suffix,
     return parts;
 }
 
+fs::path counted(const NameParts& p, const char* format, unsigned long long n) {
+    char counter[32];
+    std::snprintf(counter, sizeof counter, format, n);
+    return p.folder / (p.base + counter + p.extension);
+}
+
 }  // namespace
 
 fs::path plainOutputPath(const fs::path& source, std::string_view suffix,
@@ -38,12 +45,20 @@ fs::path outputPathFor(const fs::path& source, std::string_view suffix,
                        std::optional<std::string_view> extension) {
     const NameParts p = partsOf(source, suffix, extension);
     fs::path candidate = p.folder / (p.base + p.extension);
-    for (unsigned long long n = 1; pathExists(candidate); ++n) {
-        char counter[32];
-        std::snprintf(counter, sizeof counter, "(%02llu)", n);
-        candidate = p.folder / (p.base + counter + p.extension);
-    }
+    for (unsigned long long n = 1; pathExists(candidate); ++n) candidate = counted(p, "(%02llu)", n);
     return candidate;
+}
+
+std::optional<fs::path> renameToFreeName(const fs::path& from, const fs::path& target) {
+    const NameParts p = partsOf(target, {}, std::nullopt);
+    fs::path candidate = target;
+    for (unsigned long long n = 1;; ++n) {
+        if (!pathExists(candidate)) {
+            if (renameNoReplace(from, candidate)) return candidate;
+            if (errno != EEXIST) return std::nullopt;
+        }
+        candidate = counted(p, "[%02llu]", n);
+    }
 }
 
 }  // namespace quill

@@ -63,7 +63,7 @@ void runLosslessCommand(CMainFrame& frame, int id) {
     job.keepTime = frame.settings.keepTime != 0;
     job.resetOrientation = frame.settings.resetOrientation != 0;
     for (int row : rows) {
-        job.sourcePaths.emplace_back(frame.rowPath(row).toStdString());
+        job.sourcePaths.push_back(frame.rowPath(row));
         job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());
         job.codingTexts.push_back(frame.fileList().cellText(row, kColCoding).toStdString());
     }
