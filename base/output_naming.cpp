@@ -26,24 +26,33 @@ NameParts partsOf(const fs::path& source, std::string_view suffix,
     return parts;
 }
 
+// The n-th name of the scheme: the plain one, then the counters from 1.
+fs::path nameAt(const NameParts& p, unsigned long long n) {
+    if (n == 0) return p.folder / (p.base + p.extension);
+    char counter[32];
+    std::snprintf(counter, sizeof counter, "(%02llu)", n);
+    return p.folder / (p.base + counter + p.extension);
+}
+
 }  // namespace
 
 fs::path plainOutputPath(const fs::path& source, std::string_view suffix,
                          std::optional<std::string_view> extension) {
-    const NameParts p = partsOf(source, suffix, extension);
-    return p.folder / (p.base + p.extension);
+    return nameAt(partsOf(source, suffix, extension), 0);
 }
 
 fs::path outputPathFor(const fs::path& source, std::string_view suffix,
                        std::optional<std::string_view> extension) {
     const NameParts p = partsOf(source, suffix, extension);
-    fs::path candidate = p.folder / (p.base + p.extension);
-    for (unsigned long long n = 1; pathExists(candidate); ++n) {
-        char counter[32];
-        std::snprintf(counter, sizeof counter, "(%02llu)", n);
-        candidate = p.folder / (p.base + counter + p.extension);
-    }
-    return candidate;
+    unsigned long long n = 0;
+    while (pathExists(nameAt(p, n))) ++n;
+    return nameAt(p, n);
+}
+
+FileResult placeUnderFreeName(StagedFile& file, const fs::path& source, std::string_view suffix,
+                              std::optional<std::string_view> extension, fs::path* placed) {
+    const NameParts p = partsOf(source, suffix, extension);
+    return file.commitFirstFree([&p](unsigned long long n) { return nameAt(p, n); }, placed);
 }
 
 }  // namespace quill

@@ -9,6 +9,9 @@
 #include <optional>
 #include <string_view>
 
+#include "base/file_result.h"
+#include "base/staged_file.h"
+
 namespace quill {
 
 // folder/base + suffix + extension. The base name runs to the last dot of
@@ -22,5 +25,12 @@ std::filesystem::path plainOutputPath(const std::filesystem::path& source, std::
 // counts, even a file we could not read, so nothing is ever replaced).
 std::filesystem::path outputPathFor(const std::filesystem::path& source, std::string_view suffix,
                                     std::optional<std::string_view> extension = std::nullopt);
+
+// Moves the finished `file` to the name outputPathFor would give, claiming
+// it as it is taken: when another worker got there first, the next counter.
+// *placed receives the name.
+FileResult placeUnderFreeName(StagedFile& file, const std::filesystem::path& source,
+                              std::string_view suffix, std::optional<std::string_view> extension,
+                              std::filesystem::path* placed);
 
 }  // namespace quill

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 #include "base/file_result.h"
@@ -40,9 +41,16 @@ public:
     // replaces nothing and is not flushed: at worst it comes back empty
     // beside an untouched source.
     FileResult commit(Placement placement);
+    // A new name that is claimed as it is taken: tries nameFor(0), nameFor(1),
+    // … and moves to the first that nothing has, by a rename that never
+    // replaces, so a name taken meanwhile (by another worker) just moves it
+    // on. *placed receives the name.
+    FileResult commitFirstFree(const std::function<std::filesystem::path(unsigned long long n)>& nameFor,
+                               std::filesystem::path* placed);
 
 private:
     FileResult fail(int error);
+    bool closeWritten(bool replacing);
 
     std::filesystem::path target_;
     std::filesystem::path temp_;

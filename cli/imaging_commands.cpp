@@ -118,6 +118,7 @@ constexpr OptionSpec kOptions[] = {
     {"--scale", true},    {"--color-space", true},  {"--sampling", true}, {"--restart-rows", true},
     {"--restart-interval", true}, {"--smoothing", true}, {"--dct", true}, {"--memory-limit", true},
     {"--lanczos", true},  {"--size-limit", true},   {"--jfif-version", true}, {"--density", true},
+    kJobsOption,
 };
 
 // The settings file's compression block; false after reporting why it
@@ -147,7 +148,7 @@ const std::string& usageOf(std::string_view command) {
         " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
         " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
         " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
-        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]]";
+        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--jobs N]";
     static const std::string recompress = "recompress FILE... [--overwrite]" + std::string(kUsage);
     static const std::string newJpeg = "new-jpeg IMAGE..." + std::string(kUsage);
     return command == "new-jpeg" ? newJpeg : recompress;
@@ -168,16 +169,20 @@ int run(std::string_view command, std::span<char*> args) {
     for (const auto& option : parsed->options) isFlag(option.first, settings);
     for (const auto& [name, value] : parsed->options) {
         CompressionSettings scratch;
-        if (name == "--overwrite" || name == "--settings" || isFlag(name, scratch)) continue;
+        if (name == "--overwrite" || name == "--settings" || name == kJobsOption.name || isFlag(name, scratch))
+            continue;
         if (!applyOption(name, value, settings))
             return usageError(command, "bad value '" + std::string(value) + "' for " + std::string(name));
     }
     const bool overwrite = parsed->has("--overwrite");
 
+    const std::optional<int> jobs = jobsOption(command, *parsed);
+    if (!jobs) return 2;
+
     int status = 0;
-    for (const std::string_view operand : parsed->operands) {
-        const std::filesystem::path file(operand);
-        const RecompressFileResult r = recompressFile(settings, file, overwrite);
+    const std::vector<std::filesystem::path> files(parsed->operands.begin(), parsed->operands.end());
+    runRecompression(settings, files, overwrite, nullptr, [&](int i, const RecompressFileResult& r) {
+        const std::filesystem::path& file = files[std::size_t(i)];
         switch (r.outcome) {
         case RecompressOutcome::Written:
             std::printf("%s\n", r.output.c_str());
@@ -192,7 +197,7 @@ int run(std::string_view command, std::span<char*> args) {
             break;
         }
         std::fflush(stdout);
-    }
+    }, *jobs);
     return status;
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/file_result.h"
 #include "base/file_util.h"
+#include "base/ordered_batch.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "inspection/jpeg_info.h"
@@ -28,21 +29,21 @@ struct OpName {
 
 constexpr OpName kOpNames[] = {
     {"clean", LosslessOp::OpClean,
-     "clean [--overwrite] [--force-progressive] FILE...   strip APPn/COM"},
-    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] FILE..."},
-    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] FILE..."},
-    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] FILE..."},
-    {"rotate-r90", LosslessOp::OpRotateRight90, "rotate-r90 [--overwrite] FILE..."},
-    {"rotate-l90", LosslessOp::OpRotateLeft90, "rotate-l90 [--overwrite] FILE..."},
-    {"rotate-180", LosslessOp::OpRotate180, "rotate-180 [--overwrite] FILE..."},
-    {"flip-h", LosslessOp::OpFlipHorizontal, "flip-h [--overwrite] FILE..."},
-    {"flip-v", LosslessOp::OpFlipVertical, "flip-v [--overwrite] FILE..."},
-    {"transpose", LosslessOp::OpTranspose, "transpose [--overwrite] FILE..."},
-    {"transverse", LosslessOp::OpTransverse, "transverse [--overwrite] FILE..."},
-    {"none", LosslessOp::OpNoTransform, "none [--overwrite] FILE...   re-write unchanged"},
+     "clean [--overwrite] [--force-progressive] [--jobs N] FILE...   strip APPn/COM"},
+    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--jobs N] FILE..."},
+    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--jobs N] FILE..."},
+    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--jobs N] FILE..."},
+    {"rotate-r90", LosslessOp::OpRotateRight90, "rotate-r90 [--overwrite] [--jobs N] FILE..."},
+    {"rotate-l90", LosslessOp::OpRotateLeft90, "rotate-l90 [--overwrite] [--jobs N] FILE..."},
+    {"rotate-180", LosslessOp::OpRotate180, "rotate-180 [--overwrite] [--jobs N] FILE..."},
+    {"flip-h", LosslessOp::OpFlipHorizontal, "flip-h [--overwrite] [--jobs N] FILE..."},
+    {"flip-v", LosslessOp::OpFlipVertical, "flip-v [--overwrite] [--jobs N] FILE..."},
+    {"transpose", LosslessOp::OpTranspose, "transpose [--overwrite] [--jobs N] FILE..."},
+    {"transverse", LosslessOp::OpTransverse, "transverse [--overwrite] [--jobs N] FILE..."},
+    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--jobs N] FILE...   re-write unchanged"},
 };
 
-constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}};
+constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, kJobsOption};
 constexpr OptionSpec kCropOptions[] = {
     {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}};
 constexpr std::string_view kCropUsage =
@@ -79,26 +80,46 @@ int runOp(std::string_view name, std::span<char*> args) {
     settings.forceProgressive = parsed->has("--force-progressive");
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
+    const std::optional<int> jobs = jobsOption(name, *parsed);
+    if (!jobs) return 2;
+
+    // Files are scanned and converted side by side; names, replacements and
+    // reports follow one file at a time in command-line order.
     const QuantTableDb db;
+    const std::size_t count = files.size();
+    std::vector<FileResult> scanned(count);
+    std::vector<ConvertedFile> converted(count);
     int status = 0;
-    for (const fs::path& file : files) {
+    OrderedBatch batch;
+    batch.count = static_cast<int>(count);
+    batch.workers = *jobs;
+    batch.work = [&](int i) {
+        const fs::path& file = files[std::size_t(i)];
         SourceFacts facts;
         if (!scanSource(db, file, facts)) {
-            reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+            scanned[std::size_t(i)] = sourceFailure(file, FailReason::NotJpeg);
+            return;
+        }
+        converted[std::size_t(i)] = convertToStaged(settings, file, facts.hasApp0, facts.progressive);
+    };
+    batch.finish = [&](int i) {
+        const fs::path& file = files[std::size_t(i)];
+        if (const FileResult& scan = scanned[std::size_t(i)]; !scan) {
+            reportFailure(file, scan);
             status = 1;
-            continue;
+            return;
         }
         // No one to ask here: a read-only source is kept.
-        const LosslessFileResult r =
-            convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
-                             [](const fs::path&) { return false; });
+        const LosslessFileResult r = placeConverted(settings, file, std::move(converted[std::size_t(i)]),
+                                                    [](const fs::path&) { return false; });
         if (!r.converted) {
             reportFailure(file, r.why);
             status = 1;
-            continue;
+            return;
         }
         std::printf("%s\n", r.outputPath.c_str());
-        if (!settings.overwrite) continue;
+        std::fflush(stdout);
+        if (!settings.overwrite) return;
         switch (r.replace) {
             case ReplaceOutcome::Replaced:
                 break;
@@ -119,8 +140,8 @@ int runOp(std::string_view name, std::span<char*> args) {
                 status = 1;
                 break;
         }
-    }
-    std::fflush(stdout);
+    };
+    runOrderedBatch(batch);
     return status;
 }
 

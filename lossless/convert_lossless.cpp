@@ -24,6 +24,14 @@ JDIMENSION roundUpTo(JDIMENSION value, JDIMENSION unit) {
 }  // namespace
 
 FileResult convertLossless(const LosslessOptions& o) {
+    StagedFile out(o.outputPath);
+    if (!out.status()) return out.status();
+    if (FileResult r = convertLossless(o, out); !r) return r;
+    return out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
+}
+
+FileResult convertLossless(const LosslessOptions& o, StagedFile& out) {
+    if (!out.status()) return out.status();
     FilePtr in = openFile(o.sourcePath, "rb");
     if (!in) return failureFromErrno(errno, o.sourcePath.string());
     unsigned char soi[2] = {0, 0};
@@ -31,9 +39,6 @@ FileResult convertLossless(const LosslessOptions& o) {
         return FileResult::fail(FailReason::NotJpeg);
     if (std::fseek(in.get(), 0, SEEK_SET) != 0)
         return failureFromErrno(errno, o.sourcePath.string());
-
-    StagedFile out(o.outputPath);
-    if (!out.status()) return out.status();
 
     JpegDecompressor src(kMaxProgressiveScans);
     JpegCompressor dst;
@@ -99,7 +104,7 @@ FileResult convertLossless(const LosslessOptions& o) {
         jpeg_finish_decompress(s);
     });
     if (!ok) return jpegFailure(src.err);
-    return out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
+    return {};
 }
 
 }  // namespace quill

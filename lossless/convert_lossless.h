@@ -12,6 +12,8 @@
 
 namespace quill {
 
+class StagedFile;
+
 struct LosslessOptions {
     std::filesystem::path sourcePath;
     std::filesystem::path outputPath;
@@ -33,5 +35,9 @@ struct LosslessOptions {
 // outputPath only then, in one rename; on failure nothing is left behind and
 // an existing file at outputPath is untouched.
 FileResult convertLossless(const LosslessOptions& options);
+
+// The same conversion into `out`, left unplaced for the caller to name
+// (outputPath and replaceExisting play no part).
+FileResult convertLossless(const LosslessOptions& options, StagedFile& out);
 
 }  // namespace quill

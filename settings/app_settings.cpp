@@ -119,6 +119,7 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
     if (structValue("34", time.data(), time.size())) settings.timestamp = unpackTime(time.data());
 
     settings.forceRegularSize = intValue("41");
+    settings.batchWorkers = intValue("71");
     return true;
 }
 
@@ -132,7 +133,7 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     IniFile ini = IniFile::load(file).value_or(IniFile{});
     IniSection& section = ini.section(kSection);
     std::vector<IniEntry> others;
-    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34", "41"};
+    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34", "41", "71"};
     for (IniEntry& e : section.entries) {
         bool ours = false;
         for (const char* k : kKeys) ours = ours || equalsIgnoreCase(e.key, k);
@@ -156,6 +157,7 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     auto t = packTime(settings.timestamp);
     put("34", encodeStruct(t.data(), t.size()));
     put("41", decimal(settings.forceRegularSize));
+    put("71", decimal(settings.batchWorkers));
     for (IniEntry& e : others) section.entries.push_back(std::move(e));
     return ini.save(file);
 }

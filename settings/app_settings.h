@@ -1,5 +1,6 @@
 // The settings that survive a restart (AppSettings) and the main window's
-// placement record, kept in status.ini, section "setting", keys "01" to "41".
+// placement record, kept in status.ini, section "setting", keys "01" to "41"
+// and "71".
 // Shared by the window and the CLI; no Qt here (the placement record meets
 // the window in app/window_placement.h). Writing happens once, when the main
 // window goes away.
@@ -38,6 +39,7 @@ struct AppSettings {
     std::int32_t applyTimestamp = 0;    // "33"
     SystemTime timestamp;               // "34"
     std::int32_t forceRegularSize = 0;  // "41"
+    std::int32_t batchWorkers = 0;      // "71": files a batch works on at once; 0 = one per core
 
     bool operator==(const AppSettings&) const = default;
 };

@@ -2,6 +2,7 @@
 
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "base/ordered_batch.h"
 #include "inspection/jpeg_info.h"
 #include "lossless/ui/batch_runner.h"
 
@@ -58,6 +59,7 @@ void runLosslessCommand(CMainFrame& frame, int id) {
     job.command = id;
     job.overwrite = frame.settings.overwrite != 0;
     job.forceProgressive = frame.settings.forceProgressive != 0;
+    job.workers = batchWorkerCount(frame.settings.batchWorkers);
     for (int row : rows) {
         job.sourcePaths.emplace_back(frame.rowPath(row).toStdString());
         job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());

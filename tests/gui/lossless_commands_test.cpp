@@ -223,6 +223,7 @@ TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther)
     const std::vector<std::string> names{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"};
     for (const std::string& n : names) photo(n);
     listAndSelect(names);
+    frame->settings.batchWorkers = 1;
 
     Hold hold(1, BatchStep::FileStarted);
     QString buttonText;
@@ -248,6 +249,39 @@ TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther)
     for (const char* n : {"3", "4", "5"}) EXPECT_FALSE(fs::exists(folder / (std::string(n) + "_rotationR180.jpg")));
     EXPECT_EQ(frame->fileList().rowCount(), 7);
     EXPECT_EQ(frame->listReady, 1);
+}
+
+// Two workers hold files 1 and 2 when Esc comes: both finish, nothing else starts.
+TEST_F(LosslessCommands, CancelWithTwoWorkersFinishesTheFilesInFlightOnly) {
+    BatchJob job;
+    job.command = ID_OP_ROTATE_180;
+    job.workers = 2;
+    for (const char* n : {"1", "2", "3", "4", "5"}) job.sourcePaths.push_back(photo(std::string(n) + ".jpg"));
+    std::latch reached(2), go(1);
+    setBatchStepHook([&](const BatchJob&, int i, BatchStep s) {
+        if (s != BatchStep::FileStarted || i > 1) return;
+        reached.count_down();
+        go.wait();
+    });
+    QString counter, buttonText;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
+        reached.wait();
+        processEvents();
+        counter = child<QLabel>(d, "counter")->text();
+        QTest::keyClick(d, Qt::Key_Escape);
+        buttonText = child<QPushButton>(d, "cancel")->text();
+        go.count_down();
+    });
+    EXPECT_EQ(runBatch(frame.get(), job), 1);
+    setBatchStepHook({});
+
+    EXPECT_EQ(counter, "[ 1 / 5 ]");
+    EXPECT_EQ(buttonText, "キャンセル中...");
+    EXPECT_EQ(job.successCount, 2);
+    for (const char* n : {"1", "2"})
+        EXPECT_EQ(test::readBytes(folder / (std::string(n) + "_rotationR180.jpg")),
+                  expectedOutput(folder / (std::string(n) + ".jpg"), LosslessOp::OpRotate180, false, false));
+    for (const char* n : {"3", "4", "5"}) EXPECT_FALSE(fs::exists(folder / (std::string(n) + "_rotationR180.jpg")));
 }
 
 TEST_F(LosslessCommands, OverwriteReplacesAndAsksBeforeReadOnlySources) {

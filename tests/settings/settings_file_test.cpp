@@ -63,6 +63,7 @@ AppSettings customSettings() {
     s.applyTimestamp = 1;
     s.timestamp = SystemTime{2021, 3, 4, 4, 5, 6, 7, 89};
     s.forceRegularSize = 1;
+    s.batchWorkers = 3;
     return s;
 }
 
@@ -84,7 +85,8 @@ std::string expectedCustomFile() {
            "32=/opt/写真 viewer/view\n"
            "33=1\n"
            "34=" + kTimestamp20210304 + "\n"
-           "41=1\n";
+           "41=1\n"
+           "71=3\n";
 }
 
 // Written into a config folder that does not exist yet, replaced atomically
@@ -105,7 +107,7 @@ TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
                             "11=" + kDefaultCompression + "\n"
                             "21=0\n22=0\n31=0\n32=\n33=0\n"
                             "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n");
+                            "41=0\n71=0\n");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -218,7 +220,7 @@ TEST(SettingsFile, SavingKeepsForeignContentAndOrdersOurKeys) {
                             "11=" + kDefaultCompression + "\n"
                             "21=0\n22=0\n31=0\n32=\" padded \"\n33=0\n"
                             "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n"
+                            "41=0\n71=0\n"
                             "extra=keep me\n"
                             "[other]\nx=y\n");
     AppSettings back;
