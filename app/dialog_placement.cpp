@@ -1,8 +1,22 @@
 #include "app/dialog_placement.h"
 
+#include <QFontMetrics>
 #include <QWidget>
 
 namespace quill {
+
+DialogUnits dialogUnits(const QFont& font) {
+    const QFontMetrics fm(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return {fm.horizontalAdvance(letters) / 52.0 / 4.0, fm.height() / 8.0};
+}
+
+int DialogUnits::width(int units) const { return qRound(units * x); }
+int DialogUnits::height(int units) const { return qRound(units * y); }
+
+QRect DialogUnits::rect(int left, int top, int w, int h) const {
+    return QRect(width(left), height(top), width(w), height(h));
+}
 
 void placeDialog(QWidget& dialog, const QWidget* owner) {
     if (!owner) return;

@@ -80,6 +80,9 @@ public:
     // Asks for a folder starting at the given one; empty when cancelled.
     // Replaceable so tests need no modal dialog.
     std::function<QString(QWidget* owner, const QString& start)> folderChooser;
+    // Asks for the pictures of a new-JPEG batch; empty when cancelled.
+    // Replaceable for tests; the imaging commands set the program's own.
+    std::function<QStringList(QWidget* owner)> imageFileChooser;
     // Opens a listed file in the viewer; replaceable for tests.
     std::function<void(QWidget* owner, const AppSettings& settings, const QString& path)> viewerLauncher;
 

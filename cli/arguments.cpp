@@ -33,6 +33,14 @@ std::optional<int> jobsOption(std::string_view command, const ParsedArgs& parsed
     return batchWorkerCount(jobs);
 }
 
+bool wantsHelp(std::span<char*> args) {
+    for (const std::string_view arg : args) {
+        if (arg == "--") return false;
+        if (arg == "--help" || arg == "-h") return true;
+    }
+    return false;
+}
+
 int usageError(std::string_view command, std::string_view message) {
     std::fprintf(stderr, "quillmark-cli %.*s: %.*s\n", int(command.size()), command.data(),
                  int(message.size()), message.data());

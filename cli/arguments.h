@@ -46,6 +46,10 @@ inline constexpr OptionSpec kJobsOption{"--jobs", true};
 // per core without it. nullopt after a usage error, which has been reported.
 std::optional<int> jobsOption(std::string_view command, const ParsedArgs& parsed);
 
+// True when "--help" or "-h" stands among the options (before any "--"):
+// every command answers it with its usage on stdout.
+bool wantsHelp(std::span<char*> args);
+
 // "quillmark-cli COMMAND: MESSAGE" on stderr; returns 2, the usage status.
 int usageError(std::string_view command, std::string_view message);
 

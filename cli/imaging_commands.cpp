@@ -10,6 +10,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "imaging/compression_settings.h"
 #include "imaging/recompress.h"
 #include "settings/app_settings.h"
@@ -181,8 +182,12 @@ int run(std::string_view command, std::span<char*> args) {
 
     int status = 0;
     const std::vector<std::filesystem::path> files(parsed->operands.begin(), parsed->operands.end());
+    // The progress line names the oldest file not yet finished.
+    BatchProgress progress(files.size());
+    if (!files.empty()) progress.show(0, files[0]);
     runRecompression(settings, files, overwrite, nullptr, [&](int i, const RecompressFileResult& r) {
         const std::filesystem::path& file = files[std::size_t(i)];
+        progress.clear();
         switch (r.outcome) {
         case RecompressOutcome::Written:
             std::printf("%s\n", r.output.c_str());
@@ -197,6 +202,7 @@ int run(std::string_view command, std::span<char*> args) {
             break;
         }
         std::fflush(stdout);
+        if (std::size_t(i) + 1 < files.size()) progress.show(std::size_t(i) + 1, files[std::size_t(i) + 1]);
     }, *jobs);
     return status;
 }

@@ -13,6 +13,7 @@
 #include "base/ordered_batch.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "inspection/jpeg_info.h"
 #include "inspection/quant_table_db.h"
 #include "lossless/convert_lossless.h"
@@ -66,6 +67,44 @@ void reportFailure(const fs::path& file, const FileResult& why) {
     std::fprintf(stderr, "quillmark-cli: '%s': %s\n", file.c_str(), failureText(why).c_str());
 }
 
+// Names and places one converted file and reports it; status becomes 1 on
+// any failure.
+void finishFile(const LosslessBatchSettings& settings, const fs::path& file, const FileResult& scanned,
+                ConvertedFile converted, int& status) {
+    if (!scanned) {
+        reportFailure(file, scanned);
+        status = 1;
+        return;
+    }
+    // No one to ask here: a read-only source is kept.
+    const LosslessFileResult r =
+        placeConverted(settings, file, std::move(converted), [](const fs::path&) { return false; });
+    if (!r.converted) {
+        reportFailure(file, r.why);
+        status = 1;
+        return;
+    }
+    std::printf("%s\n", r.outputPath.c_str());
+    if (!settings.overwrite) return;
+    switch (r.replace) {
+        case ReplaceOutcome::Replaced:
+            break;
+        case ReplaceOutcome::Declined:
+            std::fprintf(stderr, "quillmark-cli: '%s' is read-only and was not replaced\n", file.c_str());
+            status = 1;
+            break;
+        case ReplaceOutcome::AttributesUnreadable:
+            std::fprintf(stderr, "quillmark-cli: '%s': file attributes unreadable, not replaced\n", file.c_str());
+            status = 1;
+            break;
+        case ReplaceOutcome::Failed:
+            std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n", file.c_str(),
+                         failureText(r.why).c_str());
+            status = 1;
+            break;
+    }
+}
+
 int runOp(std::string_view name, std::span<char*> args) {
     const OpName* entry = nullptr;
     for (const OpName& o : kOpNames)
@@ -89,6 +128,7 @@ int runOp(std::string_view name, std::span<char*> args) {
     const std::size_t count = files.size();
     std::vector<FileResult> scanned(count);
     std::vector<ConvertedFile> converted(count);
+    BatchProgress progress(count);
     int status = 0;
     OrderedBatch batch;
     batch.count = static_cast<int>(count);
@@ -102,46 +142,16 @@ int runOp(std::string_view name, std::span<char*> args) {
         }
         converted[std::size_t(i)] = convertToStaged(settings, file, facts.hasApp0, facts.progressive);
     };
+    // The progress line names the oldest file not yet finished.
     batch.finish = [&](int i) {
-        const fs::path& file = files[std::size_t(i)];
-        if (const FileResult& scan = scanned[std::size_t(i)]; !scan) {
-            reportFailure(file, scan);
-            status = 1;
-            return;
-        }
-        // No one to ask here: a read-only source is kept.
-        const LosslessFileResult r = placeConverted(settings, file, std::move(converted[std::size_t(i)]),
-                                                    [](const fs::path&) { return false; });
-        if (!r.converted) {
-            reportFailure(file, r.why);
-            status = 1;
-            return;
-        }
-        std::printf("%s\n", r.outputPath.c_str());
-        std::fflush(stdout);
-        if (!settings.overwrite) return;
-        switch (r.replace) {
-            case ReplaceOutcome::Replaced:
-                break;
-            case ReplaceOutcome::Declined:
-                std::fprintf(stderr, "quillmark-cli: '%s' is read-only and was not replaced\n",
-                             file.c_str());
-                status = 1;
-                break;
-            case ReplaceOutcome::AttributesUnreadable:
-                std::fprintf(stderr,
-                             "quillmark-cli: '%s': file attributes unreadable, not replaced\n",
-                             file.c_str());
-                status = 1;
-                break;
-            case ReplaceOutcome::Failed:
-                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n",
-                             file.c_str(), failureText(r.why).c_str());
-                status = 1;
-                break;
-        }
+        progress.clear();
+        finishFile(settings, files[std::size_t(i)], scanned[std::size_t(i)],
+                   std::move(converted[std::size_t(i)]), status);
+        if (std::size_t(i) + 1 < count) progress.show(std::size_t(i) + 1, files[std::size_t(i) + 1]);
     };
+    if (count > 0) progress.show(0, files[0]);
     runOrderedBatch(batch);
+    std::fflush(stdout);
     return status;
 }
 

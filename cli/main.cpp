@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 
 namespace quill::cli {
@@ -16,10 +17,13 @@ std::vector<Command> allCommands() {
     return all;
 }
 
-void printUsage(const std::vector<Command>& commands) {
-    std::fprintf(stderr, "usage: quillmark-cli COMMAND [ARGS...]\n\ncommands:\n");
+void printUsage(std::FILE* to, const std::vector<Command>& commands) {
+    std::fprintf(to,
+                 "usage: quillmark-cli COMMAND [ARGS...]\n"
+                 "       quillmark-cli COMMAND --help\n"
+                 "       quillmark-cli --help | --version\n\ncommands:\n");
     for (const Command& c : commands)
-        std::fprintf(stderr, "  %.*s\n", int(c.usage.size()), c.usage.data());
+        std::fprintf(to, "  %.*s\n", int(c.usage.size()), c.usage.data());
 }
 
 }  // namespace
@@ -28,15 +32,34 @@ void printUsage(const std::vector<Command>& commands) {
 int main(int argc, char** argv) {
     using namespace quill::cli;
     const std::vector<Command> commands = allCommands();
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-        printUsage(commands);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        printUsage(stderr, commands);
+        return 2;
     }
-    std::string_view name = argv[1];
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        printUsage(stdout, commands);
+        std::printf(
+            "\nResults (output paths, listings) go to stdout, failures to stderr; on a\n"
+            "terminal, commands over several files show their progress on stderr.\n"
+            "Exit status: 0 every file succeeded, 1 some file failed,\n"
+            "2 usage error or unreadable input. See quillmark-cli(1).\n");
+        return 0;
+    }
+    if (!std::strcmp(argv[1], "--version")) {
+        std::printf("quillmark-cli %s\n", QUILL_VERSION);
+        return 0;
+    }
+    const std::string_view name = argv[1];
+    const std::span<char*> args(argv + 2, argc - 2);
     for (const Command& c : commands) {
-        if (c.name == name) return c.run(name, std::span<char*>(argv + 2, argc - 2));
+        if (c.name != name) continue;
+        if (wantsHelp(args)) {
+            std::printf("usage: quillmark-cli %.*s\n", int(c.usage.size()), c.usage.data());
+            return 0;
+        }
+        return c.run(name, args);
     }
     std::fprintf(stderr, "quillmark-cli: unknown command '%s'\n", argv[1]);
-    printUsage(commands);
+    printUsage(stderr, commands);
     return 2;
 }

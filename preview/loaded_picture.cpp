@@ -4,23 +4,30 @@
 
 namespace quill {
 
-QImage pictureFrom(const LoadedImage& loaded) {
-    if (loaded.empty()) return {};
+namespace {
+
+QImage pictureOf(const BitmapInfoHeader* info, const std::uint8_t* pixels) {
+    if (!info || !pixels) return {};
     // The header holds the decoded size; a reduced decode's record keeps
     // the file's size.
-    const int w = loaded.info->biWidth;
-    const int h = loaded.info->biHeight;
+    const int w = info->biWidth;
+    const int h = info->biHeight;
     if (w <= 0 || h <= 0) return {};
     // Straight into the format painting blits from: a hostile header can
     // make a decode hundreds of megabytes, so no third copy.
     QImage image(w, h, QImage::Format_RGB32);
     if (image.isNull()) return {};
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* bgr = loaded.row(h - 1 - y);
+        const std::uint8_t* bgr = pixels + std::size_t(h - 1 - y) * std::size_t(dibStride(24, w));
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < w; ++x, bgr += 3) out[x] = qRgb(bgr[2], bgr[1], bgr[0]);
     }
     return image;
 }
+
+}  // namespace
+
+QImage pictureFrom(const LoadedImage& loaded) { return pictureOf(loaded.info, loaded.pixels.get()); }
+QImage pictureFrom(const Dib& dib) { return pictureOf(dib.info, dib.pixels.get()); }
 
 }  // namespace quill

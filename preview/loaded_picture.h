@@ -7,9 +7,11 @@
 
 namespace quill {
 
+struct Dib;
 struct LoadedImage;
 
 // Null when the record holds no picture or the copy cannot be allocated.
 QImage pictureFrom(const LoadedImage& loaded);
+QImage pictureFrom(const Dib& dib);
 
 }  // namespace quill

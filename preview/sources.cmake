@@ -7,3 +7,5 @@ list(APPEND QUILL_GUI_SOURCES
   ${PROJECT_SOURCE_DIR}/preview/preview_pane.cpp
   ${PROJECT_SOURCE_DIR}/preview/trimming_commands.cpp
   ${PROJECT_SOURCE_DIR}/preview/trimming_window.cpp)
+# The new-JPEG command's file dialog and its image panel.
+list(APPEND QUILL_GUI_SOURCES ${PROJECT_SOURCE_DIR}/preview/image_file_dialog.cpp)

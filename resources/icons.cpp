@@ -333,24 +333,36 @@ QIcon toolIcon(ToolIcon icon) {
     return render([icon](QPainter& p) { draw(icon, p); });
 }
 
+// Drawn on the 16-unit grid like the toolbar, but at any size: the window
+// takes it from here and the installed theme icons are exported from it.
+QImage appIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.scale(size / 16.0, size / 16.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 70, 140));
+    p.drawRoundedRect(QRectF(0, 0, 16, 16), 3, 3);
+    photo(p, 2, 4, 9, 9);
+    // The quill: a white feather across the corner.
+    p.setBrush(Qt::white);
+    QPainterPath feather;
+    feather.moveTo(15, 1);
+    feather.cubicTo(10, 2, 8, 6, 7.5, 11);
+    feather.lineTo(9, 10);
+    feather.cubicTo(12, 8, 14, 5, 15, 1);
+    p.drawPath(feather);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawLine(QPointF(8, 10.5), QPointF(6, 14.5));
+    p.end();
+    return image;
+}
+
 QIcon appIcon() {
-    return render([](QPainter& p) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 70, 140));
-        p.drawRoundedRect(QRectF(0, 0, 16, 16), 3, 3);
-        photo(p, 2, 4, 9, 9);
-        // The quill: a white feather across the corner.
-        p.setBrush(Qt::white);
-        QPainterPath feather;
-        feather.moveTo(15, 1);
-        feather.cubicTo(10, 2, 8, 6, 7.5, 11);
-        feather.lineTo(9, 10);
-        feather.cubicTo(12, 8, 14, 5, 15, 1);
-        p.drawPath(feather);
-        p.setPen(QPen(Qt::white, 1));
-        p.drawLine(QPointF(8, 10.5), QPointF(6, 14.5));
-    });
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
+    return icon;
 }
 
 }  // namespace quill

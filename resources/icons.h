@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 namespace quill {
 
@@ -37,5 +38,7 @@ enum class ToolIcon {
 QIcon toolIcon(ToolIcon icon);
 // Window and application icon.
 QIcon appIcon();
+// The application icon at size x size pixels; needs no QGuiApplication.
+QImage appIconImage(int size);
 
 }  // namespace quill

@@ -11,6 +11,8 @@ packages=(
   fonts-ipafont-gothic       # Japanese UI text
   qt6-translations-l10n      # Japanese texts of Qt's own dialogs
   xvfb x11-apps              # GUI under a virtual display, screenshots
+  desktop-file-utils appstream  # validators of the installed menu entry and metadata
+  dpkg-dev file              # dpkg-shlibdeps for the Debian package (scripts/package.sh)
 )
 missing=()
 for p in "${packages[@]}"; do

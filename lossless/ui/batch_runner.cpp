@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -122,16 +121,8 @@ public:
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         setWindowTitle(QString::fromUtf8(progressCaption(job.command)));
 
-        // Dialog units of the layout, from the dialog font as the platform
-        // dialogs compute them: a quarter of the average letter width, an
-        // eighth of the line height.
-        const QFontMetrics fm(font());
-        const double unitX =
-            fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
-        const double unitY = fm.height() / 8.0;
-        auto place = [&](QWidget* w, int x, int y, int width, int height) {
-            w->setGeometry(qRound(x * unitX), qRound(y * unitY), qRound(width * unitX), qRound(height * unitY));
-        };
+        const DialogUnits du = dialogUnits(font());
+        auto place = [&](QWidget* w, int x, int y, int width, int height) { w->setGeometry(du.rect(x, y, width, height)); };
 
         counter_ = new QLabel(this);
         counter_->setObjectName(QStringLiteral("counter"));
@@ -152,7 +143,7 @@ public:
         cancel_->setToolTip(QStringLiteral("中止 (Esc)"));
         place(cancel_, 120, 93, 60, 15);
         connect(cancel_, &QPushButton::clicked, this, [this] { cancelCommand(); });
-        setFixedSize(qRound(300 * unitX), qRound(120 * unitY));
+        setFixedSize(du.width(300), du.height(120));
 
         refresh_.setSingleShot(true);
         connect(&refresh_, &QTimer::timeout, this, [this] { showProgress(false); });

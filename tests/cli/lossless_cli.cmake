@@ -3,7 +3,7 @@
 # driver itself (CLI, SAMPLES, WORK and CASE given with -D).
 
 if(NOT CMAKE_SCRIPT_MODE_FILE)
-  foreach(case ops_name_outputs failures_and_usage long_names overwrite crop)
+  foreach(case ops_name_outputs failures_and_usage long_names overwrite crop progress)
     add_test(NAME LosslessCli.${case}
       COMMAND ${CMAKE_COMMAND}
         -DCLI=$<TARGET_FILE:quillmark-cli>
@@ -154,6 +154,20 @@ elseif(CASE STREQUAL "crop")
   expect_contains("${OUT}" "112 x 64" "force-regular-size crop")
   run(1 crop "${A}" --rect 0,0,101,60 -o "${WORK}/bad.jpg")
   expect_missing("${WORK}/bad.jpg")
+elseif(CASE STREQUAL "progress")
+  # A terminal on stderr (a pseudo-terminal made by script) sees one line per
+  # file; a file or pipe sees nothing but failures.
+  set(C "${WORK}/photo_0003.jpg")
+  run(0 clean "${A}" "${B}" "${C}")
+  expect_equal("${ERR}" "" "stderr without a terminal")
+  execute_process(COMMAND script -qec "'${CLI}' flip-h '${A}' '${B}' '${C}' >'${WORK}/paths.txt'" /dev/null
+    RESULT_VARIABLE rc OUTPUT_VARIABLE tty)
+  expect_equal("${rc}" "0" "exit status through script")
+  foreach(shown "[1/3] 0:00 elapsed, --:-- left  photo_0001.jpg" "[3/3] " "left  photo_0003.jpg")
+    expect_contains("${tty}" "${shown}" "progress on the terminal")
+  endforeach()
+  file(READ "${WORK}/paths.txt" paths)
+  expect_equal("${paths}" "${WORK}/photo_0001_h_flip.jpg\n${WORK}/photo_0002_h_flip.jpg\n${WORK}/photo_0003_h_flip.jpg\n" "stdout")
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()
