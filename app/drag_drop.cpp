@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -42,10 +43,10 @@ DragAndDrop::DragAndDrop(CMainFrame& frame) : QObject(&frame), frame_(frame), pr
 
 QMimeData* DragAndDrop::dragOutData() const {
     FileListView& list = frame_.fileList();
-    if (frame_.dragReady != 1 || list.rowCount() == 0 || list.selectedCount() == 0 || frame_.currentFile.isEmpty())
+    if (frame_.dragReady != 1 || list.rowCount() == 0 || list.selectedCount() == 0 || frame_.currentFile.empty())
         return nullptr;
     auto* data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(frame_.currentFile)});
+    data->setUrls({QUrl::fromLocalFile(QFile::decodeName(frame_.currentFile.c_str()))});
     return data;
 }
 
@@ -114,7 +115,7 @@ bool DragAndDrop::frameEvent(QEvent* event) {
             drop->ignore();
             return true;
         }
-        frame_.currentFile = file;
+        frame_.currentFile = QFile::encodeName(file).toStdString();
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         return true;

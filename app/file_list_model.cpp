@@ -3,7 +3,6 @@
 
 #include "inspection/folder_listing.h"
 
-
 namespace quill {
 
 Qt::Alignment columnAlignment(int column) {
@@ -16,6 +15,10 @@ Qt::Alignment columnAlignment(int column) {
         break;
     }
     return Qt::AlignLeft;
+}
+
+QString displayName(std::string_view nameBytes) {
+    return QString::fromUtf8(nameBytes.data(), static_cast<qsizetype>(nameBytes.size()));
 }
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -96,6 +99,7 @@ std::string_view FileListModel::cell(int row, int column) const {
 
 QString FileListModel::cellText(int row, int column) const {
     const std::string_view text = cell(row, column);
+    if (column == kColName) return displayName(text);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

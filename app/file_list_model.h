@@ -20,6 +20,11 @@ constexpr int kListColumns = kColumnCount;
 // Alignment of a column's cells and header.
 Qt::Alignment columnAlignment(int column);
 
+// A file name as the list shows it. Rows keep the name's bytes exactly as
+// the folder gave them, so the file commands and the preview reach the file
+// whatever its encoding; only this text replaces bytes that are not UTF-8.
+QString displayName(std::string_view nameBytes);
+
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -38,7 +43,9 @@ public:
     // Appends many rows with one notification.
     void appendRows(const std::vector<JpegInfo>& rows);
 
+    // The stored text; column 0 holds the file name's exact bytes.
     std::string_view cell(int row, int column) const;
+    // The text shown (column 0 through displayName).
     QString cellText(int row, int column) const;
     int itemParam(int row) const;
 

@@ -10,6 +10,7 @@
 #include <QTableView>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace quill {
@@ -68,7 +69,9 @@ public:
     int selectedCount() const;
     // Selected rows in row order.
     std::vector<int> selectedRows() const;
-    QString name(int row) const { return model_->cellText(row, 0); }
+    // The file name as shown, and its exact bytes (for paths).
+    QString name(int row) const { return model_->cellText(row, kColName); }
+    std::string nameBytes(int row) const { return std::string(model_->cell(row, kColName)); }
     QString cellText(int row, int column) const { return model_->cellText(row, column); }
 
     // A click on a column header: inverts that column's direction and sorts.

@@ -79,7 +79,7 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
         return QFileDialog::getExistingDirectory(owner, QStringLiteral("フォルダを選択して下さい。"), start,
                                                  QFileDialog::ShowDirsOnly);
     };
-    viewerLauncher = [](QWidget* owner, const AppSettings& s, const QString& path) {
+    viewerLauncher = [](QWidget* owner, const AppSettings& s, const std::filesystem::path& path) {
         openInViewer(owner, s, path);
     };
 
@@ -200,9 +200,8 @@ void CMainFrame::setStatusText(const QString& text) {
     status_->repaint();
 }
 
-QString CMainFrame::rowPath(int row) const {
-    const QString name = fileList_->name(row);
-    return folderPath.endsWith(QLatin1Char('/')) ? folderPath + name : folderPath + QLatin1Char('/') + name;
+std::filesystem::path CMainFrame::rowPath(int row) const {
+    return std::filesystem::path(folderPath.toStdString()) / fileList_->nameBytes(row);
 }
 
 void CMainFrame::clearPreview() {
@@ -213,13 +212,12 @@ void CMainFrame::clearPreview() {
 void CMainFrame::onRowFocused(int row) {
     if (listReady == 0) return;
     selectToggle = 0;
-    const QString name = fileList_->name(row);
-    if (name.isEmpty()) return;
-    const QString path = rowPath(row);
+    if (fileList_->nameBytes(row).empty()) return;
+    std::filesystem::path path = rowPath(row);
     if (path == currentFile) return;
-    currentFile = path;
+    currentFile = std::move(path);
     dragReady = 1;
-    previewThread.start(path.toStdString(), preview_);
+    previewThread.start(currentFile.native(), preview_);
 }
 
 void CMainFrame::onListClicked() {
@@ -232,7 +230,7 @@ void CMainFrame::onListDoubleClicked(int row) {
     if (fileList_->rowCount() == 0 || fileList_->selectedCount() != 1 || listReady != 1 ||
         previewThread.running())
         return;
-    if (row < 0 || fileList_->name(row).isEmpty()) return;
+    if (row < 0 || fileList_->nameBytes(row).empty()) return;
     if (viewerLauncher) viewerLauncher(this, settings, rowPath(row));
 }
 

@@ -74,8 +74,8 @@ public:
     QAction* commandAction(int id) const;
     int splitterPos() const;
 
-    // Full path of a listed row.
-    QString rowPath(int row) const;
+    // Full path of a listed row: the folder and the row's exact name bytes.
+    std::filesystem::path rowPath(int row) const;
 
     // Asks for a folder starting at the given one; empty when cancelled.
     // Replaceable so tests need no modal dialog.
@@ -84,13 +84,14 @@ public:
     // Replaceable for tests; the imaging commands set the program's own.
     std::function<QStringList(QWidget* owner)> imageFileChooser;
     // Opens a listed file in the viewer; replaceable for tests.
-    std::function<void(QWidget* owner, const AppSettings& settings, const QString& path)> viewerLauncher;
+    std::function<void(QWidget* owner, const AppSettings& settings, const std::filesystem::path& path)>
+        viewerLauncher;
 
     AppSettings settings;
     int selectToggle = 0;
     int listReady = 0;
     int dragReady = 0;  // 1 once a file was previewed; a drag-out needs it
-    QString currentFile;
+    std::filesystem::path currentFile;
     QString folderPath;
     PreviewLoader previewThread;
 

@@ -11,7 +11,8 @@
 
 namespace quill {
 
-void openInViewer(QWidget* owner, const AppSettings& settings, const QString& path) {
+void openInViewer(QWidget* owner, const AppSettings& settings, const std::filesystem::path& file) {
+    const QString path = QFile::decodeName(file.c_str());
     if (settings.useViewer == 0) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         return;

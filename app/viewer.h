@@ -2,7 +2,8 @@
 // given the path as one argument, or else in the file's associated program.
 #pragma once
 
-class QString;
+#include <filesystem>
+
 class QWidget;
 
 namespace quill {
@@ -11,6 +12,6 @@ struct AppSettings;
 
 // Whether the program started is not checked; only a configured viewer that
 // is not a readable file is reported ("ビューワーエラー").
-void openInViewer(QWidget* owner, const AppSettings& settings, const QString& path);
+void openInViewer(QWidget* owner, const AppSettings& settings, const std::filesystem::path& path);
 
 }  // namespace quill

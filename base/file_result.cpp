@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 namespace quill {
 
@@ -35,6 +36,10 @@ FileResult failureFromErrno(int error, std::string detail) {
     std::string text = std::strerror(error);
     if (!detail.empty()) text += ": " + detail;
     return FileResult::fail(FailReason::Other, std::move(text));
+}
+
+FileResult truncatedAt(std::uint64_t size) {
+    return FileResult::fail(FailReason::Truncated, "at byte " + std::to_string(size));
 }
 
 FileResult sourceFailure(const std::filesystem::path& source, FailReason whenReadable) {

@@ -41,6 +41,9 @@ struct FileResult {
     }
 };
 
+// Truncated, saying where the data ends: "at byte 1234".
+FileResult truncatedAt(std::uint64_t size);
+
 // The reason an errno value stands for; Other keeps strerror's text.
 FileResult failureFromErrno(int error, std::string detail = {});
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +42,21 @@ std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::uin
 // True when a file (or anything) exists at path.
 bool pathExists(const fs::path& path);
 
+// True when a and b are two regular files (not one file under two names)
+// holding the same bytes. Sizes decide first; the contents are compared a
+// chunk at a time, stopping at the first difference. False when either
+// cannot be read.
+bool duplicateFiles(const fs::path& a, const fs::path& b);
+
 // Renames from -> to, failing (false, errno EEXIST) when to exists. Never replaces.
 bool renameNoReplace(const fs::path& from, const fs::path& to);
+
+// Renames from to the first of nameFor(0), nameFor(1), … that nothing has.
+// Never replaces: a name taken between the look and the rename (by another
+// worker) moves on to the next. The name given, or nullopt with errno set
+// when the rename failed.
+std::optional<fs::path> renameToFirstFree(const fs::path& from,
+                                          const std::function<fs::path(unsigned long long n)>& nameFor);
 
 bool removeFile(const fs::path& path);
 bool makeWritable(const fs::path& path);

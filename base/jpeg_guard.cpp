@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include <jerror.h>
 
@@ -23,9 +25,29 @@ std::atomic<MessageSink> gSink{nullptr};
 }
 
 void outputMessage(j_common_ptr cinfo) {
-    char buffer[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, buffer);
-    emitMessage(buffer);
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    const char* subject = reinterpret_cast<JpegErrorMgr*>(cinfo->err)->subject;
+    if (!subject) {
+        emitMessage(text);
+        return;
+    }
+    char line[JMSG_LENGTH_MAX + 4096];
+    std::snprintf(line, sizeof line, "%s: %s", subject, text);
+    emitMessage(line);
+}
+
+// libjpeg's own rule (print the first warning only) plus a note of the end
+// of the data, which says why a frame came out incomplete.
+void noteMessage(j_common_ptr cinfo, int level) {
+    auto* err = reinterpret_cast<JpegErrorMgr*>(cinfo->err);
+    if (level < 0) {
+        if (err->pub.msg_code == JWRN_JPEG_EOF) err->endOfFile = true;
+        if (err->pub.num_warnings == 0) (*err->pub.output_message)(cinfo);
+        ++err->pub.num_warnings;
+    } else if (err->pub.trace_level >= level) {
+        (*err->pub.output_message)(cinfo);
+    }
 }
 
 void scanLimitMonitor(j_common_ptr cinfo) {
@@ -64,6 +86,13 @@ FileResult jpegFailure(JpegErrorMgr& err) {
             return failureFromErrno(err.systemError);
         case JERR_NO_SOI:
             return FileResult::fail(FailReason::NotJpeg);
+        default:
+            break;
+    }
+    // Data that ends early reads as garbage to the marker parser: the end
+    // of the file is the reason, not what libjpeg made of the fake EOI.
+    if (err.endOfFile) return FileResult::fail(FailReason::Truncated);
+    switch (err.pub.msg_code) {
         case JERR_INPUT_EOF:
             return FileResult::fail(FailReason::Truncated);
         case JERR_OUT_OF_MEMORY:
@@ -83,10 +112,30 @@ FileResult jpegFailure(JpegErrorMgr& err) {
     }
 }
 
+FileResult frameFault(j_decompress_ptr cinfo, const JpegErrorMgr& err, bool afterScans) {
+    const int n = cinfo->num_components;
+    for (int i = 0; i < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            if (cinfo->comp_info[i].component_id != cinfo->comp_info[j].component_id) continue;
+            return FileResult::fail(FailReason::Corrupt,
+                                    "components " + std::to_string(i + 1) + " and " +
+                                        std::to_string(j + 1) + " share the id " +
+                                        std::to_string(cinfo->comp_info[i].component_id));
+        }
+        if (afterScans && !cinfo->comp_info[i].quant_table) {
+            if (err.endOfFile) return FileResult::fail(FailReason::Truncated);
+            return FileResult::fail(FailReason::Corrupt,
+                                    "no scan carries component " + std::to_string(i + 1));
+        }
+    }
+    return {};
+}
+
 void initJpegError(JpegErrorMgr& err, int maxScans) {
     jpeg_std_error(&err.pub);
     err.pub.error_exit = errorExit;
     err.pub.output_message = outputMessage;
+    err.pub.emit_message = noteMessage;
     err.maxScans = maxScans;
 }
 

@@ -20,6 +20,8 @@ struct JpegErrorMgr {
     jpeg_progress_mgr progress;
     int systemError;  // errno when the error exit ran: why a read or write failed
     bool scanLimitHit;
+    bool endOfFile;  // the source ran out of data (libjpeg then pads with an EOI)
+    const char* subject;  // file named in front of libjpeg's messages, or null
 };
 
 // Where libjpeg's (and libpng's) messages go; stderr unless a test captures them.
@@ -43,6 +45,13 @@ void limitScansToFrame(j_decompress_ptr cinfo, JpegErrorMgr& err);
 // Why a phase failed, from the error libjpeg raised (with its message as
 // detail where the reason alone says too little).
 FileResult jpegFailure(JpegErrorMgr& err);
+
+// Frames libjpeg accepts but decoders read differently: two components with
+// one id (a scan naming it may mean either), or, once every scan has been
+// read (afterScans), a component that no scan carried (libjpeg leaves it
+// flat; its table was never latched). Success when the frame has neither; a
+// component missing because the data ended early is Truncated.
+FileResult frameFault(j_decompress_ptr cinfo, const JpegErrorMgr& err, bool afterScans);
 
 // Runs phase() with err's jump armed; false when libjpeg raised an error.
 template <class Phase>

@@ -1,5 +1,6 @@
 #include "base/output_naming.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -26,11 +27,9 @@ NameParts partsOf(const fs::path& source, std::string_view suffix,
     return parts;
 }
 
-// The n-th name of the scheme: the plain one, then the counters from 1.
-fs::path nameAt(const NameParts& p, unsigned long long n) {
-    if (n == 0) return p.folder / (p.base + p.extension);
+fs::path counted(const NameParts& p, const char* format, unsigned long long n) {
     char counter[32];
-    std::snprintf(counter, sizeof counter, "(%02llu)", n);
+    std::snprintf(counter, sizeof counter, format, n);
     return p.folder / (p.base + counter + p.extension);
 }
 
@@ -38,21 +37,29 @@ fs::path nameAt(const NameParts& p, unsigned long long n) {
 
 fs::path plainOutputPath(const fs::path& source, std::string_view suffix,
                          std::optional<std::string_view> extension) {
-    return nameAt(partsOf(source, suffix, extension), 0);
+    const NameParts p = partsOf(source, suffix, extension);
+    return p.folder / (p.base + p.extension);
 }
 
 fs::path outputPathFor(const fs::path& source, std::string_view suffix,
                        std::optional<std::string_view> extension) {
     const NameParts p = partsOf(source, suffix, extension);
-    unsigned long long n = 0;
-    while (pathExists(nameAt(p, n))) ++n;
-    return nameAt(p, n);
+    fs::path candidate = p.folder / (p.base + p.extension);
+    for (unsigned long long n = 1; pathExists(candidate); ++n) candidate = counted(p, "(%02llu)", n);
+    return candidate;
+}
+
+std::optional<fs::path> renameToFreeName(const fs::path& from, const fs::path& target) {
+    const NameParts p = partsOf(target, {}, std::nullopt);
+    return renameToFirstFree(from, [&](unsigned long long n) { return n ? counted(p, "[%02llu]", n) : target; });
 }
 
 FileResult placeUnderFreeName(StagedFile& file, const fs::path& source, std::string_view suffix,
                               std::optional<std::string_view> extension, fs::path* placed) {
     const NameParts p = partsOf(source, suffix, extension);
-    return file.commitFirstFree([&p](unsigned long long n) { return nameAt(p, n); }, placed);
+    return file.commitFirstFree(
+        [&p](unsigned long long n) { return n ? counted(p, "(%02llu)", n) : p.folder / (p.base + p.extension); },
+        placed);
 }
 
 }  // namespace quill

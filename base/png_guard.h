@@ -11,6 +11,8 @@ namespace quill {
 struct PngReader {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    char message[128] = {};  // libpng's last error text
+    const char* subject = nullptr;  // file named in front of libpng's messages
     PngReader();
     ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     PngReader(const PngReader&) = delete;

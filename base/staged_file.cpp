@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "base/file_util.h"
@@ -58,10 +60,56 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// The shape temporaryName gives: ".", a head of 1 to 24 bytes, ".", eight
+// lower-case hex digits, ".tmp".
+bool looksLikeOurTemporary(const std::string& name) {
+    constexpr std::size_t kTail = 1 + 8 + 4;
+    if (name.size() < 1 + 1 + kTail || name.size() > 1 + 24 + kTail || name[0] != '.') return false;
+    const std::size_t dot = name.size() - kTail;
+    if (name[dot] != '.' || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+    for (std::size_t i = dot + 1; i < dot + 9; ++i)
+        if (!isHex(name[i])) return false;
+    return true;
+}
+
+// Once per folder and process: a long-running window writes into the same
+// folders again and again.
+void sweepOnce(const fs::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        const std::lock_guard lock(mutex);
+        if (!swept.insert(folder.lexically_normal().string()).second) return;
+    }
+    removeStaleTemporaries(folder);
+}
+
 }  // namespace
+
+int removeStaleTemporaries(const fs::path& folder, long minAgeSeconds) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) return 0;
+    const std::time_t cutoff = std::time(nullptr) - minAgeSeconds;
+    int removed = 0;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        const fs::path& path = it->path();
+        if (!looksLikeOurTemporary(path.filename().string())) continue;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            st.st_mtime > cutoff)
+            continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 StagedFile::StagedFile(const fs::path& target) : target_(target) {
     const fs::path folder = folderOf(target);
+    sweepOnce(folder);
     const std::string name = target.filename().string();
     // Known before any work: the rename at the end could never succeed.
     if (name.size() > nameLimit(folder)) {
@@ -145,19 +193,12 @@ FileResult StagedFile::commit(Placement placement) {
 FileResult StagedFile::commitFirstFree(const std::function<fs::path(unsigned long long)>& nameFor,
                                        fs::path* placed) {
     if (!closeWritten(false)) return status_;
-    for (unsigned long long n = 0;; ++n) {
-        fs::path name = nameFor(n);
-        if (renameNoReplace(temp_, name)) {
-            committed_ = true;
-            target_ = std::move(name);
-            if (placed) *placed = target_;
-            return status_;
-        }
-        if (const int error = errno; error != EEXIST) {
-            target_ = std::move(name);
-            return fail(error);
-        }
-    }
+    std::optional<fs::path> name = renameToFirstFree(temp_, nameFor);
+    if (!name) return fail(errno);
+    committed_ = true;
+    target_ = std::move(*name);
+    if (placed) *placed = target_;
+    return status_;
 }
 
 FileResult writeStaged(const fs::path& target, std::span<const std::uint8_t> bytes,

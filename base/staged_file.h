@@ -62,6 +62,14 @@ private:
 FileResult writeStaged(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
                        Placement placement);
 
+// Removes the hidden temporaries a killed or crashed run of ours left in
+// `folder`: names StagedFile makes (".<head>.<8 hex digits>.tmp"), regular
+// files of our own user, unchanged for `minAgeSeconds`. A live temporary is
+// written and renamed within seconds, so an hour-old one is abandoned.
+// StagedFile calls this once per folder and process, before its first
+// temporary there. Returns how many it removed.
+int removeStaleTemporaries(const std::filesystem::path& folder, long minAgeSeconds = 3600);
+
 // Puts the complete file `replacement` in place of `target` with permission
 // bits `mode`, flushed as StagedFile's replacing move is.
 FileResult replaceFile(const std::filesystem::path& replacement,

@@ -140,8 +140,8 @@ int runInfo(std::string_view name, std::span<char*> args) {
     const std::string target(parsed->operands[0]);
     const QuantTableDb db;
     JpegInfo info;
-    if (!db.ScanJpeg(target, info)) {
-        std::fprintf(stderr, "quillmark-cli info: '%s' is not a readable JPEG file\n", target.c_str());
+    if (FileResult why; !db.ScanJpeg(target, info, &why)) {
+        std::fprintf(stderr, "quillmark-cli info: '%s': %s\n", target.c_str(), failureText(why).c_str());
         return 1;
     }
     std::string out;

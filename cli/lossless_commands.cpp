@@ -55,12 +55,13 @@ struct SourceFacts {
     bool progressive = false;
 };
 
-bool scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
+FileResult scanSource(const QuantTableDb& db, const fs::path& path, SourceFacts& facts) {
     JpegInfo info;
-    if (!ScanJpeg(path, db, info)) return false;
+    FileResult why;
+    if (!ScanJpeg(path, db, info, &why)) return why;
     facts.hasApp0 = sourceHasApp0(info.fields[kColApp0]);
     facts.progressive = sourceIsProgressive(info.fields[kColCoding]);
-    return true;
+    return {};
 }
 
 void reportFailure(const fs::path& file, const FileResult& why) {
@@ -136,10 +137,8 @@ int runOp(std::string_view name, std::span<char*> args) {
     batch.work = [&](int i) {
         const fs::path& file = files[std::size_t(i)];
         SourceFacts facts;
-        if (!scanSource(db, file, facts)) {
-            scanned[std::size_t(i)] = sourceFailure(file, FailReason::NotJpeg);
-            return;
-        }
+        scanned[std::size_t(i)] = scanSource(db, file, facts);
+        if (!scanned[std::size_t(i)]) return;
         converted[std::size_t(i)] = convertToStaged(settings, file, facts.hasApp0, facts.progressive);
     };
     // The progress line names the oldest file not yet finished.
@@ -185,8 +184,8 @@ int runCrop(std::string_view name, std::span<char*> args) {
 
     const QuantTableDb db;
     SourceFacts facts;
-    if (!scanSource(db, file, facts)) {
-        reportFailure(file, sourceFailure(file, FailReason::NotJpeg));
+    if (const FileResult scanned = scanSource(db, file, facts); !scanned) {
+        reportFailure(file, scanned);
         return 1;
     }
     const bool replace = !out.empty();

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -6,13 +7,26 @@
 namespace quill {
 namespace detail {
 
-FilePtr openImageFile(LoadedImage& image, const std::filesystem::path& path) {
+FileResult openImageFile(LoadedImage& image, const std::filesystem::path& path, FilePtr& file) {
     image = LoadedImage{};
     auto status = statFile(path);
-    if (!status || !status->regular || status->size == 0) return nullptr;
+    if (!status) return failureFromErrno(errno);
+    if (!status->regular) return FileResult::fail(FailReason::NotImage, "not a regular file");
+    if (status->size == 0) return FileResult::fail(FailReason::NotImage, "empty file");
     image.fileSize = status->size;
     image.modified = status->modified.tv_sec;
-    return openFile(path, "rb");
+    file = openFile(path, "rb");
+    if (!file) return failureFromErrno(errno);
+    return {};
+}
+
+FileResult notFormat(const char* format) {
+    return FileResult::fail(FailReason::NotImage, std::string("not a ") + format + " file");
+}
+
+FileResult tooLarge(std::int64_t width, std::int64_t height) {
+    return FileResult::fail(FailReason::TooLarge,
+                            std::to_string(width) + " x " + std::to_string(height) + " pixels");
 }
 
 bool readSignature(std::FILE* f, unsigned char* out, std::size_t n) {
@@ -44,29 +58,35 @@ bool equalsAsciiNoCase(const std::string& a, const char* b) {
 
 }  // namespace
 
-bool LoadedImage::LoadImageFile(const std::filesystem::path& path, int previewWidth) {
+bool LoadedImage::LoadImageFile(const std::filesystem::path& path, int previewWidth,
+                                FileResult* why) {
     // The extension is the file name from its last dot on; a name with no
     // dot leaves the record as it was.
     const std::string name = path.filename().string();
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return false;
+    if (dot == std::string::npos) {
+        if (why) *why = FileResult::fail(FailReason::NotImage, "no file extension");
+        return false;
+    }
     const std::string ext = name.substr(dot);
 
     LoadedImage loaded;
-    bool known = true;
+    FileResult result;
     if (equalsAsciiNoCase(ext, ".bmp")) {
-        LoadBmp(loaded, path);
+        result = LoadBmp(loaded, path);
     } else if (equalsAsciiNoCase(ext, ".gif")) {
-        LoadGif(loaded, path);
+        result = LoadGif(loaded, path);
     } else if (equalsAsciiNoCase(ext, ".jpg") || equalsAsciiNoCase(ext, ".jpeg")) {
-        LoadJpeg(loaded, path, previewWidth);
+        result = LoadJpeg(loaded, path, previewWidth);
     } else if (equalsAsciiNoCase(ext, ".png")) {
-        LoadPng(loaded, path);
+        result = LoadPng(loaded, path);
     } else {
-        known = false;
+        result = FileResult::fail(FailReason::NotImage, "unknown extension " + ext);
     }
+    if (result && loaded.empty()) result = FileResult::fail(FailReason::Other);
 
-    if (known && !loaded.empty()) {
+    if (why) *why = result;
+    if (result) {
         *this = std::move(loaded);
         return true;
     }

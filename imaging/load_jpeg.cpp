@@ -10,21 +10,30 @@
 
 namespace quill {
 
-bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth) {
-    FilePtr file = detail::openImageFile(image, path);
-    if (!file) return false;
+FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth) {
+    FilePtr file;
+    if (FileResult opened = detail::openImageFile(image, path, file); !opened) return opened;
     unsigned char soi[2];
-    if (!detail::readSignature(file.get(), soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8) return false;
+    if (!detail::readSignature(file.get(), soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8)
+        return FileResult::fail(FailReason::NotJpeg);
 
     JpegDecompressor dec;
-    if (!dec.created) return false;
+    if (!dec.created) return FileResult::fail(FailReason::Other, "out of memory");
+    dec.err.subject = path.c_str();
     jpeg_decompress_struct* cinfo = &dec.cinfo;
+    const std::uint64_t fileSize = image.fileSize;
+    auto failure = [&dec, fileSize] {
+        FileResult why = jpegFailure(dec.err);
+        if (why.reason == FailReason::Truncated && why.detail.empty()) why = truncatedAt(fileSize);
+        return why;
+    };
     std::FILE* in = file.get();
     if (!runJpegPhase(dec.err, [cinfo, in] {
             jpeg_stdio_src(cinfo, in);
             jpeg_read_header(cinfo, TRUE);
         }))
-        return false;
+        return failure();
+    if (FileResult fault = frameFault(cinfo, dec.err, false); !fault) return fault;
 
     limitScansToFrame(&dec.cinfo, dec.err);
 
@@ -49,16 +58,24 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
             if (direct) cinfo->out_color_space = JCS_EXT_BGR;
             jpeg_calc_output_dimensions(cinfo);
         }))
-        return false;
+        return failure();
 
     const int outWidth = int(cinfo->output_width);
     const int outHeight = int(cinfo->output_height);
+    if (!dibSizeAllowed(outWidth, outHeight)) return detail::tooLarge(outWidth, outHeight);
     Dib dib = allocateDib(outWidth, outHeight);
-    if (dib.empty()) return false;
+    if (dib.empty()) return FileResult::fail(FailReason::TooLarge, "out of memory");
+
+    // A file of several scans is read whole here; only then is it known
+    // whether every component was in one.
+    if (!runJpegPhase(dec.err, [cinfo] { jpeg_start_decompress(cinfo); })) return failure();
+    if (FileResult fault = frameFault(cinfo, dec.err, true); !fault) {
+        if (fault.reason == FailReason::Truncated) return truncatedAt(fileSize);
+        return fault;
+    }
 
     Dib* out = &dib;
     if (!runJpegPhase(dec.err, [cinfo, out, outWidth, outHeight, direct] {
-            jpeg_start_decompress(cinfo);
             const int comps = cinfo->output_components;
             JSAMPARRAY buffer = nullptr;
             if (!direct)
@@ -86,7 +103,7 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
             }
             jpeg_finish_decompress(cinfo);
         }))
-        return false;
+        return failure();
 
     detail::adoptDib(image, std::move(dib));
     image.width = int(cinfo->image_width);
@@ -96,7 +113,7 @@ bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int preview
         image.mcuWidth = maxH * kDctSize;
         image.mcuHeight = maxV * kDctSize;
     }
-    return true;
+    return {};
 }
 
 }  // namespace quill

@@ -1,12 +1,17 @@
 // LoadedImage: a BMP, GIF, JPEG or PNG file decoded into one 24-bit
 // bottom-up DIB block (see dib.h), with the file's size, modification time,
 // source bit depth and, for a full-size JPEG decode, its MCU size.
-// Loaders never talk to the user; they return false and leave no picture.
+// Loaders never talk to the user: a failure leaves no picture and says why
+// (not a file of that format, unsupported variant, truncated, too large).
+// One rule in every loader: a colour index with no entry in the palette
+// (BMP colour table, GIF colour map, PNG PLTE) gives a black pixel; only a
+// GIF's transparent index, which shows the canvas, takes precedence.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 
+#include "base/file_result.h"
 #include "imaging/dib.h"
 
 namespace quill {
@@ -30,15 +35,16 @@ struct LoadedImage {
     // previewWidth 0 decodes a JPEG at full size; otherwise libjpeg reduces
     // it to about that width with the fast DCT (previews). An empty
     // extension fails and leaves the record untouched; any other failure
-    // leaves it empty.
-    bool LoadImageFile(const std::filesystem::path& path, int previewWidth);
+    // leaves it empty. The reason of a failure goes to `why` when given.
+    bool LoadImageFile(const std::filesystem::path& path, int previewWidth,
+                       FileResult* why = nullptr);
 };
 
 // Per-format loaders: fill `image` (a fresh record) from path.
-bool LoadBmp(LoadedImage& image, const std::filesystem::path& path);
-bool LoadGif(LoadedImage& image, const std::filesystem::path& path);
-bool LoadPng(LoadedImage& image, const std::filesystem::path& path);
-bool LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth);
+FileResult LoadBmp(LoadedImage& image, const std::filesystem::path& path);
+FileResult LoadGif(LoadedImage& image, const std::filesystem::path& path);
+FileResult LoadPng(LoadedImage& image, const std::filesystem::path& path);
+FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth);
 
 // Moves a loaded picture into a Dib (for the resampler and encoder).
 inline Dib takeDib(LoadedImage& image) {

@@ -28,9 +28,8 @@ EncodedFile encodeToStaged(const CompressionSettings& settings, const std::files
     result.output = plainOutputPath(source, "_compress", ".jpg");
 
     LoadedImage image;
-    if (!image.LoadImageFile(source, 0)) {
+    if (!image.LoadImageFile(source, 0, &result.why)) {
         result.outcome = RecompressOutcome::LoadFailed;
-        result.why = sourceFailure(source, FailReason::NotImage);
         return encoded;
     }
     Dib picture = takeDib(image);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_result.h"
 #include "inspection/jpeg_info.h"
 
 namespace quill {
@@ -64,8 +65,9 @@ public:
     int find(int list, const QuantEntry& zigzag) const;
 
     // Reads one file's header into info (whose fields arrive empty). False
-    // when the file is not a readable JPEG header and is to be left out.
-    bool ScanJpeg(const fs::path& path, JpegInfo& info) const;
+    // when the file is not a readable JPEG header and is to be left out;
+    // why it is goes to `why` when given. libjpeg's messages name the file.
+    bool ScanJpeg(const fs::path& path, JpegInfo& info, FileResult* why = nullptr) const;
 
 private:
     struct Tables;
@@ -73,8 +75,9 @@ private:
 };
 
 // Free form of the scan, for callers that hold the database separately.
-inline bool ScanJpeg(const fs::path& path, const QuantTableDb& db, JpegInfo& info) {
-    return db.ScanJpeg(path, info);
+inline bool ScanJpeg(const fs::path& path, const QuantTableDb& db, JpegInfo& info,
+                     FileResult* why = nullptr) {
+    return db.ScanJpeg(path, info, why);
 }
 
 // Label of an entry, or an empty text for an index without a label.

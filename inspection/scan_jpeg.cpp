@@ -136,11 +136,6 @@ boolean noteSegment(j_decompress_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings are counted, not printed: a listing reads thousands of headers.
-void countWarnings(j_common_ptr cinfo, int level) {
-    if (level < 0) ++cinfo->err->num_warnings;
-}
-
 HeaderColor colorOf(J_COLOR_SPACE space) {
     switch (space) {
         case JCS_UNKNOWN: return HeaderColor::Unknown;
@@ -178,13 +173,16 @@ std::string pair(const char* format, unsigned long a, unsigned long b) {
     return buf;
 }
 
-// Reads the header through the library into facts; false when the library
-// refuses it. refusedFor12Bit tells a refusal for 12-bit samples alone.
-bool readWithLibrary(FdSource& src, HeaderFacts& facts, bool& refusedFor12Bit) {
+// Reads the header through the library into facts; the reason when the
+// library refuses it. refusedFor12Bit tells a refusal for 12-bit samples
+// alone. Messages name the file; a file prints its first warning only (a
+// few stray bytes between segments, say), so a listing stays readable.
+FileResult readWithLibrary(FdSource& src, HeaderFacts& facts, bool& refusedFor12Bit,
+                           const char* subject) {
     JpegDecompressor d(0);
-    if (!d.created) return false;
+    if (!d.created) return FileResult::fail(FailReason::Other, "out of memory");
     d.err.pub.error_exit = scanErrorExit;
-    d.err.pub.emit_message = countWarnings;
+    d.err.subject = subject;
     d.cinfo.src = &src.pub;
     d.cinfo.client_data = &facts;
     int rc = 0;
@@ -195,12 +193,16 @@ bool readWithLibrary(FdSource& src, HeaderFacts& facts, bool& refusedFor12Bit) {
     });
     if (!ok) {
         refusedFor12Bit = d.err.pub.msg_code == JERR_BAD_PRECISION && d.err.pub.msg_parm.i[0] == 12;
-        return false;
+        return jpegFailure(d.err);
     }
     // A stream that ends before its first scan, or defines no table 0, has
     // no frame to describe.
     const jpeg_decompress_struct& c = d.cinfo;
-    if (rc != JPEG_HEADER_OK || !c.comp_info || !c.quant_tbl_ptrs[0]) return false;
+    if (rc != JPEG_HEADER_OK || !c.comp_info) {
+        if (d.err.endOfFile) return FileResult::fail(FailReason::Truncated);
+        return FileResult::fail(FailReason::Corrupt, "no image in the stream");
+    }
+    if (!c.quant_tbl_ptrs[0]) return FileResult::fail(FailReason::Corrupt, "no quantization table 0");
 
     facts.width = c.image_width;
     facts.height = c.image_height;
@@ -221,18 +223,23 @@ bool readWithLibrary(FdSource& src, HeaderFacts& facts, bool& refusedFor12Bit) {
         facts.chrominance[i] = c.num_components > 1 ? chroma->quantval[i] : 0;
     }
     facts.ownChromaTable = c.num_components > 1 && chroma != luma;
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
+bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info, FileResult* why) const {
+    auto fail = [why](FileResult reason) {
+        if (why) *why = std::move(reason);
+        return false;
+    };
     // Non-blocking open so a FIFO given by name cannot hang us; only regular
     // files are read.
     FdOwner file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.get() < 0) return false;
+    if (file.get() < 0) return fail(failureFromErrno(errno));
     struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(file.get(), &st) != 0) return fail(failureFromErrno(errno));
+    if (!S_ISREG(st.st_mode)) return fail(FileResult::fail(FailReason::NotJpeg, "not a regular file"));
 
     FdSource src{};
     src.fd = file.get();
@@ -244,16 +251,21 @@ bool QuantTableDb::ScanJpeg(const fs::path& path, JpegInfo& info) const {
     src.pub.term_source = termSource;
     if (!readChunk(src) || src.pub.bytes_in_buffer < 2 || src.buffer[0] != 0xFF ||
         src.buffer[1] != 0xD8)
-        return false;
+        return fail(FileResult::fail(FailReason::NotJpeg));
 
     HeaderFacts facts;
     bool refusedFor12Bit = false;
-    if (!readWithLibrary(src, facts, refusedFor12Bit)) {
-        if (!refusedFor12Bit) return false;
+    if (FileResult read = readWithLibrary(src, facts, refusedFor12Bit, path.c_str()); !read) {
+        if (!refusedFor12Bit) {
+            if (read.reason == FailReason::Truncated) read = truncatedAt(std::uint64_t(st.st_size));
+            return fail(std::move(read));
+        }
         facts = HeaderFacts{};
-        if (!detail::readHeaderFacts12(file.get(), facts)) return false;
+        if (!detail::readHeaderFacts12(file.get(), facts))
+            return fail(FileResult::fail(FailReason::Corrupt, "12-bit header"));
     }
-    if (facts.maxH <= 0 || facts.maxV <= 0 || facts.components <= 0) return false;
+    if (facts.maxH <= 0 || facts.maxV <= 0 || facts.components <= 0)
+        return fail(FileResult::fail(FailReason::Corrupt, "no frame"));
 
     auto& f = info.fields;
     f[kColName] = path.filename().string();

@@ -504,6 +504,43 @@ void prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req) {
     }
 }
 
+bool useLatchedQuantTables(jpeg_decompress_struct* src) {
+    const JQUANT_TBL* held[NUM_QUANT_TBLS] = {};  // latched table each slot is to hold
+    auto same = [](const JQUANT_TBL* a, const JQUANT_TBL* b) {
+        return std::memcmp(a->quantval, b->quantval, sizeof a->quantval) == 0;
+    };
+    // First every component keeps its own slot where no other claims it
+    // with different values, so ordinary files keep their layout; then the
+    // rest move to a slot holding their table, or to a free one.
+    const int n = src->num_components;
+    bool moved[MAX_COMPONENTS] = {};
+    for (int ci = 0; ci < n; ++ci) {
+        const jpeg_component_info& c = src->comp_info[ci];
+        const int slot = c.quant_tbl_no;
+        if (!c.quant_table || slot < 0 || slot >= NUM_QUANT_TBLS) return false;
+        if (!held[slot])
+            held[slot] = c.quant_table;
+        else
+            moved[ci] = !same(held[slot], c.quant_table);
+    }
+    for (int ci = 0; ci < n; ++ci) {
+        if (!moved[ci]) continue;
+        jpeg_component_info& c = src->comp_info[ci];
+        int slot = 0;
+        while (slot < NUM_QUANT_TBLS && held[slot] && !same(held[slot], c.quant_table)) ++slot;
+        if (slot == NUM_QUANT_TBLS) return false;
+        if (!held[slot]) held[slot] = c.quant_table;
+        c.quant_tbl_no = slot;
+    }
+    for (int slot = 0; slot < NUM_QUANT_TBLS; ++slot) {
+        if (!held[slot]) continue;
+        JQUANT_TBL*& table = src->quant_tbl_ptrs[slot];
+        if (!table) table = jpeg_alloc_quant_table(reinterpret_cast<j_common_ptr>(src));
+        std::memcpy(table->quantval, held[slot]->quantval, sizeof table->quantval);
+    }
+    return true;
+}
+
 CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
                              CoefArrays srcArrays, TransformRequest& req) {
     if (req.forceGrayscale) {

@@ -44,6 +44,8 @@ struct TransformRequest {
 // run inside a guarded phase):
 //   saveMarkersForCopy(src)             before jpeg_read_header
 //   prepareWorkspace(src, req)          after jpeg_read_header, before jpeg_read_coefficients
+//   useLatchedQuantTables(src)          after jpeg_read_coefficients, before
+//                                       jpeg_copy_critical_parameters
 //   adjustDestination(src, dst, ...)    after jpeg_copy_critical_parameters
 //   writeCopiedMarkers(src, dst)        after jpeg_write_coefficients
 //   executeTransform(src, dst, ...)     before jpeg_finish_compress
@@ -51,6 +53,16 @@ struct TransformRequest {
 void saveMarkersForCopy(jpeg_decompress_struct* src);
 
 void prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req);
+
+// Puts into each component's table slot the table its coefficients are
+// dequantized with. libjpeg latches a component's table at the first scan
+// that carries it, and a progressive stream may define or redefine a slot
+// between scans, so the slots as the last scan left them (what
+// jpeg_copy_critical_parameters copies) can be wrong for some component.
+// Components sharing a slot with different latched tables get slots of
+// their own. Every component must have been in a scan. False when four
+// slots cannot hold the tables in use.
+bool useLatchedQuantTables(jpeg_decompress_struct* src);
 
 // Returns the arrays to hand to jpeg_write_coefficients.
 CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* dst,

@@ -43,67 +43,91 @@ FileResult convertLossless(const LosslessOptions& o, StagedFile& out) {
     JpegDecompressor src(kMaxProgressiveScans);
     JpegCompressor dst;
     if (!src.created || !dst.created) return FileResult::fail(FailReason::Other, "out of memory");
-    // One error manager and one recovery point for both objects: transcoding
-    // interleaves calls on them, and the guard must cover every one.
+    // One error manager for both objects: transcoding interleaves calls on
+    // them, and every guarded phase must cover both.
     dst.cinfo.err = &src.err.pub;
+    src.err.subject = o.sourcePath.c_str();
 
     TransformRequest req{};
     std::FILE* inFile = in.get();
     std::FILE* outFile = out.stream();
-    const bool ok = runJpegPhase(src.err, [&] {
-        j_decompress_ptr s = &src.cinfo;
-        j_compress_ptr d = &dst.cinfo;
-        jpeg_stdio_src(s, inFile);
-        if (!o.stripMarkers) saveMarkersForCopy(s);
-        jpeg_read_header(s, TRUE);
-        limitScansToFrame(s, src.err);
+    j_decompress_ptr s = &src.cinfo;
+    j_compress_ptr d = &dst.cinfo;
+    auto failure = [&](FileResult why) {
+        if (why.reason == FailReason::Truncated && why.detail.empty()) {
+            const std::optional<FileStatus> st = statFile(o.sourcePath);
+            if (st) why = truncatedAt(st->size);
+        }
+        return why;
+    };
 
-        req.forceGrayscale = o.grayscale;
-        req.transform = o.transform;
-        req.crop = o.crop;
-        std::uint32_t right = o.cropRight, bottom = o.cropBottom;
-        if (o.forceRegularSize) {
-            // Take in the padding blocks every file stores past its nominal
-            // edge: the image becomes whole MCUs, the crop follows.
-            const JDIMENSION mcuW = JDIMENSION(s->max_h_samp_factor * kDctSize);
-            const JDIMENSION mcuH = JDIMENSION(s->max_v_samp_factor * kDctSize);
-            s->image_width = roundUpTo(s->image_width, mcuW);
-            s->image_height = roundUpTo(s->image_height, mcuH);
-            right = roundUpTo(right, mcuW);
-            bottom = roundUpTo(bottom, mcuH);
-        } else {
-            req.trim = true;
-        }
-        if (o.crop) {
-            // Unsigned wrap on reversed edges makes an oversize width, which
-            // the crop checks reject.
-            req.cropWidth = right - o.cropLeft;
-            req.cropHeight = bottom - o.cropTop;
-            req.cropX = o.cropLeft;
-            req.cropY = o.cropTop;
-        }
-        prepareWorkspace(s, req);
-        jpeg_copy_critical_parameters(s, d);
-        // The library copies a JFIF version of major 1 only; 2.x is valid too.
-        if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
-            d->JFIF_major_version = s->JFIF_major_version;
-            d->JFIF_minor_version = s->JFIF_minor_version;
-        }
-        CoefArrays srcArrays = jpeg_read_coefficients(s);
-        CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
-        if (!o.keepJfif) d->write_JFIF_header = FALSE;
-        if (o.progressive)
-            jpeg_simple_progression(d);
-        else
-            d->optimize_coding = TRUE;
-        jpeg_stdio_dest(d, outFile);
-        jpeg_write_coefficients(d, dstArrays);
-        if (!o.stripMarkers) writeCopiedMarkers(s, d);
-        executeTransform(s, d, srcArrays, req);
-        jpeg_finish_compress(d);
-        jpeg_finish_decompress(s);
-    });
-    if (!ok) return jpegFailure(src.err);
+    if (!runJpegPhase(src.err, [&] {
+            jpeg_stdio_src(s, inFile);
+            if (!o.stripMarkers) saveMarkersForCopy(s);
+            jpeg_read_header(s, TRUE);
+            limitScansToFrame(s, src.err);
+        }))
+        return failure(jpegFailure(src.err));
+    if (FileResult fault = frameFault(s, src.err, false); !fault) return failure(fault);
+
+    CoefArrays srcArrays = nullptr;
+    if (!runJpegPhase(src.err, [&] {
+            req.forceGrayscale = o.grayscale;
+            req.transform = o.transform;
+            req.crop = o.crop;
+            std::uint32_t right = o.cropRight, bottom = o.cropBottom;
+            if (o.forceRegularSize) {
+                // Take in the padding blocks every file stores past its nominal
+                // edge: the image becomes whole MCUs, the crop follows.
+                const JDIMENSION mcuW = JDIMENSION(s->max_h_samp_factor * kDctSize);
+                const JDIMENSION mcuH = JDIMENSION(s->max_v_samp_factor * kDctSize);
+                s->image_width = roundUpTo(s->image_width, mcuW);
+                s->image_height = roundUpTo(s->image_height, mcuH);
+                right = roundUpTo(right, mcuW);
+                bottom = roundUpTo(bottom, mcuH);
+            } else {
+                req.trim = true;
+            }
+            if (o.crop) {
+                // Unsigned wrap on reversed edges makes an oversize width, which
+                // the crop checks reject.
+                req.cropWidth = right - o.cropLeft;
+                req.cropHeight = bottom - o.cropTop;
+                req.cropX = o.cropLeft;
+                req.cropY = o.cropTop;
+            }
+            prepareWorkspace(s, req);
+            srcArrays = jpeg_read_coefficients(s);
+        }))
+        return failure(jpegFailure(src.err));
+
+    // The critical parameters are copied only now, after the last scan:
+    // the tables each component was quantized with are known only then.
+    if (FileResult fault = frameFault(s, src.err, true); !fault) return failure(fault);
+    if (!useLatchedQuantTables(s))
+        return FileResult::fail(FailReason::Unsupported, "more than four quantization tables in use");
+
+    if (!runJpegPhase(src.err, [&] {
+            jpeg_copy_critical_parameters(s, d);
+            // The library copies a JFIF version of major 1 only; 2.x is valid too.
+            if (s->saw_JFIF_marker && s->JFIF_major_version == 2) {
+                d->JFIF_major_version = s->JFIF_major_version;
+                d->JFIF_minor_version = s->JFIF_minor_version;
+            }
+            CoefArrays dstArrays = adjustDestination(s, d, srcArrays, req);
+            if (!o.keepJfif) d->write_JFIF_header = FALSE;
+            if (o.progressive)
+                jpeg_simple_progression(d);
+            else
+                d->optimize_coding = TRUE;
+            jpeg_stdio_dest(d, outFile);
+            jpeg_write_coefficients(d, dstArrays);
+            if (!o.stripMarkers) writeCopiedMarkers(s, d);
+            executeTransform(s, d, srcArrays, req);
+            jpeg_finish_compress(d);
+            jpeg_finish_decompress(s);
+        }))
+        return failure(jpegFailure(src.err));
     return {};
 }
 

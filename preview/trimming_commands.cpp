@@ -35,7 +35,7 @@ void TrimCommand(CMainFrame& frame) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     {
         LoadedImage loaded;
-        if (loaded.LoadImageFile(std::filesystem::path(context.sourcePath.toStdString()), 0)) {
+        if (loaded.LoadImageFile(context.sourcePath, 0)) {
             picture = pictureFrom(loaded);
             blockWidth = loaded.mcuWidth;
             blockHeight = loaded.mcuHeight;

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -55,7 +56,7 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
                                QWidget* parent)
     : QDialog(parent), saveChooser(chooseSavePath), context_(std::move(context)) {
     setObjectName(QStringLiteral("trimmingWindow"));
-    setWindowTitle(QStringLiteral("無劣化で切り取り - %1").arg(context_.sourcePath));
+    setWindowTitle(QStringLiteral("無劣化で切り取り - %1").arg(QFile::decodeName(context_.sourcePath.c_str())));
     setSizeGripEnabled(false);
 
     auto* toolbar = new QToolBar(this);
@@ -168,7 +169,7 @@ void TrimmingWindow::save() {
                     QStringLiteral("切り取り範囲が指定されていません。"));
         return;
     }
-    const QFileInfo source(context_.sourcePath);
+    const QFileInfo source(QFile::decodeName(context_.sourcePath.c_str()));
     const QString proposed = source.dir().filePath(source.completeBaseName() + QStringLiteral("_trimming"));
     const QString chosen = saveChooser ? saveChooser(this, proposed) : QString();
     if (chosen.isEmpty()) return;
@@ -177,7 +178,7 @@ void TrimmingWindow::save() {
     setStatus(0, QStringLiteral("切り取り範囲を保存中..."));
     status_[0]->repaint();
     LosslessOptions options;
-    options.sourcePath = std::filesystem::path(context_.sourcePath.toStdString());
+    options.sourcePath = context_.sourcePath;
     options.outputPath = std::filesystem::path(chosen.toStdString());
     options.keepJfif = context_.keepJfif;
     options.progressive = context_.progressive;

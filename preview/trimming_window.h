@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 
 class QAction;
@@ -31,7 +32,7 @@ enum TrimCommandId : int {
 struct TrimContext {
     // The setting itself, so the toggle outlives the window.
     std::int32_t* forceRegularSizeSetting = nullptr;
-    QString sourcePath;
+    std::filesystem::path sourcePath;  // exact bytes, as the list row keeps them
     bool keepJfif = false;
     bool progressive = false;
 };

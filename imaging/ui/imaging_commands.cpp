@@ -80,7 +80,7 @@ void recompressCommand(CMainFrame& frame, int id) {
     if (runCompressionDialog(&frame, frame.settings.compression) != 1) return;
     frame.listReady = 0;
     std::vector<std::filesystem::path> sources;
-    for (int row : rows) sources.emplace_back(frame.rowPath(row).toStdString());
+    for (int row : rows) sources.push_back(frame.rowPath(row));
     const std::vector<FailedFile> missing = runRecompressionJob(frame, id, frame.settings.overwrite != 0, std::move(sources));
     frame.RefreshList(rows.back());
     // Files that got no output are named, so a finished job is never taken

@@ -61,7 +61,7 @@ void runLosslessCommand(CMainFrame& frame, int id) {
     job.forceProgressive = frame.settings.forceProgressive != 0;
     job.workers = batchWorkerCount(frame.settings.batchWorkers);
     for (int row : rows) {
-        job.sourcePaths.emplace_back(frame.rowPath(row).toStdString());
+        job.sourcePaths.push_back(frame.rowPath(row));
         job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());
         job.codingTexts.push_back(frame.fileList().cellText(row, kColCoding).toStdString());
     }

@@ -33,6 +33,26 @@ TEST(RenameNoReplace, NeverReplacesAnExistingFile) {
     EXPECT_EQ(readBytes(dir / "c"), Bytes{1});
 }
 
+TEST(DuplicateFiles, SameBytesInTwoFilesOnly) {
+    TempDir dir;
+    Bytes big(200000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+    const fs::path a = writeBytes(dir / "a", big);
+    writeBytes(dir / "copy", big);
+    big.back() ^= 1;  // past the first chunks
+    writeBytes(dir / "lastByte", big);
+    big.pop_back();
+    writeBytes(dir / "shorter", big);
+    fs::create_hard_link(a, dir / "hardLink");
+    fs::create_symlink(a, dir / "symLink");
+    const struct {
+        const char* other;
+        bool duplicate;
+    } cases[] = {{"copy", true},      {"lastByte", false}, {"shorter", false},
+                 {"hardLink", false}, {"symLink", false},  {"missing", false}};
+    for (const auto& c : cases) EXPECT_EQ(duplicateFiles(a, dir / c.other), c.duplicate) << c.other;
+}
+
 TEST(FileStatus, SizeTimesAndWritableBit) {
     TempDir dir;
     writeBytes(dir / "f", Bytes(1234, 0));

@@ -114,5 +114,30 @@ TEST(StagedFile, ReplacementIsFlushedBeforeAndAfterItsRename) {
     EXPECT_EQ(modeOf(dir / "x"), 0600u);
 }
 
+// What a killed run leaves is ours to remove once it is an hour old; nothing
+// else is touched: not a fresh temporary, not a name of another shape, not
+// a folder.
+TEST(StagedFile, StaleTemporariesOfOursGoBeforeTheFirstWriteIntoTheirFolder) {
+    TempDir dir;
+    const std::timespec twoHoursAgo{std::time(nullptr) - 7200, 0};
+    const std::timespec times[2] = {twoHoursAgo, twoHoursAgo};
+    const char* stale[] = {".photo_0001.jpg.0a1b2c3d.tmp", ".p.9e3779b1.tmp"};
+    const char* kept[] = {".photo.jpg.0A1B2C3D.tmp", "photo.jpg.0a1b2c3d.tmp", ".notes.tmp",
+                          ".a-name-of-twenty-five-byt.0a1b2c3d.tmp", "photo.jpg"};
+    for (const char* name : stale) writeBytes(dir / name, Bytes{1});
+    for (const char* name : kept) writeBytes(dir / name, Bytes{1});
+    std::filesystem::create_directory(dir / ".dir.0a1b2c3d.tmp");
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ASSERT_EQ(::utimensat(AT_FDCWD, e.path().c_str(), times, 0), 0);
+    writeBytes(dir / ".photo_0002.jpg.0a1b2c3d.tmp", Bytes{1});  // fresh: a live conversion's
+
+    ASSERT_TRUE(writeStaged(dir / "new.jpg", Bytes{2}, Placement::New));
+    for (const char* name : stale) EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    for (const char* name : kept) EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(dir / ".dir.0a1b2c3d.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / ".photo_0002.jpg.0a1b2c3d.tmp"));
+    EXPECT_EQ(entries(dir), 8);  // the kept, the folder, the fresh one, new.jpg
+}
+
 }  // namespace
 }  // namespace quill

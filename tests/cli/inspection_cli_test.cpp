@@ -5,6 +5,8 @@
 
 #include "base/file_util.h"
 #include "base/group_thousands.h"
+#include "tests/support/jpeg_patch.h"
+#include "tests/support/jpeg_probe.h"
 #include "tests/support/test_files.h"
 
 namespace quill {
@@ -78,6 +80,36 @@ TEST_F(CliTest, ScanListsTheFolderSortedByName) {
     EXPECT_EQ(rows[2][32], "75");
 }
 
+// A few stray bytes between segments, which libjpeg reads past with a
+// warning: the file is listed, the warning names it, and its rotation is
+// jpegtran's rotation of the file without them. A header cut short is left
+// out, its messages named.
+TEST_F(CliTest, StrayBytesBetweenSegmentsAreListedAndConverted) {
+    const Bytes clean = test::makeJpeg({});
+    const std::size_t dqt = test::findMarker(clean, 0xDB);
+    Bytes stray = clean;
+    stray.insert(stray.begin() + std::ptrdiff_t(dqt), {0x00, 0x12, 0x34});
+    test::writeBytes(photos / "stray.jpg", stray);
+    test::writeBytes(photos / "cut.jpg", Bytes(clean.begin(), clean.begin() + 300));
+
+    CliResult r = run("scan " + quoted(photos.path()));
+    EXPECT_EQ(r.status, 0);
+    const auto rows = tsv(r.out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "stray.jpg");
+    EXPECT_NE(r.err.find((photos / "stray.jpg").string() + ": Corrupt JPEG data: 3 extraneous bytes before marker 0xdb"),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((photos / "cut.jpg").string() + ": Premature end of JPEG file"), std::string::npos);
+
+    r = run("rotate-r90 " + quoted(photos / "stray.jpg") + " " + quoted(photos / "cut.jpg"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("'" + (photos / "cut.jpg").string() + "': file ends early (at byte 300)"), std::string::npos);
+    if (test::haveTool("jpegtran")) {
+        EXPECT_EQ(test::readBytes(photos / "stray_rotationR90.jpg"),
+                  test::runJpegtran("-copy all -optimize -trim -rotate 90", clean));
+    }
+}
+
 TEST_F(CliTest, GoldenRowOfOneFile) {
     test::JpegSpec s;
     s.width = 1000;
@@ -141,7 +173,9 @@ TEST_F(CliTest, InfoOnOneFile) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][0], "one.jpg");
     EXPECT_EQ(rows[1][8], "E");
-    EXPECT_EQ(run("info " + quoted(bad)).status, 1);
+    r = run("info " + quoted(bad));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillmark-cli info: '" + bad.string() + "': not a JPEG file\n");
     EXPECT_EQ(run("info " + quoted(photos / "none.jpg")).status, 1);
     r = run("info --json " + quoted(good));
     EXPECT_EQ(r.out.front(), '{');

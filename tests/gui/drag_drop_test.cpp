@@ -74,7 +74,7 @@ TEST_F(DragDrop, DroppedFilesMakeTheFirstCurrentAndOtherDataIsRefused) {
     QMimeData files;
     files.setUrls({url("b.jpg"), url("a.jpg")});
     EXPECT_EQ(drop(files), std::make_pair(true, true));
-    EXPECT_EQ(frame->currentFile.toStdString(), (dir / "b.jpg").string());
+    EXPECT_EQ(frame->currentFile, dir / "b.jpg");
     EXPECT_EQ(frame->fileList().rowCount(), 2);
     EXPECT_FALSE(frame->previewPane()->hasImage());
 
@@ -84,7 +84,7 @@ TEST_F(DragDrop, DroppedFilesMakeTheFirstCurrentAndOtherDataIsRefused) {
     web.setUrls({QUrl(QStringLiteral("https://example.org/c.jpg"))});
     for (QMimeData* refused : {&text, &web}) {
         EXPECT_EQ(drop(*refused), std::make_pair(false, false));
-        EXPECT_EQ(frame->currentFile.toStdString(), (dir / "b.jpg").string());
+        EXPECT_EQ(frame->currentFile, dir / "b.jpg");
     }
 }
 

@@ -361,7 +361,8 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsA
     EXPECT_EQ(messages.seen[1].text.toStdString(),
               "convert incomplete.\n\n" + png.string() + "\n　" +
                   std::string(reasonText(FailReason::OverSizeLimit, TextLanguage::Japanese)) + "\n" + bad.string() +
-                  "\n　" + std::string(reasonText(FailReason::NotImage, TextLanguage::Japanese)) + "\n");
+                  "\n　" + failureText(FileResult::fail(FailReason::NotImage, "not a PNG file"), TextLanguage::Japanese) +
+                  "\n");
     EXPECT_FALSE(fs::exists(folder / "c_compress(01).jpg"));
     EXPECT_EQ(okEachTime.shown(), 2);
 }

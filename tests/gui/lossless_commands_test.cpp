@@ -254,7 +254,9 @@ TEST_F(LosslessCommands, EscapeFinishesTheFilesInFlightAndStartsNoOther) {
         EXPECT_EQ(runBatch(frame.get(), job), 1);
         setBatchStepHook({});
 
-        if (workers == 2) EXPECT_EQ(counter, "[ 1 / 5 ]");  // the oldest file in flight
+        if (workers == 2) {
+            EXPECT_EQ(counter, "[ 1 / 5 ]");  // the oldest file in flight
+        }
         EXPECT_EQ(buttonText, "キャンセル中...");
         EXPECT_FALSE(buttonEnabled);
         EXPECT_TRUE(stillOpen);

@@ -55,7 +55,7 @@ protected:
             chooserStart = start;
             return nextFolder;
         };
-        f->viewerLauncher = [this](QWidget*, const AppSettings&, const QString& path) { viewed.push_back(path); };
+        f->viewerLauncher = [this](QWidget*, const AppSettings&, const fs::path& path) { viewed.push_back(path); };
         processEvents();
         return f;
     }
@@ -105,7 +105,7 @@ protected:
     std::unique_ptr<CMainFrame> frame;
     QString nextFolder;
     QString chooserStart;
-    std::vector<QString> viewed;
+    std::vector<fs::path> viewed;
 };
 
 // a.jpg, b.JPEG, c.jpe, d.png, an empty e.jpg and a subfolder f.jpg that
@@ -176,7 +176,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     EXPECT_EQ(frame->listReady, 1);
     EXPECT_EQ(frame->folderPath.toStdString(), folder.string());
     EXPECT_EQ(frame->fileList().header()->mark(0), SortHeader::Mark::Up);
-    EXPECT_EQ(frame->rowPath(1).toStdString(), (folder / "b.JPEG").string());
+    EXPECT_EQ(frame->rowPath(1), folder / "b.JPEG");
     EXPECT_EQ(cells(3), (std::vector<std::string>{"64 x 48", "64 x 48"}));
 
     // The new-list button empties the list but keeps the folder.
@@ -267,7 +267,7 @@ TEST_F(Frame, SortsByHeaderClicksAndKeepsTheOrderOnRefresh) {
     EXPECT_EQ(frame->fileList().header()->mark(1), SortHeader::Mark::Up);
     EXPECT_EQ(frame->fileList().selectedCount(), 0);
     EXPECT_EQ(frame->listReady, 1);
-    EXPECT_TRUE(frame->currentFile.isEmpty());
+    EXPECT_TRUE(frame->currentFile.empty());
     EXPECT_EQ(frame->statusText(), "");
 }
 
@@ -352,7 +352,7 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
 
     frame->RefreshList(0);
     EXPECT_FALSE(frame->previewPane()->hasImage());
-    EXPECT_TRUE(frame->currentFile.isEmpty());
+    EXPECT_TRUE(frame->currentFile.empty());
     clickRow(1);
     waitForPreview();
     EXPECT_TRUE(frame->previewPane()->hasImage());

@@ -296,7 +296,7 @@ TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
             if (viewer.empty()) screenshot(d, "viewer_error");
             click(d, "button1");
         });
-        openInViewer(nullptr, s, QStringLiteral("/photos/a.jpg"));
+        openInViewer(nullptr, s, fs::path("/photos/a.jpg"));
         EXPECT_EQ(title, QStringLiteral("ビューワーエラー")) << viewer;
         EXPECT_EQ(text, QStringLiteral("指定したビューワーがありません。"));
         EXPECT_TRUE(oneButton);
@@ -317,7 +317,7 @@ TEST(Viewer, ConfiguredViewerGetsThePathAsOneArgument) {
     s.useViewer = 1;
     s.viewerPath = script.string();
     const QString photo = QStringLiteral("/photos/my \"best\" 写真/a b.jpg");
-    openInViewer(nullptr, s, photo);
+    openInViewer(nullptr, s, photo.toStdString());
     const Bytes got = readBytes(fifo);
     EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(got.data()), qsizetype(got.size())),
               QStringLiteral("1|") + photo);
@@ -336,7 +336,7 @@ TEST(Viewer, WithoutAViewerTheAssociatedProgramOpensTheFile) {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
     AppSettings s;
     s.viewerPath = "/does/not/matter";
-    openInViewer(nullptr, s, QStringLiteral("/photos/a b/c.jpg"));
+    openInViewer(nullptr, s, fs::path("/photos/a b/c.jpg"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ASSERT_EQ(recorder.urls.size(), 1);
     EXPECT_EQ(recorder.urls.front().toLocalFile(), QStringLiteral("/photos/a b/c.jpg"));

@@ -33,7 +33,7 @@ protected:
         source = test::writeBytes(dir / "photo.jpg", test::makeJpeg({.width = 1000, .height = 750}));
         LoadedImage loaded;
         ASSERT_TRUE(loaded.LoadImageFile(source, 0));
-        TrimContext context{&forceRegular, QString::fromStdString(source.string()), false, false};
+        TrimContext context{&forceRegular, source, false, false};
         window = std::make_unique<TrimmingWindow>(context, pictureFrom(loaded), loaded.mcuWidth, loaded.mcuHeight);
         window->resize(600, 450);
         window->show();

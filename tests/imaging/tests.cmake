@@ -9,4 +9,4 @@ quill_add_test(imaging_test
     imaging/encode_jpeg_test.cpp
     imaging/recompress_test.cpp
     imaging/quality_search_test.cpp
-  LIBS quill_imaging)
+  LIBS quill_imaging ZLIB::ZLIB)

@@ -146,21 +146,89 @@ TEST(ConvertLossless, SavedSegmentsAreBounded) {
     EXPECT_FALSE(convertLossless(optionsFor(dir / "tiny.jpg", dir / "tiny_out.jpg")));
 }
 
-TEST(ConvertLossless, ProgressiveRotationSwapsSizeSamplingAndTables) {
+// Luminance DC first, chroma DC in the second scan: a table spliced between
+// them is latched by the chroma components only.
+Bytes lateChromaSource() {
+    JpegSpec spec{.width = 64, .height = 48, .h0 = 1, .v0 = 1};
+    spec.scans = {{{0}, 0, 0}, {{1, 2}, 0, 0}, {{0}, 1, 63}, {{1}, 1, 63}, {{2}, 1, 63}};
+    return makeJpeg(spec);
+}
+
+Bytes dqt(int slot, std::uint8_t value) {
+    Bytes payload(65, value);
+    payload[0] = std::uint8_t(slot);
+    return segment(0xDB, payload);
+}
+
+// A progressive file may define or redefine a table between scans. Each
+// component is dequantized with its slot as it stood at its first scan, and
+// the output must decode to the transform of what the source decodes to.
+TEST(ConvertLossless, TablesDefinedBetweenScansFollowWhatEachComponentUsed) {
     TempDir dir;
-    for (int s : {1, 2}) {  // 4:2:2 and 4:2:0
-        writeBytes(dir / "p.jpg", makeSource(kSources[s], 64, 48, true));
-        const JpegProbe in = probeJpeg(readBytes(dir / "p.jpg"));
-        LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "p.jpg",
-                                               dir / "r.jpg", true, in.progressive, false);
-        ASSERT_TRUE(convertLossless(o));
-        const JpegProbe out = probeJpeg(readBytes(dir / "r.jpg"));
-        EXPECT_TRUE(out.progressive);
-        EXPECT_EQ(out.width, 48);
-        EXPECT_EQ(out.height, 64);
-        EXPECT_EQ(out.sampling[0], s == 1 ? std::make_pair(1, 2) : std::make_pair(2, 2));
-        EXPECT_EQ(out.quant[0][1], in.quant[0][8]);
-        EXPECT_EQ(out.quant[1][8 * 7 + 2], in.quant[1][8 * 2 + 7]);
+    const Bytes plain = lateChromaSource();
+    // Slot 1 defined only between the scans (the header lacks it).
+    const std::size_t luma = findMarker(plain, 0xDB);
+    const std::size_t chroma = luma + 2 + (plain[luma + 2] << 8 | plain[luma + 3]);
+    ASSERT_EQ(plain[chroma + 1], 0xDB);
+    ASSERT_EQ(plain[chroma + 4], 1);
+    const std::size_t chromaEnd = chroma + 2 + (plain[chroma + 2] << 8 | plain[chroma + 3]);
+    Bytes late = plain;
+    late.erase(late.begin() + std::ptrdiff_t(chroma), late.begin() + std::ptrdiff_t(chromaEnd));
+    late = withBytesBeforeScan(late, 1, Bytes(plain.begin() + std::ptrdiff_t(chroma),
+                                              plain.begin() + std::ptrdiff_t(chromaEnd)));
+    // Every component on slot 0, redefined before the chroma scans: the
+    // output needs two slots.
+    const Bytes shared = withBytesBeforeScan(withTableRenumbered(plain, 1, 0), 1, dqt(0, 3));
+    const std::pair<const char*, Bytes> sources[] = {
+        {"redefined", withBytesBeforeScan(plain, 1, dqt(1, 2))},
+        {"defined late", late},
+        {"shared slot", shared},
+    };
+    for (const auto& [name, source] : sources) {
+        const Decoded in = decodeJpeg(source);
+        writeBytes(dir / "a.jpg", source);
+        for (LosslessOp op : {LosslessOp::OpRotateRight90, LosslessOp::OpBaseline}) {
+            SCOPED_TRACE(std::string(name) + " op " + std::to_string(int(op)));
+            ASSERT_TRUE(convertLossless(
+                losslessOptionsFor(op, dir / "a.jpg", dir / "b.jpg", true, true, false)));
+            const TransformKind kind =
+                op == LosslessOp::OpBaseline ? TransformKind::None : TransformKind::Rotate90;
+            // Tables from the wrong scan put it off by tens (13 to 14 dB).
+            EXPECT_LE(transformDifference(in, decodeJpeg(readBytes(dir / "b.jpg")), kind), 3);
+        }
+    }
+    EXPECT_EQ(probeJpeg(readBytes(dir / "b.jpg")).quantSlot, (std::vector<int>{0, 1, 1}));
+}
+
+// Frames libjpeg reads but decoders disagree on are refused, saying why.
+TEST(ConvertLossless, AmbiguousOrIncompleteFramesAreRefusedWithTheirReason) {
+    TempDir dir;
+    Bytes twins = makeSource(kSources[0], 32, 32);
+    const std::size_t sof = findFrame(twins), sos = findMarker(twins, 0xDA);
+    twins[sof + 10 + 6] = twins[sos + 5 + 4] = 2;  // ids 1, 2, 2 in frame and scan
+    JpegSpec spec{.width = 32, .height = 32, .h0 = 1, .v0 = 1};
+    spec.scans = {{{0}, 0, 0}, {{1}, 0, 0}, {{2}, 0, 0}, {{0}, 1, 63}, {{1}, 1, 63}, {{2}, 1, 63}};
+    const Bytes separate = makeJpeg(spec);
+    const Bytes cut(separate.begin(), separate.begin() + std::ptrdiff_t(findScan(separate, 2)));
+    struct Case {
+        const char* name;
+        Bytes file;
+        FailReason reason;
+        std::string detail;
+    };
+    const Case cases[] = {
+        {"shared id", twins, FailReason::Corrupt, "components 2 and 3 share the id 2"},
+        {"no scan", withoutScan(withoutScan(separate, 5), 2), FailReason::Corrupt,
+         "no scan carries component 3"},
+        {"cut", cut, FailReason::Truncated, "at byte " + std::to_string(cut.size())},
+    };
+    for (const Case& c : cases) {
+        writeBytes(dir / "a.jpg", c.file);
+        const FileResult r = convertLossless(losslessOptionsFor(
+            LosslessOp::OpProgressive, dir / "a.jpg", dir / "b.jpg", true, false, false));
+        EXPECT_EQ(r.reason, c.reason) << c.name;
+        EXPECT_EQ(r.detail, c.detail) << c.name;
+        EXPECT_FALSE(fs::exists(dir / "b.jpg"));
     }
 }
 

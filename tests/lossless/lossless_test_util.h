@@ -36,6 +36,13 @@ struct TranscodeOptions {
 // Empty on a library error.
 Bytes transcode(const Bytes& input, TransformRequest req, TranscodeOptions opt = {});
 
+// Largest sample difference between `out` and the picture `in` transformed
+// by `kind` (the pixel transform, no trimming); INT_MAX when the sizes do not
+// fit. Block-aligned 4:4:4 or gray sources stay within 2 or 3: the integer
+// IDCT rounds a transposed or mirrored block differently, by one per
+// component, and colour conversion may widen that by one.
+int transformDifference(const Decoded& in, const Decoded& out, TransformKind kind);
+
 inline const char* jpegtranArgs(TransformKind k) {
     switch (k) {
         case TransformKind::FlipH: return "-flip horizontal";

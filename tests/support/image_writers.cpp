@@ -136,47 +136,113 @@ Bytes makeGif(const GifSpec& spec) {
     return out;
 }
 
+namespace {
+
+// One row of palette indices as RLE8/RLE4: runs of equal values, literal
+// groups of three or more padded to 16 bits, then an end of line.
+void appendRleRow(Bytes& out, const std::vector<std::uint8_t>& row, bool four) {
+    std::size_t x = 0;
+    auto runAt = [&](std::size_t i) {
+        std::size_t n = 1;
+        while (i + n < row.size() && n < 255 && row[i + n] == row[i]) ++n;
+        return n;
+    };
+    while (x < row.size()) {
+        std::size_t n = runAt(x);
+        if (n >= 2 || row.size() - x < 3) {
+            out.push_back(std::uint8_t(n));
+            out.push_back(four ? std::uint8_t(row[x] << 4 | row[x]) : row[x]);
+            x += n;
+            continue;
+        }
+        for (n = 0; x + n < row.size() && n < 255 && (runAt(x + n) < 2 || n < 3); ++n) {}
+        out.push_back(0);
+        out.push_back(std::uint8_t(n));
+        const std::size_t start = out.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!four) out.push_back(row[x + i]);
+            else if (i % 2 == 0) out.push_back(std::uint8_t(row[x + i] << 4));
+            else out.back() = std::uint8_t(out.back() | row[x + i]);
+        }
+        if ((out.size() - start) % 2) out.push_back(0);
+        x += n;
+    }
+    out.push_back(0);
+    out.push_back(0);
+}
+
+}  // namespace
+
 Bytes makeBmp(const BmpSpec& spec) {
     const int rows = spec.height < 0 ? -spec.height : spec.height;
+    const bool os2 = spec.infoSize == 12;
+    const bool rle = spec.compression == 1 || spec.compression == 2;
     const std::size_t stride = ((std::size_t(spec.bitCount) * spec.width + 31) / 32) * 4;
-    const std::size_t tableBytes = spec.palette.size() * 4;
-    const std::size_t offset =
-        spec.pixelOffset >= 0 ? std::size_t(spec.pixelOffset) : 14 + spec.infoSize + tableBytes;
-    Bytes b(std::max(offset, 14 + spec.infoSize + tableBytes) + stride * rows, 0);
+    const std::size_t masks = spec.infoSize == 40 ? spec.masks.size() * 4 : 0;
+    const std::size_t tableBytes = spec.palette.size() * (os2 ? 3 : 4);
+    const std::size_t tableAt = 14 + spec.infoSize + masks;
+    const std::size_t offset = spec.pixelOffset >= 0 ? std::size_t(spec.pixelOffset) : tableAt + tableBytes;
+
+    // Pixel rows as the file stores them: bottom-up unless top-down.
+    Bytes pixels;
+    for (int r = 0; r < rows; ++r) {
+        const int y = spec.height < 0 ? r : rows - 1 - r;
+        if (rle) {
+            std::vector<std::uint8_t> row(std::size_t(spec.width));
+            for (int x = 0; x < spec.width; ++x) row[std::size_t(x)] = std::uint8_t(spec.value(x, y));
+            appendRleRow(pixels, row, spec.compression == 2);
+            continue;
+        }
+        const std::size_t at = pixels.size();
+        pixels.resize(at + stride, 0);
+        std::uint8_t* p = pixels.data() + at;
+        for (int x = 0; x < spec.width; ++x) {
+            const std::uint32_t v = spec.value(x, y);
+            switch (spec.bitCount) {
+            case 1: p[x / 8] = std::uint8_t(p[x / 8] | (v & 1) << (7 - x % 8)); break;
+            case 2: p[x / 4] = std::uint8_t(p[x / 4] | (v & 3) << (6 - 2 * (x % 4))); break;
+            case 4: p[x / 2] = std::uint8_t(p[x / 2] | (v & 15) << (x % 2 ? 0 : 4)); break;
+            case 8: p[x] = std::uint8_t(v); break;
+            case 16: p[2 * x] = std::uint8_t(v); p[2 * x + 1] = std::uint8_t(v >> 8); break;
+            case 24: p[3 * x] = std::uint8_t(v); p[3 * x + 1] = std::uint8_t(v >> 8); p[3 * x + 2] = std::uint8_t(v >> 16); break;
+            case 32: for (int i = 0; i < 4; ++i) p[4 * x + i] = std::uint8_t(v >> (8 * i)); break;
+            }
+        }
+    }
+    if (rle) {
+        pixels.push_back(0);
+        pixels.push_back(1);
+    }
+
+    Bytes b(std::max(offset, tableAt + tableBytes) + pixels.size(), 0);
     b[0] = 'B';
     b[1] = 'M';
     put32(b, 2, std::uint32_t(b.size()));
     put32(b, 10, std::uint32_t(offset));
     put32(b, 14, spec.infoSize);
-    put32(b, 18, std::uint32_t(spec.width));
-    put32(b, 22, std::uint32_t(spec.height));
-    put16(b, 26, 1);
-    put16(b, 28, unsigned(spec.bitCount));
-    put32(b, 30, spec.compression);
-    put32(b, 34, std::uint32_t(stride * rows));
-    put32(b, 46, spec.colorsUsed);
+    if (os2) {
+        put16(b, 18, unsigned(spec.width));
+        put16(b, 20, unsigned(spec.height));
+        put16(b, 22, 1);
+        put16(b, 24, unsigned(spec.bitCount));
+    } else {
+        put32(b, 18, std::uint32_t(spec.width));
+        put32(b, 22, std::uint32_t(spec.height));
+        put16(b, 26, 1);
+        put16(b, 28, unsigned(spec.bitCount));
+        put32(b, 30, spec.compression);
+        put32(b, 34, std::uint32_t(pixels.size()));
+        put32(b, 46, spec.colorsUsed);
+        for (std::size_t i = 0; i < spec.masks.size(); ++i) put32(b, 54 + 4 * i, spec.masks[i]);
+    }
     for (std::size_t i = 0; i < spec.palette.size(); ++i) {
-        b[14 + spec.infoSize + 4 * i] = spec.palette[i][2];
-        b[14 + spec.infoSize + 4 * i + 1] = spec.palette[i][1];
-        b[14 + spec.infoSize + 4 * i + 2] = spec.palette[i][0];
+        std::uint8_t* e = b.data() + tableAt + i * (os2 ? 3 : 4);
+        e[0] = spec.palette[i][2];
+        e[1] = spec.palette[i][1];
+        e[2] = spec.palette[i][0];
     }
-    for (int r = 0; r < rows; ++r) {
-        // File row r is the picture's bottom row first, unless top-down.
-        const int y = spec.height < 0 ? r : rows - 1 - r;
-        std::uint8_t* p = b.data() + offset + std::size_t(r) * stride;
-        if (offset + std::size_t(r + 1) * stride > b.size()) break;
-        for (int x = 0; x < spec.width; ++x) {
-            const std::uint32_t v = spec.value(x, y);
-            switch (spec.bitCount) {
-            case 1: p[x / 8] = std::uint8_t(p[x / 8] | (v & 1) << (7 - x % 8)); break;
-            case 4: p[x / 2] = std::uint8_t(p[x / 2] | (v & 15) << (x % 2 ? 0 : 4)); break;
-            case 8: p[x] = std::uint8_t(v); break;
-            case 16: p[2 * x] = std::uint8_t(v); p[2 * x + 1] = std::uint8_t(v >> 8); break;
-            case 24: p[3 * x] = std::uint8_t(v); p[3 * x + 1] = std::uint8_t(v >> 8); p[3 * x + 2] = std::uint8_t(v >> 16); break;
-            case 32: p[4 * x] = std::uint8_t(v); p[4 * x + 1] = std::uint8_t(v >> 8); p[4 * x + 2] = std::uint8_t(v >> 16); p[4 * x + 3] = 0xAA; break;
-            }
-        }
-    }
+    // Pixels go where the header says, or behind the table when it says less.
+    std::copy(pixels.begin(), pixels.end(), b.begin() + std::ptrdiff_t(std::max(offset, tableAt + tableBytes)));
     return b;
 }
 

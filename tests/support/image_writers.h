@@ -49,10 +49,11 @@ struct BmpSpec {
     int bitCount = 24;
     std::vector<Rgb> palette;    // written as blue, green, red, 0
     // Pixel value of (x, y), y counted from the top of the picture: palette
-    // index, 16-bit word, or 0xRRGGBB for 24 and 32 bits.
+    // index, 16- or 32-bit word, or 0xRRGGBB for 24 bits.
     std::function<std::uint32_t(int x, int y)> value;
-    std::uint32_t compression = 0;
-    std::uint32_t infoSize = 40;
+    std::uint32_t compression = 0;  // 1, 2: rows coded as RLE8, RLE4
+    std::uint32_t infoSize = 40;    // 12: the OS/2 1.x layout, 3-byte colour entries
+    std::vector<std::uint32_t> masks;  // behind a 40-byte header, else inside it
     std::int64_t pixelOffset = -1;  // -1: directly behind the palette
     std::uint32_t colorsUsed = 0;
 };

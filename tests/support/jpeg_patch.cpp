@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace quill::test {
 namespace {
@@ -25,6 +26,24 @@ std::size_t walk(const Bytes& j, F&& f) {
         pos += 2 + lengthAt(j, pos);
     }
     return npos;
+}
+
+// Every marker after SOI: segments are stepped over by their lengths,
+// anything else (scan data, stuffed bytes, RSTn) byte by byte.
+std::vector<std::size_t> markerOffsets(const Bytes& j) {
+    std::vector<std::size_t> out;
+    std::size_t pos = 2;
+    while (pos + 1 < j.size()) {
+        const int c = j[pos + 1];
+        if (j[pos] != 0xFF || c == 0xFF || c == 0x00 || (c >= 0xD0 && c <= 0xD7)) {
+            ++pos;
+            continue;
+        }
+        out.push_back(pos);
+        if (c == 0xD9 || pos + 4 > j.size()) break;
+        pos += 2 + std::size_t(lengthAt(j, pos));
+    }
+    return out;
 }
 
 void require(bool ok, const char* what) {
@@ -95,6 +114,29 @@ Bytes withTableRenumbered(Bytes jpeg, int from, int to) {
         }
         return false;
     });
+    return jpeg;
+}
+
+std::size_t findScan(const Bytes& jpeg, int scan) {
+    for (std::size_t pos : markerOffsets(jpeg))
+        if (jpeg[pos + 1] == 0xDA && scan-- == 0) return pos;
+    return npos;
+}
+
+Bytes withBytesBeforeScan(Bytes jpeg, int scan, const Bytes& raw) {
+    const std::size_t at = findScan(jpeg, scan);
+    require(at != npos, "no such scan");
+    jpeg.insert(jpeg.begin() + std::ptrdiff_t(at), raw.begin(), raw.end());
+    return jpeg;
+}
+
+Bytes withoutScan(Bytes jpeg, int scan) {
+    const std::vector<std::size_t> markers = markerOffsets(jpeg);
+    std::size_t i = 0;
+    for (int seen = -1; i < markers.size(); ++i)
+        if (jpeg[markers[i] + 1] == 0xDA && ++seen == scan) break;
+    require(i + 1 < markers.size(), "no such scan");
+    jpeg.erase(jpeg.begin() + std::ptrdiff_t(markers[i]), jpeg.begin() + std::ptrdiff_t(markers[i + 1]));
     return jpeg;
 }
 

@@ -28,6 +28,16 @@ Bytes withQuantTable(Bytes jpeg, int slot, const std::array<std::uint8_t, 64>& z
 // Renumbers table slot `from` to `to` in DQT and in the frame's components.
 Bytes withTableRenumbered(Bytes jpeg, int from, int to);
 
+// Offset of the 0xFF of SOS number `scan` (0: the first), found through the
+// segments and entropy-coded data of the whole stream; npos when absent.
+std::size_t findScan(const Bytes& jpeg, int scan);
+
+// Inserts raw bytes (a segment, or stray bytes) just before SOS number `scan`.
+Bytes withBytesBeforeScan(Bytes jpeg, int scan, const Bytes& raw);
+
+// Removes SOS number `scan` with its entropy-coded data.
+Bytes withoutScan(Bytes jpeg, int scan);
+
 // Inserts a segment just before the final EOI (after the last scan).
 Bytes withSegmentAtEnd(Bytes jpeg, int marker, const Bytes& payload);
 

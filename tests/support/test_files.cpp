@@ -92,6 +92,18 @@ Bytes makeJpeg(const JpegSpec& spec) {
     cinfo.optimize_coding = spec.optimize;
     cinfo.restart_interval = spec.restartInterval;
     if (spec.progressive) jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> script;
+    for (const ScanStep& step : spec.scans) {
+        jpeg_scan_info scan{};
+        scan.comps_in_scan = int(step.components.size());
+        std::copy(step.components.begin(), step.components.end(), scan.component_index);
+        scan.Ss = step.ss, scan.Se = step.se, scan.Ah = step.ah, scan.Al = step.al;
+        script.push_back(scan);
+    }
+    if (!script.empty()) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
 
     jpeg_start_compress(&cinfo, TRUE);
     for (const Segment& s : spec.segments)

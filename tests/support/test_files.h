@@ -21,6 +21,12 @@ struct Segment {
     Bytes data;
 };
 
+// One scan of a script: component indices, spectral band, approximation bits.
+struct ScanStep {
+    std::vector<int> components;
+    int ss = 0, se = 63, ah = 0, al = 0;
+};
+
 struct JpegSpec {
     int width = 64;
     int height = 48;
@@ -32,6 +38,7 @@ struct JpegSpec {
     std::vector<std::array<std::uint16_t, 64>> quantTables;
     bool forceBaseline = true;
     bool progressive = false;
+    std::vector<ScanStep> scans;   // a script in place of libjpeg's own
     bool arithmetic = false;
     bool optimize = false;
     bool writeJfif = true;

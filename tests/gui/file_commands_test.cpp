@@ -1,0 +1,287 @@
+// The file management commands driven through the window on files made
+// here: the answers typed into their dialogs, the files on disk and the rows
+// afterwards. Names that are not UTF-8 are deleted and renamed too.
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "tests/gui/gui_harness.h"
+#include "tests/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <sys/stat.h>
+
+#include <deque>
+
+namespace quill {
+namespace {
+
+using test::Bytes;
+using test::child;
+using test::processEvents;
+using test::TempDir;
+using Names = std::vector<std::string>;
+
+const std::string kNotUtf8 = "\xff\xfe.jpg";
+
+// Keys go where a user's keys go: to the dialog's focus widget.
+QWidget* focused(QDialog* d) { return d->focusWidget() ? d->focusWidget() : d; }
+void type(QDialog* d, const QString& text) { QTest::keyClicks(focused(d), text); }
+void press(QDialog* d, Qt::Key key) { QTest::keyClick(focused(d), key); }
+QString focusName(QDialog* d) { return focused(d)->objectName(); }
+// A dialog that the keys did not end fails the test instead of hanging it.
+void expectEnded(QDialog* d) {
+    if (!d->isVisible()) return;
+    ADD_FAILURE() << d->objectName().toStdString() << " left open";
+    d->done(0);
+}
+
+struct Message {
+    QString title, text;
+    bool twoButtons = false;
+};
+
+// Answers each message dialog in turn: 1 by the Return key, 2 by "キャンセル".
+struct Answers {
+    explicit Answers(std::deque<int> a)
+        : answers(std::move(a)),
+          watch(test::wheneverShown<QDialog>(QStringLiteral("messageDialog"), [this](QDialog* d) {
+              seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
+                              child<QPushButton>(d, "button2")->isVisibleTo(d)});
+              const int answer = answers.empty() ? 2 : answers.front();
+              if (!answers.empty()) answers.pop_front();
+              if (answer == 1)
+                  press(d, Qt::Key_Return);
+              else
+                  test::click(d, "button2");
+          })) {}
+    std::deque<int> answers;
+    std::vector<Message> seen;
+    test::ShowWatch<QDialog> watch;
+};
+
+class FileCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frame = std::make_unique<CMainFrame>(dir / "status.ini");
+        frame->resize(900, 600);
+        frame->show();
+        frame->folderChooser = [this](QWidget*, const QString&) { return QString::fromStdString(folder.string()); };
+        processEvents();
+    }
+
+    // Makes the files in a folder of their own, lists it and selects the named rows.
+    void listAndSelect(const Names& files, const Names& selected, const std::string& sub = "photos") {
+        folder = data / sub;
+        fs::create_directories(folder);
+        for (const std::string& name : files) test::writeBytes(folder / name, jpeg);
+        frame->onCommand(ID_FOLDER_SELECT);
+        select(selected);
+    }
+    void select(const Names& names) {
+        QTableView* table = frame->fileList().table();
+        for (int r = 0; r < frame->fileList().rowCount(); ++r)
+            if (std::find(names.begin(), names.end(), frame->fileList().nameBytes(r)) != names.end())
+                table->selectionModel()->select(table->model()->index(r, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        processEvents();
+        ASSERT_EQ(frame->fileList().selectedCount(), static_cast<int>(names.size()));
+    }
+    Names listed() const {
+        Names out;
+        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().nameBytes(r));
+        return out;
+    }
+
+    const Bytes jpeg = test::makeJpeg({.width = 16, .height = 8});
+    TempDir dir, data;
+    fs::path folder;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(FileCommands, EmptyListAndNoSelectionAreSaidInTheStatusBar) {
+    for (int id : {ID_FILE_DELETE, ID_FILE_DELETE_IDENTICAL, ID_FILE_RENAME, ID_FILE_RENAME_BATCH}) {
+        frame->onCommand(id);
+        EXPECT_EQ(frame->statusText(), "ファイルリストが空です。") << id;
+    }
+    listAndSelect({"a.jpg"}, {});
+    for (int id : {ID_FILE_DELETE, ID_FILE_RENAME, ID_FILE_RENAME_BATCH}) {
+        frame->setStatusText({});
+        frame->onCommand(id);
+        EXPECT_EQ(frame->statusText(), "選択されたファイルがありません。") << id;
+    }
+    EXPECT_EQ(listed(), Names{"a.jpg"});
+}
+
+TEST_F(FileCommands, DeleteAsksFirstThenForEachReadOnlyFile) {
+    listAndSelect({"a.jpg", "keep.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8},
+                  {"a.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8});
+    ::chmod((folder / "ro_no.jpg").c_str(), 0444);
+    ::chmod((folder / "ro_yes.jpg").c_str(), 0444);
+    {
+        Answers declined({2});
+        frame->onCommand(ID_FILE_DELETE);
+        ASSERT_EQ(declined.seen.size(), 1u);
+        EXPECT_EQ(declined.seen[0].title, "ファイル削除");
+        EXPECT_EQ(declined.seen[0].text, "本当によろしいですか？");
+        EXPECT_TRUE(declined.seen[0].twoButtons);
+        EXPECT_EQ(listed().size(), 5u);
+    }
+    select({"a.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8});
+    Answers answers({1, 2, 1});  // the command, then "ro_no" declined, "ro_yes" confirmed
+    frame->onCommand(ID_FILE_DELETE);
+    ASSERT_EQ(answers.seen.size(), 3u);
+    EXPECT_EQ(answers.seen[1].title, "削除確認");
+    EXPECT_EQ(answers.seen[1].text.toStdString(),
+              "'" + (folder / "ro_no.jpg").string() + "'\n は読み取り専用です。\n本当によろしいですか？");
+    EXPECT_EQ(listed(), (Names{"keep.jpg", "ro_no.jpg"}));
+    EXPECT_EQ(frame->listReady, 1);
+}
+
+TEST_F(FileCommands, DeleteIdenticalNeedsTheSameBytesAndKeepsTheHighestRow) {
+    // X and Y: one byte size and one pixel size, different photographs.
+    folder = data / "photos";
+    const Bytes x = test::makeJpeg({.width = 16, .height = 8, .segments = {{0xFE, Bytes(30, 'x')}}});
+    const Bytes y = test::makeJpeg({.width = 16, .height = 8, .segments = {{0xFE, Bytes(30, 'y')}}});
+    ASSERT_EQ(x.size(), y.size());
+    for (const char* name : {"A.jpg", "B.jpg", "C.jpg", "R.jpg"}) test::writeBytes(folder / name, jpeg);
+    test::writeBytes(folder / "X.jpg", x);
+    test::writeBytes(folder / "Y.jpg", y);
+    ::chmod((folder / "R.jpg").c_str(), 0444);  // nobody was asked about it
+    // A link listed above its target: deleting the target would lose the photo.
+    fs::create_symlink(folder / "A.jpg", folder / "0.jpg");
+    frame->onCommand(ID_FOLDER_SELECT);
+
+    Answers answers({1});
+    frame->onCommand(ID_FILE_DELETE_IDENTICAL);
+    ASSERT_EQ(answers.seen.size(), 1u);
+    EXPECT_EQ(answers.seen[0].title, "同一ファイルの削除");
+    EXPECT_EQ(answers.seen[0].text, "同一ファイルを削除してもよろしいですか？");
+    EXPECT_EQ(listed(), (Names{"0.jpg", "A.jpg", "R.jpg", "X.jpg", "Y.jpg"}));
+    EXPECT_EQ(test::readBytes(folder / "Y.jpg"), y);
+}
+
+TEST_F(FileCommands, RenameOneByOne) {
+    listAndSelect({"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg", "trip.jpg", "taken.JPEG"},
+                  {"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg"});
+    struct {
+        QString current, extension, focus, selected;
+        bool openAfterError = false;
+    } first;
+    int shown = 0;
+    std::vector<std::function<void(QDialog*)>> acts = {
+        [&](QDialog* d) {
+            first = {child<QLineEdit>(d, "currentName")->text(), child<QLabel>(d, "extension")->text(),
+                     focusName(d), child<QLineEdit>(d, "newName")->selectedText()};
+            type(d, "taken");  // replaces the selected name
+            press(d, Qt::Key_Return);
+            first.openAfterError = d->isVisible();
+            type(d, "trip");  // the error left the name selected
+            press(d, Qt::Key_Return);
+        },
+        [&](QDialog* d) { test::click(d, "cancelAll"); },
+    };
+    auto watch = test::wheneverShown<QDialog>(QStringLiteral("renameDialog"), [&](QDialog* d) {
+        acts.at(static_cast<std::size_t>(shown++))(d);
+        expectEnded(d);
+    });
+    Answers errors({1});
+    frame->onCommand(ID_FILE_RENAME);
+
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(first.current, "photo.JPEG");
+    EXPECT_EQ(first.extension, ".JPEG");
+    EXPECT_EQ(first.focus, "newName");
+    EXPECT_EQ(first.selected, "photo");
+    EXPECT_TRUE(first.openAfterError);
+    ASSERT_EQ(errors.seen.size(), 1u);
+    EXPECT_EQ(errors.seen[0].title, "リネームエラー");
+    EXPECT_EQ(errors.seen[0].text, "既に同じ名前のファイルが存在します。");
+    EXPECT_FALSE(errors.seen[0].twoButtons);
+    EXPECT_EQ(listed(), (Names{"q.jpg", "r.jpg", "s.jpg", "t.jpg", "taken.JPEG", "trip.JPEG", "trip.jpg"}));
+}
+
+TEST_F(FileCommands, RenameANameThatIsNotUtf8) {
+    listAndSelect({"r.jpg", kNotUtf8}, {"r.jpg", kNotUtf8});
+    int shown = 0;
+    auto watch = test::wheneverShown<QDialog>(QStringLiteral("renameDialog"), [&](QDialog* d) {
+        if (++shown == 1) {
+            press(d, Qt::Key_Escape);  // "キャンセル": on to the next file
+        } else {
+            press(d, Qt::Key_Return);  // unchanged: the file itself is there
+            type(d, "ok");
+            press(d, Qt::Key_Return);
+        }
+        expectEnded(d);
+    });
+    Answers errors({1});
+    frame->onCommand(ID_FILE_RENAME);
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(errors.seen.size(), 1u);
+    EXPECT_EQ(listed(), (Names{"ok.jpg", "r.jpg"}));
+    EXPECT_EQ(test::readBytes(folder / "ok.jpg"), jpeg);
+}
+
+TEST_F(FileCommands, RenameInBatches) {
+    const Names abc{"a.jpg", "b.jpg", "c.jpeg"};
+    const Names abcd{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    const struct {
+        const char* what;
+        Names files, selected;
+        int scheme;  // 3 typed fields, 4 and 5 their buttons, 2 cancelled
+        QString prefix, digits, suffix;
+        Names after;
+    } cases[] = {
+        {"digits 4", abc, abc, 3, "img", "4", "", {"img0001.jpg", "img0002.jpg", "img0003.jpg"}},
+        {"digits 1, suffix", abc, abc, 3, "img", "1", "x", {"img1x.jpg", "img2x.jpg", "img3x.jpg"}},
+        {"digits 12", abc, abc, 3, "", "12", "", {"001.jpg", "002.jpg", "003.jpg"}},
+        {"name taken", {"a.jpg", "b.jpg", "c.jpeg", "img0002.jpg"}, abc, 3, "img", "4", "",
+         {"img0001.jpg", "img0002.jpg", "img0002[01].jpg", "img0003.jpg"}},
+        {"fixed", abcd, abcd, 4, "", "", "", {"001.jpg", "003.jpg", "004.jpg", "006.jpg"}},
+        {"fixed, 003 taken", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "003.jpg"}, abcd, 4, "", "", "",
+         {"001.jpg", "003.jpg", "004.jpg", "006.jpg", "b_.jpg"}},
+        {"extension", {"a.jpg", "b.JPG", "c.jpeg", "c.jpg", "d.JPEG"}, {"a.jpg", "b.JPG", "c.jpeg", "d.JPEG"}, 5,
+         "", "", "", {"a.jpg", "b.JPG", "c.jpg", "c[01].jpg", "d.jpg"}},
+        {"cancelled", abc, abc, 2, "", "", "", abc},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        listAndSelect(c.files, c.selected, "case" + std::to_string(++n));
+        QStringList focusPath;
+        bool fieldsEnabled = true;
+        auto watch = test::whenShown<QDialog>(QStringLiteral("batchRenameDialog"), [&](QDialog* d) {
+            focusPath << focusName(d);
+            if (c.scheme == 3) {
+                for (const QString& text : {c.prefix, c.digits}) {
+                    type(d, text);
+                    press(d, Qt::Key_Tab);
+                    focusPath << focusName(d);
+                }
+                type(d, c.suffix);
+            } else if (c.scheme != 2) {
+                child<QRadioButton>(d, c.scheme == 4 ? "fixed" : "extension")->click();
+                fieldsEnabled = child<QGroupBox>(d, "sequenceFields")->isEnabled();
+            }
+            press(d, c.scheme == 2 ? Qt::Key_Escape : Qt::Key_Return);
+            expectEnded(d);
+        });
+        frame->onCommand(ID_FILE_RENAME_BATCH);
+        EXPECT_EQ(listed(), c.after);
+        EXPECT_EQ(focusPath.value(0), "prefix");
+        if (c.scheme == 3) {
+            EXPECT_EQ(focusPath, (QStringList{"prefix", "digits", "suffix"}));
+        }
+        if (c.scheme == 4 || c.scheme == 5) {
+            EXPECT_FALSE(fieldsEnabled);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quill
