@@ -1,8 +1,6 @@
 // Row storage and sorting of the file list.
 #include "app/file_list_model.h"
 
-#include "inspection/folder_listing.h"
-
 namespace quill {
 
 Qt::Alignment columnAlignment(int column) {
@@ -107,12 +105,12 @@ int FileListModel::itemParam(int row) const {
     return row >= 0 && row < rowCount() ? rows_[static_cast<std::size_t>(row)].param : -1;
 }
 
-std::vector<int> FileListModel::sortRows(int column, bool asText, bool descending) {
+std::vector<int> FileListModel::sortRows(int column, SortKind kind, bool descending) {
     if (column < 0 || column >= kListColumns || rows_.size() < 2) return {};
     const std::size_t n = rows_.size();
     std::vector<std::string_view> cells(n);
     for (std::size_t i = 0; i < n; ++i) cells[i] = rows_[i].cell(column);
-    const std::vector<int> order = listSortOrder(cells, asText, descending);
+    const std::vector<int> order = listSortOrder(cells, kind, descending);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<Row> sorted;

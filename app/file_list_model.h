@@ -3,6 +3,7 @@
 // the folder scan appends rows, the view shows them.
 #pragma once
 
+#include "inspection/folder_listing.h"
 #include "inspection/jpeg_info.h"
 
 #include <QAbstractTableModel>
@@ -49,11 +50,10 @@ public:
     QString cellText(int row, int column) const;
     int itemParam(int row) const;
 
-    // Reorders the rows by one column in the list's order (listSortOrder):
-    // as text or as the leading decimal number of each text. Persistent
-    // indexes follow their rows. Returns the new row of each old row (empty
-    // when nothing moved).
-    std::vector<int> sortRows(int column, bool asText, bool descending);
+    // Reorders the rows by one column in the list's order (listSortOrder).
+    // Persistent indexes follow their rows. Returns the new row of each old
+    // row (empty when nothing moved).
+    std::vector<int> sortRows(int column, SortKind kind, bool descending);
 
 private:
     struct Row {

@@ -1,17 +1,22 @@
 // Filling the list: choosing a folder, emptying the list, rescanning after
-// a command changed files, and the scan itself. Everything runs on the
+// a command changed files, and the scan itself, with the status parts for
+// unreadable files and a folder changed since it was listed. Everything runs on the
 // user-interface thread under the wait cursor; the header reads themselves
 // are spread over a few threads by the listing library.
 #include "app/main_frame.h"
 
 #include "app/command_ids.h"
+#include "base/file_result.h"
 #include "inspection/folder_listing.h"
 #include "inspection/quant_table_db.h"
 #include "preview/preview_pane.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
+#include <QLabel>
 
 #include <algorithm>
 #include <ctime>
@@ -45,6 +50,9 @@ QString normalizedFolder(const QString& folder) {
     return path;
 }
 
+// Files named in a tip before the rest is only counted.
+constexpr int kTipNames = 30;
+
 struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
@@ -59,7 +67,7 @@ void CMainFrame::ScanFolder(const QString& folder) {
     FolderScanOptions options;
     if (settings.applyTimestamp == 1) options.timestamp = localTimestamp(settings.timestamp);
     const QuantTableDb db;
-    if (auto rows = scanFolderRows(dir, db, options)) fileList_->model()->appendRows(*rows);
+    if (auto rows = scanFolderRows(dir, db, options, &unreadableFiles_)) fileList_->model()->appendRows(*rows);
 }
 
 void CMainFrame::NewList() {
@@ -67,8 +75,61 @@ void CMainFrame::NewList() {
     listReady = 0;
     currentFile.clear();
     fileList_->model()->clear();
+    unreadableFiles_.clear();
+    showUnreadable();
+    delete watcher_;
+    watcher_ = nullptr;
+    setOutOfDate(false);
     setWindowTitle(QStringLiteral("Quillmark"));
     setStatusText(QStringLiteral("フォルダを選択して下さい。"));
+}
+
+void CMainFrame::showUnreadable() {
+    const int n = static_cast<int>(unreadableFiles_.size());
+    unreadable_->setVisible(n > 0);
+    if (n == 0) return;
+    unreadable_->setText(QStringLiteral("読み込めないファイル: %1").arg(n));
+    std::vector<const UnreadableFile*> byName;
+    for (const UnreadableFile& file : unreadableFiles_) byName.push_back(&file);
+    std::sort(byName.begin(), byName.end(), [](const UnreadableFile* a, const UnreadableFile* b) {
+        return compareListText(a->path.filename().native(), b->path.filename().native()) < 0;
+    });
+    QStringList lines;
+    for (int i = 0; i < n && i < kTipNames; ++i) {
+        const UnreadableFile& file = *byName[static_cast<std::size_t>(i)];
+        lines << QString::fromStdString(file.path.filename().native()) + QStringLiteral(": ") +
+                     QString::fromStdString(failureText(file.why, TextLanguage::Japanese));
+    }
+    if (n > kTipNames) lines << QStringLiteral("ほか %1 ファイル").arg(n - kTipNames);
+    unreadable_->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
+// Watches the folder (files added, removed, renamed, touched) and each
+// listed file (written in place). Made anew for every listing, so what the
+// program itself changed before it rescanned is never reported.
+void CMainFrame::watchFolder() {
+    delete watcher_;
+    watcher_ = nullptr;
+    setOutOfDate(false);
+    if (folderPath.isEmpty() || !QFileInfo(folderPath).isDir()) return;
+    watcher_ = new QFileSystemWatcher(this);
+    watcher_->addPath(folderPath);
+    QStringList files;
+    files.reserve(fileList_->rowCount());
+    for (int row = 0; row < fileList_->rowCount(); ++row) files << QFile::decodeName(rowPath(row).c_str());
+    if (!files.isEmpty()) watcher_->addPaths(files);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { setOutOfDate(true); });
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { setOutOfDate(true); });
+}
+
+void CMainFrame::setOutOfDate(bool outOfDate) {
+    const bool was = !outOfDate_->isHidden();
+    outOfDate_->setVisible(outOfDate);
+    if (outOfDate && !was) emit listOutOfDate();
+}
+
+void CMainFrame::refreshCommand() {
+    if (!folderPath.isEmpty()) RefreshList(0);
 }
 
 void CMainFrame::ChooseFolder() {
@@ -89,8 +150,12 @@ void CMainFrame::listChosenFolder(const QString& chosen) {
         ScanFolder(folder);
         const int n = fileList_->rowCount();
         if (n > 0) {
-            fileList_->direction[0] = 1;
-            fileList_->columnClick(0);
+            // By name, except at the first listing after a start, which
+            // takes up the sort the user left.
+            const int column = savedSortPending_ ? settings.sortColumn : 0;
+            fileList_->direction[column] = savedSortPending_ && settings.sortDescending != 0 ? 0 : 1;
+            savedSortPending_ = false;
+            fileList_->columnClick(column);
             listReady = 1;
             setWindowTitle(QStringLiteral("Quillmark - %1").arg(folder));
             setStatusText(QStringLiteral("%1 ファイル見つかりました。").arg(n));
@@ -98,6 +163,8 @@ void CMainFrame::listChosenFolder(const QString& chosen) {
             setStatusText(QStringLiteral("Jpegファイルが見つかりませんでした。"));
         }
         folderPath = folder;
+        showUnreadable();
+        watchFolder();
     }
     fileList_->table()->setFocus();
 }
@@ -107,7 +174,10 @@ void CMainFrame::RefreshList(int index) {
         WaitCursor wait;
         listReady = 0;
         fileList_->model()->clear();
+        unreadableFiles_.clear();
         ScanFolder(folderPath);
+        showUnreadable();
+        watchFolder();
         selectToggle = 0;
         const int column = fileList_->sortColumn;
         fileList_->direction[column] = fileList_->direction[column] == 1 ? 0 : 1;

@@ -22,9 +22,10 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QScreen>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -37,11 +38,31 @@ namespace {
 
 QString text(int id) { return QString::fromUtf8(commandText(id)); }
 
-// The preview picture, reduced while decoding.
-QImage loadPreviewImage(const std::string& path) {
-    LoadedImage loaded;
-    if (!loaded.LoadImageFile(std::filesystem::path(path), 300)) return {};
-    return pictureFrom(loaded);
+// The preview picture, reduced while decoding, turned upright by its Exif
+// orientation unless the user wants files shown as stored.
+PreviewLoader::LoadFunction previewLoad(std::shared_ptr<std::atomic<bool>> upright) {
+    return [upright](const std::string& path) -> QImage {
+        LoadedImage loaded;
+        if (!loaded.LoadImageFile(std::filesystem::path(path), 300)) return {};
+        const QImage picture = pictureFrom(loaded);
+        return upright->load() ? uprightPicture(picture, loaded.orientation) : picture;
+    };
+}
+
+// Shortcuts of toolbar commands; each shows in its button's tip.
+QKeySequence commandShortcut(int id) {
+    switch (id) {
+    case ID_FOLDER_SELECT:
+        return QKeySequence(Qt::CTRL | Qt::Key_O);
+    case ID_FILE_DELETE:
+        return QKeySequence(Qt::Key_Delete);
+    case ID_FILE_RENAME:
+        return QKeySequence(Qt::Key_F2);
+    case ID_SELECT_TOGGLE:
+        return QKeySequence(Qt::CTRL | Qt::Key_A);
+    default:
+        return {};
+    }
 }
 
 bool isLosslessCommand(int id) {
@@ -53,17 +74,15 @@ bool isLosslessCommand(int id) {
 
 CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
     : QMainWindow(parent),
-      previewThread(loadPreviewImage),
-      settingsFile_(settingsFile.empty() ? settingsFilePath() : std::move(settingsFile)) {
+      previewThread(nullptr),
+      settingsFile_(settingsFile.empty() ? settingsFilePath() : std::move(settingsFile)),
+      previewUpright_(std::make_shared<std::atomic<bool>>(true)) {
     setWindowTitle(QStringLiteral("Quillmark"));
     setWindowIcon(appIcon());
     resize(1024, 680);
 
     buildToolbar();
-
-    status_ = new QLabel(this);
-    status_->setContentsMargins(4, 0, 4, 0);
-    statusBar()->addWidget(status_, 1);
+    buildStatusBar();
 
     splitter_ = new PaneSplitter(this);
     preview_ = new PreviewPane(splitter_);
@@ -74,6 +93,9 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
     loadSettings(settingsFile_, settings, placement_);
     commandAction(ID_TOGGLE_OVERWRITE)->setChecked(settings.overwrite != 0);
     commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->setChecked(settings.forceProgressive != 0);
+    previewUpright_->store(settings.previewAsStored == 0);
+    previewThread.setLoadFunction(previewLoad(previewUpright_));
+    applySavedLayout();
 
     folderChooser = [](QWidget* owner, const QString& start) {
         return QFileDialog::getExistingDirectory(owner, QStringLiteral("フォルダを選択して下さい。"), start,
@@ -86,6 +108,14 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
     connect(fileList_, &FileListView::rowFocused, this, &CMainFrame::onRowFocused);
     connect(fileList_, &FileListView::clicked, this, &CMainFrame::onListClicked);
     connect(fileList_, &FileListView::doubleClicked, this, &CMainFrame::onListDoubleClicked);
+    connect(fileList_->table(), &FileTable::openRequested, this, &CMainFrame::onListDoubleClicked);
+    connect(fileList_, &FileListView::selectionChanged, this, &CMainFrame::onSelectionChanged);
+
+    // Refreshing has no toolbar button; the out-of-date note names its key.
+    auto* refresh = new QAction(QStringLiteral("一覧の更新"), this);
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(refresh);
+    connect(refresh, &QAction::triggered, this, &CMainFrame::refreshCommand);
 
     registerFileCommands(*this);
     registerLosslessCommands(*this);
@@ -95,7 +125,7 @@ CMainFrame::CMainFrame(std::filesystem::path settingsFile, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-    previewThread.wait();
+    previewThread.cancel();
     saveOnce();
 }
 
@@ -108,6 +138,7 @@ void CMainFrame::buildToolbar() {
     toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
     toolbar_->toggleViewAction()->setVisible(false);
+    toolbar_->setAccessibleName(QStringLiteral("コマンド"));
     addToolBar(Qt::TopToolBarArea, toolbar_);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -127,6 +158,12 @@ void CMainFrame::buildToolbar() {
         action->setData(id);
         action->setObjectName(QString::number(id));
         if (id == ID_TOGGLE_OVERWRITE || id == ID_TOGGLE_FORCE_PROGRESSIVE) action->setCheckable(true);
+        if (const QKeySequence keys = commandShortcut(id); !keys.isEmpty()) {
+            action->setShortcut(keys);
+            QString tip = text(id) + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
+            if (id == ID_FOLDER_SELECT) tip += QStringLiteral("\n一覧の更新 (F5)");
+            action->setToolTip(tip);
+        }
         if (id == ID_OP_TRANSFORM) {
             // The body runs the command, which has no handler; only the
             // arrow opens the menu.
@@ -139,8 +176,31 @@ void CMainFrame::buildToolbar() {
         } else {
             toolbar_->addAction(action);
         }
+        // Tab reaches every button; screen readers read the command's text.
+        QWidget* button = id == ID_OP_TRANSFORM ? transformButton_ : toolbar_->widgetForAction(action);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(text(id));
         connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
     }
+    transformMenu_->setAccessibleName(text(ID_OP_TRANSFORM));
+}
+
+void CMainFrame::buildStatusBar() {
+    status_ = new QLabel(this);
+    status_->setContentsMargins(4, 0, 4, 0);
+    status_->setAccessibleName(QStringLiteral("状態"));
+    statusBar()->addWidget(status_, 1);
+    unreadable_ = new QLabel(this);
+    unreadable_->setObjectName(QStringLiteral("unreadable"));
+    unreadable_->setAccessibleName(QStringLiteral("読み込めないファイル"));
+    unreadable_->hide();
+    statusBar()->addPermanentWidget(unreadable_);
+    outOfDate_ = new QLabel(QStringLiteral("F5で更新"), this);
+    outOfDate_->setObjectName(QStringLiteral("outOfDate"));
+    outOfDate_->setAccessibleName(QStringLiteral("一覧の状態"));
+    outOfDate_->setToolTip(QStringLiteral("フォルダの中身が一覧の作成後に変わりました。"));
+    outOfDate_->hide();
+    statusBar()->addPermanentWidget(outOfDate_);
 }
 
 QAction* CMainFrame::commandAction(int id) const {
@@ -176,7 +236,7 @@ int CMainFrame::onCommand(int id) {
         toggleSetting(id, settings.forceProgressive);
         return 0;
     case ID_OPTIONS:
-        runOptionsDialog(this, settings);
+        runOptions();
         return 0;
     case ID_ABOUT:
         showAboutBox(this);
@@ -205,8 +265,17 @@ std::filesystem::path CMainFrame::rowPath(int row) const {
 }
 
 void CMainFrame::clearPreview() {
-    previewThread.wait();
+    previewThread.cancel();
     preview_->clearImage();
+}
+
+void CMainFrame::runOptions() {
+    const std::int32_t asStored = settings.previewAsStored;
+    runOptionsDialog(this, settings);
+    previewUpright_->store(settings.previewAsStored == 0);
+    // Show the change on the picture in view at once.
+    if (settings.previewAsStored != asStored && preview_->hasImage() && !currentFile.empty())
+        previewThread.start(currentFile.native(), preview_);
 }
 
 void CMainFrame::onRowFocused(int row) {
@@ -226,10 +295,14 @@ void CMainFrame::onListClicked() {
     setStatusText(QStringLiteral("全て %1, 選択数 %2").arg(rows).arg(fileList_->selectedCount()));
 }
 
+void CMainFrame::onSelectionChanged() {
+    if (listReady == 1) onListClicked();
+}
+
+// A preview still loading does not stop the viewer: the two share nothing,
+// and waiting would swallow the double click on a large file.
 void CMainFrame::onListDoubleClicked(int row) {
-    if (fileList_->rowCount() == 0 || fileList_->selectedCount() != 1 || listReady != 1 ||
-        previewThread.running())
-        return;
+    if (fileList_->rowCount() == 0 || fileList_->selectedCount() != 1 || listReady != 1) return;
     if (row < 0 || fileList_->nameBytes(row).empty()) return;
     if (viewerLauncher) viewerLauncher(this, settings, rowPath(row));
 }
@@ -250,21 +323,40 @@ void CMainFrame::selectToggleCommand() {
 
 void CMainFrame::showAtStart() {
     if (placement_.valid() && applyPlacement(*this, placement_)) return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize room = screen->availableGeometry().size() * 9 / 10;
-        resize(size().boundedTo(room));
-    }
+    // The first start takes most of the screen: 33 columns want the room.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) resize(screen->availableGeometry().size() * 9 / 10);
     showCentred(*this);
+}
+
+void CMainFrame::applySavedLayout() {
+    if (settings.splitterPos > 0) splitter_->setPosition(settings.splitterPos);
+    std::array<int, kListColumns> widths{};
+    static_assert(kListColumns == kSavedColumns);
+    for (int c = 0; c < kListColumns; ++c) widths[c] = settings.columnWidths[c];
+    fileList_->setUserWidths(widths);
+    savedSortPending_ = settings.sortColumn >= 0 && settings.sortColumn < kListColumns;
+}
+
+void CMainFrame::keepLayout() {
+    settings.splitterPos = splitter_->position();
+    const std::array<int, kListColumns> widths = fileList_->userWidths();
+    for (int c = 0; c < kListColumns; ++c) settings.columnWidths[c] = widths[c];
+    // A run that never sorted keeps the sort of the run before.
+    if (fileList_->sorted()) {
+        settings.sortColumn = fileList_->sortColumn;
+        settings.sortDescending = fileList_->direction[fileList_->sortColumn] == 1 ? 1 : 0;
+    }
 }
 
 void CMainFrame::saveOnce() {
     if (saved_) return;
     saved_ = true;
+    keepLayout();
     saveSettings(settingsFile_, settings, placementOf(*this));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    previewThread.wait();
+    previewThread.cancel();
     saveOnce();
     event->accept();
 }

@@ -15,15 +15,20 @@
 #pragma once
 
 #include "app/file_list_view.h"
+#include "inspection/folder_listing.h"
 #include "preview/preview_loader.h"
 #include "settings/app_settings.h"
 
 #include <QMainWindow>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
+class QFileSystemWatcher;
 class QLabel;
 class QToolButton;
 class QMenu;
@@ -64,6 +69,13 @@ public:
     // Status bar part 0.
     QString statusText() const;
     void setStatusText(const QString& text);
+    // The other parts: the files with a JPEG name the last scan could not
+    // read ("読み込めないファイル: N", a tip names them and why), and the note
+    // that the folder changed since it was listed ("F5で更新"). Hidden when
+    // there is nothing to say.
+    QLabel* unreadablePart() const { return unreadable_; }
+    QLabel* outOfDatePart() const { return outOfDate_; }
+    const std::vector<UnreadableFile>& unreadableFiles() const { return unreadableFiles_; }
 
     FileListView& fileList() { return *fileList_; }
     PreviewPane* previewPane() const { return preview_; }
@@ -95,11 +107,25 @@ public:
     QString folderPath;
     PreviewLoader previewThread;
 
+signals:
+    // A file of the listed folder was added, removed or changed by someone
+    // else; the list stays as it is until the user refreshes it.
+    void listOutOfDate();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildToolbar();
+    void buildStatusBar();
+    void applySavedLayout();
+    void keepLayout();
+    void refreshCommand();
+    void showUnreadable();
+    void watchFolder();
+    void setOutOfDate(bool outOfDate);
+    void onSelectionChanged();
+    void runOptions();
     void toggleSetting(int id, std::int32_t& flag);
     void clearPreview();
     void onRowFocused(int row);
@@ -116,6 +142,14 @@ private:
     QToolButton* transformButton_ = nullptr;
     QMenu* transformMenu_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* unreadable_ = nullptr;
+    QLabel* outOfDate_ = nullptr;
+    std::vector<UnreadableFile> unreadableFiles_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    // Read by the preview worker; set from the settings on this thread.
+    std::shared_ptr<std::atomic<bool>> previewUpright_;
+    // The sort kept from the last run waits for the first listing.
+    bool savedSortPending_ = false;
     PaneSplitter* splitter_ = nullptr;
     PreviewPane* preview_ = nullptr;
     FileListView* fileList_ = nullptr;

@@ -26,6 +26,7 @@ struct OptionsRecord {
     QString viewerPath;
     int useTimestamp = 0;
     SystemTime timestamp;
+    int previewAsStored = 0;
 };
 
 void chooseViewer(QWidget* dialog, QLineEdit* pathEdit) {
@@ -49,6 +50,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     record.viewerPath = QString::fromStdString(settings.viewerPath);
     record.useTimestamp = settings.applyTimestamp != 0 ? 1 : 0;
     record.timestamp = settings.timestamp;
+    record.previewAsStored = settings.previewAsStored != 0 ? 1 : 0;
 
     QDialog dialog(owner);
     dialog.setObjectName("optionsDialog");
@@ -62,9 +64,11 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     auto* viewerPath = new QLineEdit(viewerGroup);
     viewerPath->setObjectName("viewerPath");
     viewerPath->setReadOnly(true);
+    viewerPath->setAccessibleName(QStringLiteral("ビューワーのパス"));
     viewerPath->setMinimumWidth(300);
     auto* browse = new QPushButton(QStringLiteral("..."), viewerGroup);
     browse->setObjectName("browseViewer");
+    browse->setAccessibleName(QStringLiteral("ビューワーを選ぶ"));
     browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     auto* viewerLayout = new QGridLayout(viewerGroup);
     viewerLayout->addWidget(useViewer, 0, 0, 1, 2);
@@ -76,17 +80,25 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     useTimestamp->setObjectName("useTimestamp");
     auto* datePicker = new QDateEdit(timeGroup);
     datePicker->setObjectName("datePicker");
+    datePicker->setAccessibleName(QStringLiteral("日付"));
     datePicker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
     datePicker->setCalendarPopup(true);
     datePicker->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
     auto* timePicker = new QTimeEdit(timeGroup);
     timePicker->setObjectName("timePicker");
+    timePicker->setAccessibleName(QStringLiteral("時刻"));
     timePicker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     auto* timeLayout = new QGridLayout(timeGroup);
     timeLayout->addWidget(useTimestamp, 0, 0, 1, 3);
     timeLayout->addWidget(datePicker, 1, 0);
     timeLayout->addWidget(timePicker, 1, 1);
     timeLayout->setColumnStretch(2, 1);
+
+    auto* previewGroup = new QGroupBox(QStringLiteral("プレビュー"), &dialog);
+    auto* asStored = new QCheckBox(QStringLiteral("Exifの回転情報を無視して表示する"), previewGroup);
+    asStored->setObjectName("previewAsStored");
+    auto* previewLayout = new QVBoxLayout(previewGroup);
+    previewLayout->addWidget(asStored);
 
     auto* button1 = new QPushButton(QStringLiteral("設定する"), &dialog);
     button1->setObjectName("button1");
@@ -101,6 +113,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(viewerGroup);
     layout->addWidget(timeGroup);
+    layout->addWidget(previewGroup);
     layout->addStretch(1);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -109,6 +122,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     browse->setEnabled(record.useViewer == 1);
     viewerPath->setText(record.viewerPath);
     useTimestamp->setChecked(record.useTimestamp == 1);
+    asStored->setChecked(record.previewAsStored == 1);
     datePicker->setEnabled(record.useTimestamp == 1);
     timePicker->setEnabled(record.useTimestamp == 1);
     // A stored value that names no real date shows the default instead.
@@ -125,6 +139,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     QObject::connect(button1, &QPushButton::clicked, &dialog, [&] {
         record.useViewer = useViewer->isChecked() ? 1 : 0;
         record.useTimestamp = useTimestamp->isChecked() ? 1 : 0;
+        record.previewAsStored = asStored->isChecked() ? 1 : 0;
         if (record.useViewer) record.viewerPath = viewerPath->text();
         if (record.useTimestamp) {
             // Date fields from the date picker, which keeps the milliseconds it
@@ -154,6 +169,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     settings.viewerPath = record.viewerPath.toStdString();
     settings.applyTimestamp = record.useTimestamp;
     settings.timestamp = record.timestamp;
+    settings.previewAsStored = record.previewAsStored;
     return 1;
 }
 

@@ -4,10 +4,14 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace quill {
 
-PaneSplitter::PaneSplitter(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+PaneSplitter::PaneSplitter(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setAccessibleName(QStringLiteral("プレビューと一覧の区切り"));
+}
 
 void PaneSplitter::setPanes(QWidget* left, QWidget* right) {
     left_ = left;
@@ -33,8 +37,14 @@ void PaneSplitter::layoutPanes() {
 
 void PaneSplitter::resizeEvent(QResizeEvent*) { layoutPanes(); }
 
+void PaneSplitter::setPosition(int pos) {
+    pos_ = std::max(pos, int(kMin));
+    layoutPanes();
+}
+
 void PaneSplitter::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (std::abs(static_cast<int>(event->position().x()) - pos_) > 2) return;
     dragging_ = true;
     grabMouse(Qt::SplitHCursor);
 }

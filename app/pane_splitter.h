@@ -1,6 +1,7 @@
 // The client area under the toolbar: the preview pane left, the file list
 // right, and a 4-pixel strip between them that the user drags. The strip
-// stays between 100 pixels and 102 pixels before the right edge.
+// stays between 100 pixels and 102 pixels before the right edge. Only a
+// press on the strip starts a drag; presses the panes pass on do not.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +19,8 @@ public:
     void setPanes(QWidget* left, QWidget* right);
 
     int position() const { return pos_; }
+    // A position kept from an earlier start; at least the left limit.
+    void setPosition(int pos);
     bool dragging() const { return dragging_; }
     // The splitter position for a pointer at x in a client of this width.
     static int clampedPosition(int x, int clientWidth);

@@ -1,8 +1,10 @@
 // JPEG loader over libjpeg's scan-line decoder: full size with the library's
 // accurate defaults, or a reduced preview decode (scaled IDCT, fast DCT, no
 // fancy upsampling). Gray and colour files decode straight into the DIB
-// rows as blue-green-red; Adobe-style CMYK is turned into RGB by K.
+// rows as blue-green-red; Adobe-style CMYK is turned into RGB by K. The Exif
+// orientation is noted, never applied: turning is the caller's choice.
 #include <algorithm>
+#include <cstring>
 
 #include "base/jpeg_compat.h"
 #include "base/jpeg_guard.h"
@@ -30,10 +32,19 @@ FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int p
     std::FILE* in = file.get();
     if (!runJpegPhase(dec.err, [cinfo, in] {
             jpeg_stdio_src(cinfo, in);
+            jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
             jpeg_read_header(cinfo, TRUE);
         }))
         return failure();
     if (FileResult fault = frameFault(cinfo, dec.err, false); !fault) return fault;
+    // Only the first Exif segment counts, as with cameras and viewers.
+    int orientation = 1;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        static const std::uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+        if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, kExif, 6) != 0) continue;
+        orientation = exifOrientation(m->data + 6, m->data_length - 6);
+        break;
+    }
 
     limitScansToFrame(&dec.cinfo, dec.err);
 
@@ -109,11 +120,42 @@ FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int p
     image.width = int(cinfo->image_width);
     image.height = int(cinfo->image_height);
     image.sourceBits = std::uint16_t(components * cinfo->data_precision);
+    image.orientation = std::uint8_t(orientation);
     if (previewWidth <= 0) {
         image.mcuWidth = maxH * kDctSize;
         image.mcuHeight = maxV * kDctSize;
     }
     return {};
+}
+
+int exifOrientation(const std::uint8_t* tiff, std::size_t length) {
+    // Every read is checked against length; offsets are 32-bit.
+    if (!tiff || length < 8) return 1;
+    bool big;
+    if (tiff[0] == 'I' && tiff[1] == 'I')
+        big = false;
+    else if (tiff[0] == 'M' && tiff[1] == 'M')
+        big = true;
+    else
+        return 1;
+    auto u16 = [&](std::size_t at) {
+        return big ? unsigned(tiff[at]) << 8 | tiff[at + 1] : unsigned(tiff[at + 1]) << 8 | tiff[at];
+    };
+    auto u32 = [&](std::size_t at) { return big ? u16(at) << 16 | u16(at + 2) : u16(at + 2) << 16 | u16(at); };
+    if (u16(2) != 42) return 1;
+    const std::size_t ifd = u32(4);
+    if (ifd > length - 2) return 1;
+    const std::size_t count = u16(ifd);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * i;
+        if (length < 12 || entry > length - 12) return 1;
+        if (u16(entry) != 0x0112) continue;
+        // SHORT, one value, held in the first half of the value field.
+        if (u16(entry + 2) != 3 || u32(entry + 4) != 1) return 1;
+        const unsigned value = u16(entry + 8);
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
 }
 
 }  // namespace quill

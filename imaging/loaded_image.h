@@ -8,6 +8,7 @@
 // GIF's transparent index, which shows the canvas, takes precedence.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -26,6 +27,7 @@ struct LoadedImage {
     std::int64_t modified = 0;         // seconds since 1970-01-01 UTC
     std::int32_t mcuWidth = 0;         // JPEG at full size only; else 0
     std::int32_t mcuHeight = 0;
+    std::uint8_t orientation = 1;      // JPEG: Exif Orientation, 1 to 8; 1 when absent or invalid
 
     bool empty() const { return !info || !pixels; }
     std::size_t stride() const { return info ? std::size_t(dibStride(24, info->biWidth)) : 0; }
@@ -45,6 +47,10 @@ FileResult LoadBmp(LoadedImage& image, const std::filesystem::path& path);
 FileResult LoadGif(LoadedImage& image, const std::filesystem::path& path);
 FileResult LoadPng(LoadedImage& image, const std::filesystem::path& path);
 FileResult LoadJpeg(LoadedImage& image, const std::filesystem::path& path, int previewWidth);
+
+// The Orientation tag (1 to 8) of IFD0 of an Exif TIFF structure (the data
+// of an APP1 segment after its "Exif\0\0"); 1 when absent or malformed.
+int exifOrientation(const std::uint8_t* tiff, std::size_t length);
 
 // Moves a loaded picture into a Dib (for the resampler and encoder).
 inline Dib takeDib(LoadedImage& image) {

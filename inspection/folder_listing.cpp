@@ -7,7 +7,9 @@
 #include <atomic>
 #include <bit>
 #include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <system_error>
 #include <thread>
 
@@ -111,7 +113,43 @@ double listNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-bool columnSortsAsNumber(int column) { return column == 9 || column == 31 || column == 32; }
+SortKind columnSortKind(int column) {
+    switch (column) {
+    case kColDepth:
+    case kColCom:
+    case kColOther:
+        return SortKind::Number;
+    case kColSize:
+    case kColImageSize:
+    case kColRegularSize:
+    case kColBlockUnit:
+    case kColXDensity:
+    case kColYDensity:
+        return SortKind::Value;
+    default:
+        return SortKind::Text;
+    }
+}
+
+ListValue listValue(std::string_view text) {
+    std::uint64_t numbers[2] = {0, 0};
+    std::size_t i = 0;
+    for (std::uint64_t& n : numbers) {
+        while (i < text.size() && !isDigit(text[i])) ++i;
+        if (i == text.size()) break;
+        // A comma counts only between digits; the value saturates rather
+        // than wrapping on an absurd run of digits.
+        for (; i < text.size(); ++i) {
+            if (isDigit(text[i])) {
+                const unsigned d = unsigned(text[i] - '0');
+                n = n > (UINT64_MAX - d) / 10 ? UINT64_MAX : n * 10 + d;
+            } else if (!(text[i] == ',' && i + 1 < text.size() && isDigit(text[i + 1]))) {
+                break;
+            }
+        }
+    }
+    return {numbers[0], numbers[1]};
+}
 
 namespace {
 
@@ -152,11 +190,11 @@ int compareKeys(const TextKey& a, const TextKey& b, std::string_view texts) {
 
 }  // namespace
 
-std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asText,
+std::vector<int> listSortOrder(std::span<const std::string_view> cells, SortKind kind,
                                bool descending) {
     const std::size_t n = cells.size();
     std::vector<int> order(n);
-    if (asText) {
+    if (kind == SortKind::Text) {
         std::string texts;
         std::vector<TextKey> keys(n);
         for (std::size_t i = 0; i < n; ++i) {
@@ -170,6 +208,16 @@ std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asT
             return a.row < b.row;
         });
         for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].row;
+    } else if (kind == SortKind::Value) {
+        std::vector<std::pair<ListValue, int>> keys(n);
+        for (std::size_t i = 0; i < n; ++i) keys[i] = {listValue(cells[i]), static_cast<int>(i)};
+        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first) return descending ? b.first < a.first : a.first < b.first;
+            const int r = cells[std::size_t(a.second)].compare(cells[std::size_t(b.second)]);
+            if (r != 0) return descending ? r > 0 : r < 0;
+            return a.second < b.second;
+        });
+        for (std::size_t i = 0; i < n; ++i) order[i] = keys[i].second;
     } else {
         std::vector<std::pair<double, int>> keys(n);
         for (std::size_t i = 0; i < n; ++i) {
@@ -187,7 +235,8 @@ std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asT
 }
 
 std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const QuantTableDb& db,
-                                                    const FolderScanOptions& options) {
+                                                    const FolderScanOptions& options,
+                                                    std::vector<UnreadableFile>* unreadable) {
     // ScanJpeg itself refuses empty and non-regular files, so the size is
     // looked at here only before changing times.
     std::optional<std::vector<fs::path>> candidates = jpegNamedFiles(dir);
@@ -196,6 +245,7 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
 
     std::vector<JpegInfo> rows(files.size());
     std::vector<char> listed(files.size(), 0);
+    std::vector<FileResult> whys(unreadable ? files.size() : 0);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
@@ -203,9 +253,10 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
             if (options.timestamp && nonEmptyRegularFile(files[i]))
                 setFileTimes(files[i], *options.timestamp, *options.timestamp);
             try {
-                listed[i] = db.ScanJpeg(files[i], rows[i]);
+                listed[i] = db.ScanJpeg(files[i], rows[i], unreadable ? &whys[i] : nullptr);
             } catch (const std::exception&) {
                 listed[i] = 0;  // out of memory for one row: leave the file out
+                if (unreadable) whys[i] = FileResult::fail(FailReason::Other, "out of memory");
             }
         }
     };
@@ -226,7 +277,10 @@ std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir, const Q
 
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!listed[i]) continue;
+        if (!listed[i]) {
+            if (unreadable) unreadable->push_back({files[i], std::move(whys[i])});
+            continue;
+        }
         if (kept != i) rows[kept] = std::move(rows[i]);
         ++kept;
     }
@@ -244,7 +298,7 @@ std::optional<std::vector<JpegInfo>> listFolderByName(const fs::path& dir,
     std::vector<std::string_view> names;
     names.reserve(rows->size());
     for (const JpegInfo& row : *rows) names.push_back(row.fields[kColName]);
-    const std::vector<int> order = listSortOrder(names, true, false);
+    const std::vector<int> order = listSortOrder(names, SortKind::Text, false);
     std::vector<JpegInfo> sorted;
     sorted.reserve(rows->size());
     for (int i : order) sorted.push_back(std::move((*rows)[static_cast<std::size_t>(i)]));

@@ -1,8 +1,10 @@
 // Which files of a folder the list shows, and how its rows are ordered.
 // A folder is never entered recursively; files that are not readable JPEG
-// headers are left out without a word. No user interface here.
+// headers are left out of the rows, and reported with their reason to the
+// caller that asks. No user interface here.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -10,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_result.h"
 #include "inspection/jpeg_info.h"
 
 namespace quill {
@@ -34,15 +37,32 @@ int compareListText(std::string_view a, std::string_view b);
 // The number a cell reads as: a leading decimal number, 0 when there is none.
 double listNumber(std::string_view text);
 
-// Columns 9, 31 and 32 sort as numbers, every other column as text.
-bool columnSortsAsNumber(int column);
+// How a column's cells compare.
+enum class SortKind {
+    Text,    // compareListText
+    Number,  // listNumber
+    Value,   // listValue: byte sizes, pixel sizes, densities
+};
+
+// "深度", "COM" and "その他" sort as numbers; the size, pixel-size, block
+// and density columns by value; every other column as text.
+SortKind columnSortKind(int column);
+
+// The value of a size-like cell: its first two numbers, digit-group commas
+// skipped, so "12,000" is (12000, 0) and "6000 x 4000" is (6000, 4000).
+// Missing numbers are 0.
+struct ListValue {
+    std::uint64_t first = 0, second = 0;
+    bool operator==(const ListValue&) const = default;
+    bool operator<(const ListValue& o) const { return first != o.first ? first < o.first : second < o.second; }
+};
+ListValue listValue(std::string_view text);
 
 // The list's one sort: the old index of the row at each new place, given
-// one column's cells, compared as text (compareListText) or as numbers
-// (listNumber). Texts equal under the list's order go by their bytes, then
-// like cells by index, so every caller (the window, the CLI) gets the same
-// order for the same rows.
-std::vector<int> listSortOrder(std::span<const std::string_view> cells, bool asText,
+// one column's cells compared as kind says. Texts and values equal under
+// that order go by their bytes, numbers by index, then rows by index, so
+// every caller (the window, the CLI) gets the same order for the same rows.
+std::vector<int> listSortOrder(std::span<const std::string_view> cells, SortKind kind,
                                bool descending);
 
 struct FolderScanOptions {
@@ -54,11 +74,20 @@ struct FolderScanOptions {
     int threads = 0;
 };
 
-// Rows of every listed file of dir in file-system order, using db.
-// nullopt when the folder cannot be searched.
+// A file with a JPEG name that the scan could not list, and why (as
+// ScanJpeg says).
+struct UnreadableFile {
+    fs::path path;
+    FileResult why;
+};
+
+// Rows of every listed file of dir in file-system order, using db; the
+// files left out go to unreadable when given. nullopt when the folder
+// cannot be searched.
 std::optional<std::vector<JpegInfo>> scanFolderRows(const fs::path& dir,
                                                     const QuantTableDb& db,
-                                                    const FolderScanOptions& options = {});
+                                                    const FolderScanOptions& options = {},
+                                                    std::vector<UnreadableFile>* unreadable = nullptr);
 
 // A whole folder scan as the list shows it after choosing a folder: one
 // database for the scan, rows sorted ascending by file name.

@@ -2,6 +2,8 @@
 
 #include "imaging/loaded_image.h"
 
+#include <QTransform>
+
 namespace quill {
 
 namespace {
@@ -29,5 +31,30 @@ QImage pictureOf(const BitmapInfoHeader* info, const std::uint8_t* pixels) {
 
 QImage pictureFrom(const LoadedImage& loaded) { return pictureOf(loaded.info, loaded.pixels.get()); }
 QImage pictureFrom(const Dib& dib) { return pictureOf(dib.info, dib.pixels.get()); }
+
+QImage uprightPicture(const QImage& picture, int orientation) {
+    // 2, 4, 5 and 7 are the mirror images of 1, 3, 8 and 6: mirror, then turn.
+    const bool mirror = orientation == 2 || orientation == 4 || orientation == 5 || orientation == 7;
+    int degrees = 0;
+    switch (orientation) {
+    case 3:
+    case 4:
+        degrees = 180;
+        break;
+    case 6:
+    case 7:
+        degrees = 90;
+        break;
+    case 5:
+    case 8:
+        degrees = 270;
+        break;
+    default:
+        break;
+    }
+    QImage out = mirror ? picture.mirrored(true, false) : picture;
+    if (degrees != 0) out = out.transformed(QTransform().rotate(degrees));
+    return out;
+}
 
 }  // namespace quill

@@ -14,4 +14,8 @@ struct LoadedImage;
 QImage pictureFrom(const LoadedImage& loaded);
 QImage pictureFrom(const Dib& dib);
 
+// The picture turned and mirrored so that it stands as an Exif Orientation
+// value (1 to 8) says it was taken; other values leave it as it is.
+QImage uprightPicture(const QImage& picture, int orientation);
+
 }  // namespace quill

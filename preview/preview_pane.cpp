@@ -25,54 +25,45 @@ QRect fitPreviewRect(int iw, int ih, int cw, int ch) {
     return QRect(x, y, w, h);
 }
 
-PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
+PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent), stale_(new QTimer(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    setAccessibleName(QStringLiteral("プレビュー"));
+    // Long enough for a small file's picture to replace the old one without
+    // a blank flash in between, short against a large file's decode.
+    stale_->setSingleShot(true);
+    stale_->setInterval(150);
+    connect(stale_, &QTimer::timeout, this, &PreviewPane::clearImage);
 }
 
 QColor PreviewPane::backgroundColor() { return QColor(171, 171, 171); }
 
 void PreviewPane::setImage(QImage image) {
-    {
-        std::lock_guard lock(mutex_);
-        image_ = std::move(image);
-    }
-    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    stale_->stop();
+    image_ = std::move(image);
+    update();
 }
 
 void PreviewPane::clearImage() {
-    {
-        std::lock_guard lock(mutex_);
-        image_ = QImage();
-    }
+    stale_->stop();
+    image_ = QImage();
     scaled_ = QPixmap();
     scaledKey_ = 0;
     update();
 }
 
-bool PreviewPane::hasImage() const {
-    std::lock_guard lock(mutex_);
-    return !image_.isNull();
-}
-
-QSize PreviewPane::imageSize() const {
-    std::lock_guard lock(mutex_);
-    return image_.size();
+void PreviewPane::expectPicture() {
+    if (!image_.isNull()) stale_->start();
 }
 
 QRect PreviewPane::pictureRect() const {
-    const QSize s = imageSize();
-    return fitPreviewRect(s.width(), s.height(), width(), height());
+    return fitPreviewRect(image_.width(), image_.height(), width(), height());
 }
 
 void PreviewPane::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), backgroundColor());
-    QImage image;
-    {
-        std::lock_guard lock(mutex_);
-        image = image_;  // shared copy, no pixels copied
-    }
+    const QImage& image = image_;
     const QRect target = fitPreviewRect(image.width(), image.height(), width(), height());
     if (target.isEmpty()) return;
     // Scale once per picture and pane size; area averaging on the way down

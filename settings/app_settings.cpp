@@ -119,6 +119,13 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
     if (structValue("34", time.data(), time.size())) settings.timestamp = unpackTime(time.data());
 
     settings.forceRegularSize = intValue("41");
+    settings.previewAsStored = intValue("51");
+    settings.splitterPos = intValue("52");
+    std::array<std::uint8_t, 4 * kSavedColumns> widths{};
+    if (structValue("53", widths.data(), widths.size()))
+        for (int c = 0; c < kSavedColumns; ++c) settings.columnWidths[c] = std::int32_t(getLe(widths.data() + 4 * c, 4));
+    settings.sortColumn = intValue("54");
+    settings.sortDescending = intValue("55");
     settings.batchWorkers = intValue("71");
     return true;
 }
@@ -133,7 +140,8 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     IniFile ini = IniFile::load(file).value_or(IniFile{});
     IniSection& section = ini.section(kSection);
     std::vector<IniEntry> others;
-    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34", "41", "71"};
+    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34",
+                                        "41", "51", "52", "53", "54", "55", "71"};
     for (IniEntry& e : section.entries) {
         bool ours = false;
         for (const char* k : kKeys) ours = ours || equalsIgnoreCase(e.key, k);
@@ -157,6 +165,13 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     auto t = packTime(settings.timestamp);
     put("34", encodeStruct(t.data(), t.size()));
     put("41", decimal(settings.forceRegularSize));
+    put("51", decimal(settings.previewAsStored));
+    put("52", decimal(settings.splitterPos));
+    std::array<std::uint8_t, 4 * kSavedColumns> widths{};
+    for (int c = 0; c < kSavedColumns; ++c) putLe(widths.data() + 4 * c, std::uint32_t(settings.columnWidths[c]), 4);
+    put("53", encodeStruct(widths.data(), widths.size()));
+    put("54", decimal(settings.sortColumn));
+    put("55", decimal(settings.sortDescending));
     put("71", decimal(settings.batchWorkers));
     for (IniEntry& e : others) section.entries.push_back(std::move(e));
     return ini.save(file);

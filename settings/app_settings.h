@@ -1,11 +1,12 @@
 // The settings that survive a restart (AppSettings) and the main window's
-// placement record, kept in status.ini, section "setting", keys "01" to "41"
+// placement record, kept in status.ini, section "setting", keys "01" to "55"
 // and "71".
 // Shared by the window and the CLI; no Qt here (the placement record meets
 // the window in app/window_placement.h). Writing happens once, when the main
 // window goes away.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -30,6 +31,9 @@ struct SystemTime {
     bool operator==(const SystemTime&) const = default;
 };
 
+// Columns of the file list whose widths are kept.
+inline constexpr int kSavedColumns = 33;
+
 struct AppSettings {
     CompressionSettings compression;  // "11"
     std::int32_t overwrite = 0;         // "21", toggled by 57696
@@ -39,7 +43,14 @@ struct AppSettings {
     std::int32_t applyTimestamp = 0;    // "33"
     SystemTime timestamp;               // "34"
     std::int32_t forceRegularSize = 0;  // "41"
-    std::int32_t batchWorkers = 0;      // "71": files a batch works on at once; 0 = one per core
+    std::int32_t previewAsStored = 0;   // "51": 1 shows previews without turning them by Exif
+    // The window as the user left it; 0 means "not set": the computed
+    // layout and the sort by name.
+    std::int32_t splitterPos = 0;                         // "52"
+    std::array<std::int32_t, kSavedColumns> columnWidths{};  // "53", 33 32-bit widths
+    std::int32_t sortColumn = 0;                          // "54"
+    std::int32_t sortDescending = 0;                      // "55"
+    std::int32_t batchWorkers = 0;                        // "71": files a batch works on at once; 0 = one per core
 
     bool operator==(const AppSettings&) const = default;
 };

@@ -1,14 +1,10 @@
-// The preview pane's fit geometry and what it paints, and the loader that
-// runs one load at a time.
-#include "preview/preview_loader.h"
+// The preview pane's fit geometry and what it paints (its loader is driven
+// through the window in main_frame_test).
 #include "preview/preview_pane.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <mutex>
-#include <string>
-#include <vector>
+#include <QImage>
 
 namespace quill {
 namespace {
@@ -67,39 +63,6 @@ TEST(PreviewPane, EnlargesSmallPicturesWithSmoothScaling) {
     EXPECT_TRUE(blended);
     EXPECT_EQ(qGray(shot.pixel(10, 200)), 0);
     EXPECT_EQ(qGray(shot.pixel(240, 200)), 255);
-}
-
-// start() returns only once the previous load has ended, so the loads run
-// one after another in the order asked, and the pane shows the last
-// picture that loaded.
-TEST(PreviewLoader, RunsOneLoadAtATimeAndKeepsThePictureOnFailure) {
-    std::mutex mutex;
-    std::vector<std::string> log;
-    auto note = [&](const std::string& line) {
-        std::lock_guard lock(mutex);
-        log.push_back(line);
-    };
-    auto logged = [&](const std::string& line) {
-        std::lock_guard lock(mutex);
-        return std::find(log.begin(), log.end(), line) != log.end();
-    };
-    PreviewLoader loader([&](const std::string& path) {
-        note("begin " + path);
-        QImage image = path == "bad" ? QImage() : solid(path == "wide" ? 200 : 50, 100, Qt::blue);
-        note("end " + path);
-        return image;
-    });
-    PreviewPane pane;
-    pane.resize(100, 100);
-    loader.start("wide", &pane);
-    loader.start("tall", &pane);
-    EXPECT_TRUE(logged("end wide"));
-    loader.start("bad", &pane);
-    EXPECT_TRUE(logged("end tall"));
-    loader.wait();
-    EXPECT_FALSE(loader.running());
-    EXPECT_EQ(log, (std::vector<std::string>{"begin wide", "end wide", "begin tall", "end tall", "begin bad", "end bad"}));
-    EXPECT_EQ(pane.imageSize(), QSize(50, 100));
 }
 
 }  // namespace

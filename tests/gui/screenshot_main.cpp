@@ -1,12 +1,14 @@
 // quill-screenshot OUT.png FOLDER [WIDTH HEIGHT]: renders the main window
 // listing FOLDER, with the first row selected and previewed, into a PNG.
 // Runs on any Qt platform; scripts/screenshot.sh uses the offscreen one.
+// QT_SCALE_FACTOR and QUILL_SCREENSHOT_FONT show other scales and fonts.
 // Settings go to a temporary folder, so the user's status.ini is untouched.
 #include "app/main_frame.h"
 #include "preview/preview_pane.h"
 #include "resources/icons.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
 
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
     }
     const int width = args.size() > 4 ? args.at(3).toInt() : 1100;
     const int height = args.size() > 4 ? args.at(4).toInt() : 620;
+    // QUILL_SCREENSHOT_FONT="IPAGothic,11" stands in for a desktop's font.
+    const QStringList font = qEnvironmentVariable("QUILL_SCREENSHOT_FONT").split(QLatin1Char(','));
+    if (font.size() == 2) QApplication::setFont(QFont(font.at(0), font.at(1).toInt()));
     QTemporaryDir settingsDir;
     QApplication::setWindowIcon(quill::appIcon());
     quill::CMainFrame frame(std::filesystem::path(settingsDir.filePath("status.ini").toStdString()));

@@ -304,6 +304,33 @@ TEST(JpegLoadFacts, McuSizeAndSourceBitsFollowTheFile) {
     }
 }
 
+// The loader notes the orientation and leaves the pixels as stored; a
+// malformed Exif structure, cut anywhere, reads as 1 and never past its end.
+TEST(JpegLoadFacts, ExifOrientationIsNotedFromAnyByteOrderAndCutsReadAsOne) {
+    TempDir dir;
+    for (bool big : {false, true}) {
+        test::JpegSpec spec{.width = 32, .height = 16};
+        spec.segments.push_back(test::exifOrientationSegment(6, big));
+        LoadedImage img;
+        ASSERT_TRUE(img.LoadImageFile(writeBytes(dir / "o.jpg", test::makeJpeg(spec)), 300));
+        EXPECT_EQ(img.orientation, 6) << big;
+        EXPECT_EQ(img.info->biWidth, 32);
+    }
+    const Bytes segment = test::exifOrientationSegment(8, true).data;
+    const Bytes tiff(segment.begin() + 6, segment.end());
+    for (std::size_t cut = 0; cut <= tiff.size(); ++cut) {
+        const Bytes part(tiff.begin(), tiff.begin() + long(cut));
+        const int got = exifOrientation(part.data(), part.size());
+        EXPECT_EQ(got, cut >= 8 + 2 + 12 ? 8 : 1) << cut;
+    }
+    Bytes bad = tiff;
+    bad[8 + 2 + 8 + 1] = 9;  // no such orientation
+    EXPECT_EQ(exifOrientation(bad.data(), bad.size()), 1);
+    bad = tiff;
+    bad[7] = 0xF0;  // IFD0 beyond the end
+    EXPECT_EQ(exifOrientation(bad.data(), bad.size()), 1);
+}
+
 TEST(JpegLoadFacts, CmykIsScaledByInvertedK) {
     TempDir dir;
     test::JpegSpec spec{.width = 16, .height = 16, .input = test::Space::CMYK,

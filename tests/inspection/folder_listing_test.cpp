@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "base/file_util.h"
 #include "base/jpeg_guard.h"
@@ -59,9 +60,20 @@ TEST_F(FolderScanTest, CandidatesAndListedFiles) {
     EXPECT_EQ(names(*candidates),
               (std::vector<std::string>{"a.jpg", "b.JPEG", "link.jpg", "x.jpg"}));
 
-    const auto rows = listFolderByName(dir.path());
+    Bytes damaged = jpeg;
+    damaged.resize(40);
+    test::writeBytes(dir / "y.jpg", damaged);
+    const QuantTableDb db;
+    std::vector<UnreadableFile> unreadable;
+    auto rows = scanFolderRows(dir.path(), db, {}, &unreadable);
     ASSERT_TRUE(rows);
+    std::sort(rows->begin(), rows->end(), [](auto& a, auto& b) { return a.fields[0] < b.fields[0]; });
     EXPECT_EQ(names(*rows), (std::vector<std::string>{"a.jpg", "b.JPEG", "link.jpg"}));
+    // Every file with a JPEG name that is not listed is reported with its reason.
+    std::map<std::string, FailReason> why;
+    for (const UnreadableFile& u : unreadable) why[u.path.filename().string()] = u.why.reason;
+    EXPECT_EQ(why, (std::map<std::string, FailReason>{
+                       {"e.jpg", FailReason::NotJpeg}, {"x.jpg", FailReason::NotJpeg}, {"y.jpg", FailReason::Truncated}}));
 }
 
 TEST_F(FolderScanTest, UnreadableFolder) {
@@ -141,42 +153,57 @@ TEST(ListOrder, TextComparisonFoldsOnlyAsciiLetters) {
     EXPECT_LT(compareListText("a\xFF", "a\xFF" "b"), 0);
 }
 
-TEST(ListOrder, NumericColumns) {
-    EXPECT_TRUE(columnSortsAsNumber(9));
-    EXPECT_TRUE(columnSortsAsNumber(31));
-    EXPECT_TRUE(columnSortsAsNumber(32));
-    EXPECT_FALSE(columnSortsAsNumber(1));
-    EXPECT_FALSE(columnSortsAsNumber(13));
-    EXPECT_EQ(listNumber("24"), 24.0);
+TEST(ListOrder, ColumnKindsAndTheirKeys) {
+    EXPECT_EQ(columnSortKind(kColName), SortKind::Text);
+    EXPECT_EQ(columnSortKind(kColModified), SortKind::Text);
+    EXPECT_EQ(columnSortKind(kColLumaQuality), SortKind::Text);
+    for (int c : {kColDepth, kColCom, kColOther}) EXPECT_EQ(columnSortKind(c), SortKind::Number) << c;
+    for (int c : {kColSize, kColImageSize, kColRegularSize, kColBlockUnit, kColXDensity, kColYDensity})
+        EXPECT_EQ(columnSortKind(c), SortKind::Value) << c;
+
     EXPECT_EQ(listNumber(" 8x"), 8.0);
     EXPECT_EQ(listNumber("-2.5e1"), -25.0);
-    EXPECT_EQ(listNumber("O"), 0.0);
-    EXPECT_EQ(listNumber(""), 0.0);
-    EXPECT_EQ(listNumber("nan"), 0.0);
-    EXPECT_EQ(listNumber("inf"), 0.0);
+    for (const char* zero : {"O", "", "nan", "inf"}) EXPECT_EQ(listNumber(zero), 0.0) << zero;
+
+    const std::pair<const char*, ListValue> values[] = {
+        {"12,000", {12000, 0}},
+        {"9,999,999,999", {9999999999u, 0}},
+        {"6000 x 4000", {6000, 4000}},
+        {"70 x 50", {70, 50}},
+        {"1,2", {12, 0}},
+        {"3, 4", {3, 4}},  // a comma not between digits ends the number
+        {"", {0, 0}},
+        {"99999999999999999999999", {UINT64_MAX, 0}},
+    };
+    for (const auto& [text, want] : values) EXPECT_EQ(listValue(text), want) << text;
 }
 
-std::vector<std::string> sortedCells(const std::vector<std::string_view>& cells, bool asText,
+std::vector<std::string> sortedCells(const std::vector<std::string_view>& cells, SortKind kind,
                                      bool descending) {
     std::vector<std::string> out;
-    for (int i : listSortOrder(cells, asText, descending)) out.emplace_back(cells[std::size_t(i)]);
+    for (int i : listSortOrder(cells, kind, descending)) out.emplace_back(cells[std::size_t(i)]);
     return out;
 }
 
-// Texts equal under the list's order go by their bytes, numbers equal by
-// index: one order wherever it is computed, in both directions.
+// Texts and values equal under the list's order go by their bytes, numbers
+// equal by index: one order wherever it is computed, in both directions.
 TEST(ListOrder, SortOrderIsTotalInBothDirections) {
     using Names = std::vector<std::string>;
-    const std::vector<std::string_view> names = {"b.jpg", "a.jpg", "_.jpg", "A.jpg", "\xC3\xA9.jpg",
-                                                 "B.JPG", "\xC3\x89.jpg"};
-    Names up = {"_.jpg", "A.jpg", "a.jpg", "B.JPG", "b.jpg", "\xC3\x89.jpg", "\xC3\xA9.jpg"};
-    EXPECT_EQ(sortedCells(names, true, false), up);
-    std::reverse(up.begin(), up.end());
-    EXPECT_EQ(sortedCells(names, true, true), up);
+    auto bothWays = [](const std::vector<std::string_view>& cells, SortKind kind, Names up) {
+        EXPECT_EQ(sortedCells(cells, kind, false), up);
+        std::reverse(up.begin(), up.end());
+        EXPECT_EQ(sortedCells(cells, kind, true), up);
+    };
+    bothWays({"b.jpg", "a.jpg", "_.jpg", "A.jpg", "\xC3\xA9.jpg", "B.JPG", "\xC3\x89.jpg"}, SortKind::Text,
+             {"_.jpg", "A.jpg", "a.jpg", "B.JPG", "b.jpg", "\xC3\x89.jpg", "\xC3\xA9.jpg"});
+    bothWays({"2,000", "950", "12,000", "1,000,000", "2000"}, SortKind::Value,
+             {"950", "2,000", "2000", "12,000", "1,000,000"});
+    bothWays({"6000 x 4000", "70 x 50", "6000 x 300", "640 x 480"}, SortKind::Value,
+             {"70 x 50", "640 x 480", "6000 x 300", "6000 x 4000"});
 
     const std::vector<std::string_view> depths = {"100", "9", "-3.5", "x", "24bits", "nan"};
-    EXPECT_EQ(sortedCells(depths, false, false), (Names{"-3.5", "x", "nan", "9", "24bits", "100"}));
-    EXPECT_EQ(sortedCells(depths, false, true), (Names{"100", "24bits", "9", "x", "nan", "-3.5"}));
+    EXPECT_EQ(sortedCells(depths, SortKind::Number, false), (Names{"-3.5", "x", "nan", "9", "24bits", "100"}));
+    EXPECT_EQ(sortedCells(depths, SortKind::Number, true), (Names{"100", "24bits", "9", "x", "nan", "-3.5"}));
 }
 
 // The sort decides most pairs by an eight-byte prefix; it must agree with the
@@ -197,7 +224,7 @@ TEST(ListOrder, PrefixShortcutAgreesWithTheFullComparison) {
     }
     const std::vector<std::string_view> cells(texts.begin(), texts.end());
     for (bool descending : {false, true}) {
-        const std::vector<std::string> out = sortedCells(cells, true, descending);
+        const std::vector<std::string> out = sortedCells(cells, SortKind::Text, descending);
         for (std::size_t r = 0; r + 1 < out.size(); ++r) {
             int c = compareListText(out[r], out[r + 1]);
             if (c == 0) c = out[r].compare(out[r + 1]);

@@ -63,9 +63,19 @@ AppSettings customSettings() {
     s.applyTimestamp = 1;
     s.timestamp = SystemTime{2021, 3, 4, 4, 5, 6, 7, 89};
     s.forceRegularSize = 1;
+    s.previewAsStored = 1;
+    s.splitterPos = 333;
+    s.columnWidths[0] = 300;
+    s.columnWidths[32] = 60;
+    s.sortColumn = 3;
+    s.sortDescending = 1;
     s.batchWorkers = 3;
     return s;
 }
+
+// 33 little-endian widths and the checksum: 300 first, 60 last, zeros between.
+const std::string kCustomWidths = "2C010000" + std::string(31 * 8, '0') + "3C000000" + "69";
+const std::string kNoWidths(133 * 2, '0');
 
 WindowPlacement maximisedPlacement() {
     WindowPlacement p;
@@ -86,6 +96,9 @@ std::string expectedCustomFile() {
            "33=1\n"
            "34=" + kTimestamp20210304 + "\n"
            "41=1\n"
+           "51=1\n52=333\n"
+           "53=" + kCustomWidths + "\n"
+           "54=3\n55=1\n"
            "71=3\n";
 }
 
@@ -107,7 +120,9 @@ TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
                             "11=" + kDefaultCompression + "\n"
                             "21=0\n22=0\n31=0\n32=\n33=0\n"
                             "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n71=0\n");
+                            "41=0\n51=0\n52=0\n"
+                            "53=" + kNoWidths + "\n"
+                            "54=0\n55=0\n71=0\n");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -220,7 +235,9 @@ TEST(SettingsFile, SavingKeepsForeignContentAndOrdersOurKeys) {
                             "11=" + kDefaultCompression + "\n"
                             "21=0\n22=0\n31=0\n32=\" padded \"\n33=0\n"
                             "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n71=0\n"
+                            "41=0\n51=0\n52=0\n"
+                            "53=" + kNoWidths + "\n"
+                            "54=0\n55=0\n71=0\n"
                             "extra=keep me\n"
                             "[other]\nx=y\n");
     AppSettings back;

@@ -54,6 +54,24 @@ struct ThrowingError {
 
 }  // namespace
 
+Segment exifOrientationSegment(int orientation, bool bigEndian) {
+    auto u16 = [&](Bytes& b, unsigned v) {
+        b.push_back(std::uint8_t(bigEndian ? v >> 8 : v));
+        b.push_back(std::uint8_t(bigEndian ? v : v >> 8));
+    };
+    Bytes b = {'E', 'x', 'i', 'f', 0, 0};
+    b.push_back(bigEndian ? 'M' : 'I');
+    b.push_back(bigEndian ? 'M' : 'I');
+    u16(b, 42);
+    u16(b, bigEndian ? 0 : 8), u16(b, bigEndian ? 8 : 0);  // IFD0 at 8
+    u16(b, 1);                                              // one entry
+    u16(b, 0x0112), u16(b, 3);                              // Orientation, SHORT
+    u16(b, bigEndian ? 0 : 1), u16(b, bigEndian ? 1 : 0);   // count 1
+    u16(b, unsigned(orientation)), u16(b, 0);
+    u16(b, 0), u16(b, 0);  // no next IFD
+    return {0xE1, b};
+}
+
 Bytes makeJpeg(const JpegSpec& spec) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};

@@ -52,6 +52,9 @@ struct JpegSpec {
     std::function<std::uint8_t(int x, int y, int c)> pixel;
 };
 
+// An Exif APP1 segment whose IFD0 holds only the Orientation tag.
+Segment exifOrientationSegment(int orientation, bool bigEndian = false);
+
 // Encodes a JPEG in memory; aborts the test on a libjpeg error.
 Bytes makeJpeg(const JpegSpec& spec);
 
