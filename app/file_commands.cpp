@@ -42,7 +42,7 @@ std::vector<int> selectedRowsOrSay(CMainFrame& frame) {
 void deleteFiles(CMainFrame& frame, int) {
     const std::vector<int> rows = selectedRowsOrSay(frame);
     if (rows.empty()) return;
-    frame.previewThread.wait();
+    frame.previewThread.cancel();
     if (showMessage(&frame, kMessageQuestion, QStringLiteral("ファイル削除"), QStringLiteral("本当によろしいですか？")) != 1)
         return;
     frame.listReady = 0;

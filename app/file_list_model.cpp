@@ -1,6 +1,8 @@
 // Row storage and sorting of the file list.
 #include "app/file_list_model.h"
 
+#include <QStringDecoder>
+
 namespace quill {
 
 Qt::Alignment columnAlignment(int column) {
@@ -16,7 +18,32 @@ Qt::Alignment columnAlignment(int column) {
 }
 
 QString displayName(std::string_view nameBytes) {
-    return QString::fromUtf8(nameBytes.data(), static_cast<qsizetype>(nameBytes.size()));
+    const QByteArrayView bytes(nameBytes.data(), static_cast<qsizetype>(nameBytes.size()));
+    // Stateless: a sequence cut off at the end is an error, not kept for more.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    // Names from Japanese archives often come in Shift_JIS; ASCII names
+    // never get here, as they are UTF-8 already.
+    QStringDecoder shiftJis("Shift_JIS", QStringDecoder::Flag::Stateless);
+    if (shiftJis.isValid()) {
+        QString japanese = shiftJis.decode(bytes);
+        if (!shiftJis.hasError()) return japanese;
+    }
+    return text;
+}
+
+QString displayPath(const std::filesystem::path& path) {
+    const std::string& bytes = path.native();
+    QString text;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t slash = bytes.find('/', from);
+        text += displayName(std::string_view(bytes).substr(from, slash - from));
+        if (slash == std::string::npos) return text;
+        text += QLatin1Char('/');
+        from = slash + 1;
+    }
 }
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,11 @@ Qt::Alignment columnAlignment(int column);
 
 // A file name as the list shows it. Rows keep the name's bytes exactly as
 // the folder gave them, so the file commands and the preview reach the file
-// whatever its encoding; only this text replaces bytes that are not UTF-8.
+// whatever its encoding. The text is the UTF-8 reading, else the Shift_JIS
+// one, else UTF-8 with replacement characters.
 QString displayName(std::string_view nameBytes);
+// A path for messages: each part read as displayName reads a name.
+QString displayPath(const std::filesystem::path& path);
 
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include "app/main_frame.h"
 
 #include "app/command_ids.h"
+#include "app/message_dialog.h"
 #include "base/file_result.h"
 #include "inspection/folder_listing.h"
 #include "inspection/quant_table_db.h"
@@ -97,8 +98,7 @@ void CMainFrame::showUnreadable() {
     QStringList lines;
     for (int i = 0; i < n && i < kTipNames; ++i) {
         const UnreadableFile& file = *byName[static_cast<std::size_t>(i)];
-        lines << QString::fromStdString(file.path.filename().native()) + QStringLiteral(": ") +
-                     QString::fromStdString(failureText(file.why, TextLanguage::Japanese));
+        lines << displayName(file.path.filename().native()) + QStringLiteral(": ") + failureMessage(file.why);
     }
     if (n > kTipNames) lines << QStringLiteral("ほか %1 ファイル").arg(n - kTipNames);
     unreadable_->setToolTip(lines.join(QLatin1Char('\n')));

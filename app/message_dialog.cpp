@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_placement.h"
+#include "app/file_list_model.h"
+#include "base/file_result.h"
 
 namespace quill {
 
@@ -88,6 +90,12 @@ int showMessage(QWidget* owner, int kind, const QString& title, const QString& t
         app, [&] { result = showMessageHere(guardedOwner.data(), kind, title, text); },
         Qt::BlockingQueuedConnection);
     return result;
+}
+
+QString failureMessage(const FileResult& why) {
+    QString text = QString::fromStdString(failureText(FileResult::fail(why.reason), TextLanguage::Japanese));
+    if (!why.detail.empty()) text += QStringLiteral("（") + displayPath(why.detail) + QStringLiteral("）");
+    return text;
 }
 
 }  // namespace quill

@@ -114,7 +114,7 @@ int runRenameDialog(QWidget* owner, const std::filesystem::path& file) {
         if (!renameNoReplace(file, target)) {
             const int error = errno;
             if (error == EEXIST) return refuse(taken);
-            return refuse(text(failureText(failureFromErrno(error), TextLanguage::Japanese)));
+            return refuse(failureMessage(failureFromErrno(error)));
         }
         dialog.done(1);
     });

@@ -1,13 +1,13 @@
 #include "preview/trimming_window.h"
 
 #include "app/dialog_placement.h"
+#include "app/file_list_model.h"
 #include "app/message_dialog.h"
 #include "lossless/convert_lossless.h"
 #include "preview/crop_view.h"
 #include "resources/icons.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -56,7 +56,7 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
                                QWidget* parent)
     : QDialog(parent), saveChooser(chooseSavePath), context_(std::move(context)) {
     setObjectName(QStringLiteral("trimmingWindow"));
-    setWindowTitle(QStringLiteral("無劣化で切り取り - %1").arg(QFile::decodeName(context_.sourcePath.c_str())));
+    setWindowTitle(QStringLiteral("無劣化で切り取り - %1").arg(displayPath(context_.sourcePath)));
     setSizeGripEnabled(false);
 
     auto* toolbar = new QToolBar(this);
@@ -169,8 +169,9 @@ void TrimmingWindow::save() {
                     QStringLiteral("切り取り範囲が指定されていません。"));
         return;
     }
-    const QFileInfo source(QFile::decodeName(context_.sourcePath.c_str()));
-    const QString proposed = source.dir().filePath(source.completeBaseName() + QStringLiteral("_trimming"));
+    // The folder as it is; the name readable, as the list shows it.
+    const QString proposed = QFile::decodeName(context_.sourcePath.parent_path().c_str()) + QLatin1Char('/') +
+                             displayName(context_.sourcePath.stem().native()) + QStringLiteral("_trimming");
     const QString chosen = saveChooser ? saveChooser(this, proposed) : QString();
     if (chosen.isEmpty()) return;
 
@@ -196,7 +197,7 @@ void TrimmingWindow::save() {
     setStatus(0, result ? QStringLiteral("切り取り範囲を保存しました。")
                         : QStringLiteral("切り取り範囲を保存出来ませんでした。") +
                               QString::fromUtf8(reasonText(result.reason, TextLanguage::Japanese)));
-    status_[0]->setToolTip(QString::fromStdString(failureText(result, TextLanguage::Japanese)));
+    status_[0]->setToolTip(failureMessage(result));
     QGuiApplication::restoreOverrideCursor();
 }
 

@@ -50,8 +50,7 @@ BatchWorker recompressionWorker(std::vector<FailedFile>& missing) {
 QString failureList(const QString& heading, const std::vector<FailedFile>& files) {
     QString text = heading;
     for (const FailedFile& f : files) {
-        const QString line = QString::fromStdString(f.path.string()) + QStringLiteral("\n　") +
-                             QString::fromStdString(failureText(f.why, TextLanguage::Japanese)) + QLatin1Char('\n');
+        const QString line = displayPath(f.path) + QStringLiteral("\n　") + failureMessage(f.why) + QLatin1Char('\n');
         if (text.size() + line.size() > kMessageLimit) return text + QStringLiteral("…");
         text += line;
     }

@@ -6,6 +6,7 @@
 #include "lossless/ui/batch_runner.h"
 
 #include "app/dialog_placement.h"
+#include "app/file_list_model.h"
 #include "app/message_dialog.h"
 #include "base/ordered_batch.h"
 #include "lossless/ui/batch_workers.h"
@@ -61,7 +62,7 @@ int percentDone(const BatchJob& job, int position) {
 
 // A path breaks after its separators when it needs more than one line.
 QString wrappablePath(const std::filesystem::path& path) {
-    QString text = QString::fromStdString(path.string());
+    QString text = displayPath(path);
     text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
     return text;
 }

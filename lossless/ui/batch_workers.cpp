@@ -1,6 +1,7 @@
 #include "lossless/ui/batch_workers.h"
 
 #include "app/command_ids.h"
+#include "app/file_list_model.h"
 #include "app/message_dialog.h"
 #include "base/file_util.h"
 #include "lossless/lossless_worker.h"
@@ -17,7 +18,7 @@ namespace {
 // A message template with its "%s" replaced by the path.
 QString messageFor(std::string_view pattern, const std::filesystem::path& path) {
     QString text = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
-    return text.replace(QStringLiteral("%s"), QString::fromStdString(path.string()));
+    return text.replace(QStringLiteral("%s"), displayPath(path));
 }
 
 QString textOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }

@@ -28,6 +28,7 @@ using test::TempDir;
 using Names = std::vector<std::string>;
 
 const std::string kNotUtf8 = "\xff\xfe.jpg";
+const std::string kShiftJis = "\x93\xc7\x82\xdd.jpg";  // 読み
 
 // Keys go where a user's keys go: to the dialog's focus widget.
 QWidget* focused(QDialog* d) { return d->focusWidget() ? d->focusWidget() : d; }
@@ -119,9 +120,8 @@ TEST_F(FileCommands, EmptyListAndNoSelectionAreSaidInTheStatusBar) {
 }
 
 TEST_F(FileCommands, DeleteAsksFirstThenForEachReadOnlyFile) {
-    listAndSelect({"a.jpg", "keep.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8},
-                  {"a.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8});
-    ::chmod((folder / "ro_no.jpg").c_str(), 0444);
+    listAndSelect({"a.jpg", "keep.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8}, {"a.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8});
+    ::chmod((folder / kShiftJis).c_str(), 0444);
     ::chmod((folder / "ro_yes.jpg").c_str(), 0444);
     {
         Answers declined({2});
@@ -132,14 +132,14 @@ TEST_F(FileCommands, DeleteAsksFirstThenForEachReadOnlyFile) {
         EXPECT_TRUE(declined.seen[0].twoButtons);
         EXPECT_EQ(listed().size(), 5u);
     }
-    select({"a.jpg", "ro_no.jpg", "ro_yes.jpg", kNotUtf8});
-    Answers answers({1, 2, 1});  // the command, then "ro_no" declined, "ro_yes" confirmed
+    select({"a.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8});
+    Answers answers({1, 1, 2});  // the command, then "ro_yes" confirmed, the Shift_JIS one declined
     frame->onCommand(ID_FILE_DELETE);
     ASSERT_EQ(answers.seen.size(), 3u);
-    EXPECT_EQ(answers.seen[1].title, "削除確認");
-    EXPECT_EQ(answers.seen[1].text.toStdString(),
-              "'" + (folder / "ro_no.jpg").string() + "'\n は読み取り専用です。\n本当によろしいですか？");
-    EXPECT_EQ(listed(), (Names{"keep.jpg", "ro_no.jpg"}));
+    EXPECT_EQ(answers.seen[2].title, "削除確認");
+    EXPECT_EQ(answers.seen[2].text.toStdString(),
+              "'" + folder.string() + "/読み.jpg'\n は読み取り専用です。\n本当によろしいですか？");
+    EXPECT_EQ(listed(), (Names{"keep.jpg", kShiftJis}));
     EXPECT_EQ(frame->listReady, 1);
 }
 

@@ -2,6 +2,8 @@
 // of sorts, the sort mark and cut-off texts (the order itself is the core's
 // listSortOrder, tested with it; header clicks through the window).
 #include "app/file_list_view.h"
+#include "app/message_dialog.h"
+#include "base/file_result.h"
 #include "inspection/folder_listing.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +57,25 @@ TEST(FileListModel, RowsStayWholeThroughRepeatedSorts) {
             for (int k = 1; k < kColumnCount; ++k) ASSERT_EQ(model.cell(r, k), original.fields[k]) << r << ' ' << k;
         }
     }
+}
+
+// Names are UTF-8, else Shift_JIS (Japanese archives), else UTF-8 with
+// replacement characters; a path is read part by part, and so is the path
+// in a failure's detail.
+TEST(FileListModel, NamesReadAsUtf8ThenShiftJis) {
+    const std::pair<std::string, QString> cases[] = {
+        {"photo.jpg", "photo.jpg"},
+        {"\xe5\x86\x99\xe7\x9c\x9f.jpg", "写真.jpg"},
+        {"\x8e\xca\x90\x5e.jpg", "写真.jpg"},                // Shift_JIS
+        {"\x95\x5c.jpg", "表.jpg"},                          // 0x5C as a trail byte
+        {"\x87\x40\xb1.jpg", "①ｱ.jpg"},                      // vendor row and half-width kana
+        {"caf\xe9.jpg", QStringLiteral("caf\uFFFD.jpg")},      // neither
+        {"\x8e\xca.jpg\x8e", QStringLiteral("\uFFFD\uFFFD.jpg\uFFFD")},  // cut off: neither
+    };
+    for (const auto& [bytes, shown] : cases) EXPECT_EQ(displayName(bytes), shown) << bytes;
+    EXPECT_EQ(displayPath("/\xe5\x86\x99/\x8e\xca\x90\x5e/a.jpg"), "/写/写真/a.jpg");
+    EXPECT_EQ(failureMessage(FileResult::fail(FailReason::NotFound, "/x/\x8e\xca\x90\x5e.jpg")),
+              "ファイルが見つかりません。（/x/写真.jpg）");
 }
 
 // Dark pixels in the top strip of a header section, where the mark goes.

@@ -207,6 +207,18 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     nextFolder.clear();
     frame->onCommand(ID_FOLDER_SELECT);
     EXPECT_EQ(chooserStart.toStdString(), folder.string());
+
+    // Shift_JIS names read as Japanese in the list and the tip; the preview
+    // reaches the file by its exact bytes.
+    const fs::path japanese = data / "sjis";
+    test::writeBytes(japanese / "\x8e\xca\x90\x5e.jpg", test::makeJpeg({}));
+    test::writeBytes(japanese / "\x89\xf3\x82\xea.jpg", {});
+    choose(japanese);
+    EXPECT_EQ(names(), std::vector<std::string>{"写真.jpg"});
+    EXPECT_EQ(unreadable->toolTip(), "壊れ.jpg: JPEGファイルではありません。");
+    clickRow(0);
+    waitForPreview();
+    EXPECT_TRUE(frame->previewPane()->hasImage());
 }
 
 TEST_F(Frame, FolderWithoutJpegFilesAndCancelledChoice) {
@@ -697,13 +709,16 @@ TEST_F(Frame, ArrowKeysNeverWaitForAPreview) {
 }
 
 // Every label and every text of a listed row shows whole, at the default
-// font and at an 11-point Japanese desktop font.
+// font and at an 11-point Japanese desktop font (twice the scale: ctest's
+// Frame.ColumnsFitAtTwiceTheScale).
 TEST_F(Frame, ColumnsFitTheirLabelsAndTextsAtEachFontSize) {
     choose(exampleFolder(data));
     QTableView* table = frame->fileList().table();
     SortHeader* header = frame->fileList().header();
     const int margin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
-    for (const QFont& font : {QApplication::font(), QFont(QStringLiteral("IPAGothic"), 11)}) {
+    // 22 pt: the 11-pt font on a desktop that doubles its font resolution.
+    for (const QFont& font :
+         {QApplication::font(), QFont(QStringLiteral("IPAGothic"), 11), QFont(QStringLiteral("IPAGothic"), 22)}) {
         table->setFont(font);
         processEvents();
         for (int c = 0; c < kListColumns; ++c) {

@@ -1,6 +1,7 @@
 // The small dialogs driven as a user would, offscreen: buttons, Esc, the
 // placement rule, the options round trip, the viewer launch and its error,
 // and window placement records applied to real windows.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -20,11 +21,15 @@
 #include <thread>
 
 #include "app/about_dialog.h"
+#include "app/batch_rename_dialog.h"
 #include "app/message_dialog.h"
 #include "app/options_dialog.h"
 #include "app/qt_translations.h"
+#include "app/rename_dialog.h"
 #include "app/viewer.h"
 #include "app/window_placement.h"
+#include "imaging/ui/compression_dialog.h"
+#include "preview/image_file_dialog.h"
 #include "settings/app_settings.h"
 #include "tests/gui/gui_harness.h"
 #include "tests/support/test_files.h"
@@ -278,6 +283,53 @@ TEST(AboutBox, ShowsNameAndVersionAndEndsWithOkOrEsc) {
     EXPECT_EQ(version, QStringLiteral("Quillmark Version 0.38"));
     auto watch = whenShown<QDialog>("aboutDialog", escape);
     showAboutBox(nullptr);
+}
+
+// Every dialog, as a keyboard and screen-reader user meets it: each control
+// it shows has a name, the focus starts where one types (else on the default
+// button), Return has a default button to press, and Esc cancels.
+TEST(Dialogs, NamedControlsFocusReturnAndEscape) {
+    TempDir dir;
+    test::writeBytes(dir / "photo.jpg", test::makeJpeg({}));
+    AppSettings settings;
+    BatchRenameRecord record;
+    const struct {
+        const char* dialog;
+        const char* focus;
+        std::function<int()> run;  // 2 when cancelled
+    } cases[] = {
+        {"messageDialog", "button1", [] { return showMessage(nullptr, kMessageQuestion, "t", "m"); }},
+        {"aboutDialog", "button1", [] { return (showAboutBox(nullptr), 2); }},
+        {"optionsDialog", "useViewer", [&] { return runOptionsDialog(nullptr, settings); }},
+        {"renameDialog", "newName", [&] { return runRenameDialog(nullptr, dir / "photo.jpg"); }},
+        {"batchRenameDialog", "prefix", [&] { return runBatchRenameDialog(nullptr, record); }},
+        {"compressionDialog", "3000", [&] { return runCompressionDialog(nullptr, settings.compression); }},
+        {"imageFileDialog", "fileNameEdit",
+         [&] { return chooseImageFiles(nullptr, QString::fromStdString(dir.path().string())).isEmpty() ? 2 : 1; }},
+    };
+    for (const auto& c : cases) {
+        auto watch = whenShown<QDialog>(c.dialog, [&](QDialog* d) {
+            for (QWidget* w : d->findChildren<QWidget*>()) {
+                // A spin box's line edit hands its focus to the named box.
+                if (!w->isVisibleTo(d) || w->focusProxy() ||
+                    (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QAbstractButton*>(w)))
+                    continue;
+                QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w);
+                EXPECT_FALSE(control->text(QAccessible::Name).isEmpty())
+                    << c.dialog << ' ' << w->metaObject()->className() << ' ' << w->objectName().toStdString();
+            }
+            QApplication::setActiveWindow(d);
+            QWidget* focus = QApplication::focusWidget();
+            EXPECT_EQ(focus ? focus->objectName().toStdString() : "", c.focus) << c.dialog;
+            const auto buttons = d->findChildren<QPushButton*>();
+            EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(), [d](QPushButton* b) {
+                return b->isDefault() && b->isVisibleTo(d);
+            })) << c.dialog;
+            QTest::keyClick(focus ? focus : d, Qt::Key_Escape);
+        });
+        EXPECT_EQ(c.run(), 2) << c.dialog;
+    }
+    EXPECT_TRUE(fs::exists(dir / "photo.jpg"));
 }
 
 TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {

@@ -5,3 +5,8 @@ quill_add_gui_test(main_window_test
 # Screenshot of the main window listing a folder (scripts/screenshot.sh).
 add_executable(quill-screenshot gui/screenshot_main.cpp)
 target_link_libraries(quill-screenshot PRIVATE quill_gui quill_warnings)
+
+# The columns once more with the interface scaled twice (a HiDPI desktop).
+add_test(NAME Frame.ColumnsFitAtTwiceTheScale
+  COMMAND main_window_test --gtest_filter=Frame.ColumnsFitTheirLabelsAndTextsAtEachFontSize)
+set_tests_properties(Frame.ColumnsFitAtTwiceTheScale PROPERTIES ENVIRONMENT "QT_SCALE_FACTOR=2;QT_QPA_PLATFORM=offscreen")
