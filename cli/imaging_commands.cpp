@@ -119,6 +119,7 @@ constexpr OptionSpec kOptions[] = {
     {"--scale", true},    {"--color-space", true},  {"--sampling", true}, {"--restart-rows", true},
     {"--restart-interval", true}, {"--smoothing", true}, {"--dct", true}, {"--memory-limit", true},
     {"--lanczos", true},  {"--size-limit", true},   {"--jfif-version", true}, {"--density", true},
+    {"--keep-time"},
     kJobsOption,
 };
 
@@ -149,7 +150,7 @@ const std::string& usageOf(std::string_view command) {
         " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
         " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
         " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
-        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--jobs N]";
+        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--keep-time] [--jobs N]";
     static const std::string recompress = "recompress FILE... [--overwrite]" + std::string(kUsage);
     static const std::string newJpeg = "new-jpeg IMAGE..." + std::string(kUsage);
     return command == "new-jpeg" ? newJpeg : recompress;
@@ -170,12 +171,14 @@ int run(std::string_view command, std::span<char*> args) {
     for (const auto& option : parsed->options) isFlag(option.first, settings);
     for (const auto& [name, value] : parsed->options) {
         CompressionSettings scratch;
-        if (name == "--overwrite" || name == "--settings" || name == kJobsOption.name || isFlag(name, scratch))
+        if (name == "--overwrite" || name == "--settings" || name == "--keep-time" || name == kJobsOption.name ||
+            isFlag(name, scratch))
             continue;
         if (!applyOption(name, value, settings))
             return usageError(command, "bad value '" + std::string(value) + "' for " + std::string(name));
     }
     const bool overwrite = parsed->has("--overwrite");
+    const bool keepTime = parsed->has("--keep-time");
 
     const std::optional<int> jobs = jobsOption(command, *parsed);
     if (!jobs) return 2;
@@ -203,7 +206,7 @@ int run(std::string_view command, std::span<char*> args) {
         }
         std::fflush(stdout);
         if (std::size_t(i) + 1 < files.size()) progress.show(std::size_t(i) + 1, files[std::size_t(i) + 1]);
-    }, *jobs);
+    }, *jobs, keepTime);
     return status;
 }
 

@@ -28,27 +28,44 @@ struct OpName {
     std::string_view usage;
 };
 
+#define QUILL_TRANSFORM_USAGE(name) name " [--overwrite] [--keep-time] [--reset-orientation] [--jobs N] FILE..."
+
 constexpr OpName kOpNames[] = {
     {"clean", LosslessOp::OpClean,
-     "clean [--overwrite] [--force-progressive] [--jobs N] FILE...   strip APPn/COM"},
-    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--jobs N] FILE..."},
-    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--jobs N] FILE..."},
-    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--jobs N] FILE..."},
-    {"rotate-r90", LosslessOp::OpRotateRight90, "rotate-r90 [--overwrite] [--jobs N] FILE..."},
-    {"rotate-l90", LosslessOp::OpRotateLeft90, "rotate-l90 [--overwrite] [--jobs N] FILE..."},
-    {"rotate-180", LosslessOp::OpRotate180, "rotate-180 [--overwrite] [--jobs N] FILE..."},
-    {"flip-h", LosslessOp::OpFlipHorizontal, "flip-h [--overwrite] [--jobs N] FILE..."},
-    {"flip-v", LosslessOp::OpFlipVertical, "flip-v [--overwrite] [--jobs N] FILE..."},
-    {"transpose", LosslessOp::OpTranspose, "transpose [--overwrite] [--jobs N] FILE..."},
-    {"transverse", LosslessOp::OpTransverse, "transverse [--overwrite] [--jobs N] FILE..."},
-    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--jobs N] FILE...   re-write unchanged"},
+     "clean [--overwrite] [--force-progressive] [--keep-icc] [--keep-time] [--jobs N] FILE...   strip APPn/COM"},
+    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--keep-time] [--jobs N] FILE..."},
+    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--keep-time] [--jobs N] FILE..."},
+    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--keep-time] [--jobs N] FILE..."},
+    {"rotate-r90", LosslessOp::OpRotateRight90, QUILL_TRANSFORM_USAGE("rotate-r90")},
+    {"rotate-l90", LosslessOp::OpRotateLeft90, QUILL_TRANSFORM_USAGE("rotate-l90")},
+    {"rotate-180", LosslessOp::OpRotate180, QUILL_TRANSFORM_USAGE("rotate-180")},
+    {"flip-h", LosslessOp::OpFlipHorizontal, QUILL_TRANSFORM_USAGE("flip-h")},
+    {"flip-v", LosslessOp::OpFlipVertical, QUILL_TRANSFORM_USAGE("flip-v")},
+    {"transpose", LosslessOp::OpTranspose, QUILL_TRANSFORM_USAGE("transpose")},
+    {"transverse", LosslessOp::OpTransverse, QUILL_TRANSFORM_USAGE("transverse")},
+    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--keep-time] [--jobs N] FILE...   re-write unchanged"},
+    {"auto-rotate", LosslessOp::OpAutoRotate,
+     "auto-rotate [--overwrite] [--keep-time] [--jobs N] FILE...   turn upright by the Exif orientation"},
 };
 
-constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, kJobsOption};
+#undef QUILL_TRANSFORM_USAGE
+
+// "--force-progressive" matters only to clean but every operation takes it.
+constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, kJobsOption};
+constexpr OptionSpec kCleanOptions[] = {
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--keep-icc"}, kJobsOption};
+constexpr OptionSpec kTransformOptions[] = {
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--reset-orientation"}, kJobsOption};
 constexpr OptionSpec kCropOptions[] = {
-    {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}};
+    {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}, {"--keep-time"}};
 constexpr std::string_view kCropUsage =
-    "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [--force-progressive] [-o OUT]";
+    "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [--force-progressive] [--keep-time] [-o OUT]";
+
+std::span<const OptionSpec> optionsOf(LosslessOp op) {
+    if (op == LosslessOp::OpClean) return kCleanOptions;
+    if (op >= LosslessOp::OpRotateRight90 && op <= LosslessOp::OpTransverse) return kTransformOptions;
+    return kOpOptions;
+}
 
 struct SourceFacts {
     bool hasApp0 = false;
@@ -80,6 +97,10 @@ void finishFile(const LosslessBatchSettings& settings, const fs::path& file, con
     // No one to ask here: a read-only source is kept.
     const LosslessFileResult r =
         placeConverted(settings, file, std::move(converted), [](const fs::path&) { return false; });
+    if (r.unchanged) {
+        std::fprintf(stderr, "quillmark-cli: '%s' is upright already; no output\n", file.c_str());
+        return;
+    }
     if (!r.converted) {
         reportFailure(file, r.why);
         status = 1;
@@ -112,12 +133,15 @@ int runOp(std::string_view name, std::span<char*> args) {
         if (o.name == name) entry = &o;
     if (!entry) return usageError(name, "unknown operation");
 
-    const auto parsed = parseArguments(name, args, {kOpOptions, 1, SIZE_MAX, entry->usage});
+    const auto parsed = parseArguments(name, args, {optionsOf(entry->op), 1, SIZE_MAX, entry->usage});
     if (!parsed) return 2;
     LosslessBatchSettings settings;
     settings.op = entry->op;
     settings.overwrite = parsed->has("--overwrite");
     settings.forceProgressive = parsed->has("--force-progressive");
+    settings.keepIcc = parsed->has("--keep-icc");
+    settings.keepTime = parsed->has("--keep-time");
+    settings.resetOrientation = parsed->has("--reset-orientation");
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
     const std::optional<int> jobs = jobsOption(name, *parsed);
@@ -197,6 +221,7 @@ int runCrop(std::string_view name, std::span<char*> args) {
     o.keepJfif = !facts.hasApp0;
     o.progressive = facts.progressive || forceProgressive;
     o.forceRegularSize = regular;
+    o.keepTime = parsed->has("--keep-time");
     o.crop = true;
     o.cropLeft = rect[0];
     o.cropTop = rect[1];

@@ -22,10 +22,15 @@ std::filesystem::path compressOutputPath(const std::filesystem::path& source, bo
                      : outputPathFor(source, "_compress", ".jpg");
 }
 
-EncodedFile encodeToStaged(const CompressionSettings& settings, const std::filesystem::path& source) {
+EncodedFile encodeToStaged(const CompressionSettings& settings, const std::filesystem::path& source,
+                           bool keepTime) {
     EncodedFile encoded;
     RecompressFileResult& result = encoded.result;
     result.output = plainOutputPath(source, "_compress", ".jpg");
+    // Taken before loading, so it is the time of what was loaded.
+    std::optional<std::timespec> modified;
+    if (const std::optional<FileStatus> st = keepTime ? statFile(source) : std::nullopt)
+        modified = st->modified;
 
     LoadedImage image;
     if (!image.LoadImageFile(source, 0, &result.why)) {
@@ -42,6 +47,7 @@ EncodedFile encodeToStaged(const CompressionSettings& settings, const std::files
     }
 
     auto staged = std::make_unique<StagedFile>(result.output);
+    if (modified) staged->keepModifiedTime(*modified);
     result.quality = settings.quality;
     if (!settings.sizeLimitEnabled) {
         result.why = EncodeJpeg(settings, *staged, picture.info, picture.pixels.get());
@@ -79,21 +85,24 @@ RecompressFileResult placeEncoded(EncodedFile encoded, const std::filesystem::pa
 }
 
 RecompressFileResult recompressFile(const CompressionSettings& settings,
-                                    const std::filesystem::path& source, bool overwrite) {
-    return placeEncoded(encodeToStaged(settings, source), source, overwrite);
+                                    const std::filesystem::path& source, bool overwrite,
+                                    bool keepTime) {
+    return placeEncoded(encodeToStaged(settings, source, keepTime), source, overwrite);
 }
 
 RecompressResult runRecompression(const CompressionSettings& settings,
                                   const std::vector<std::filesystem::path>& sources,
                                   bool overwrite, const std::atomic<bool>* cancel,
-                                  const RecompressDone& done, int workers) {
+                                  const RecompressDone& done, int workers, bool keepTime) {
     RecompressResult result;
     std::vector<EncodedFile> encoded(sources.size());
     OrderedBatch batch;
     batch.count = int(sources.size());
     batch.workers = workers;
     batch.cancelled = [cancel] { return cancel && cancel->load(); };
-    batch.work = [&](int i) { encoded[std::size_t(i)] = encodeToStaged(settings, sources[std::size_t(i)]); };
+    batch.work = [&](int i) {
+        encoded[std::size_t(i)] = encodeToStaged(settings, sources[std::size_t(i)], keepTime);
+    };
     batch.finish = [&](int i) {
         const std::filesystem::path& source = sources[std::size_t(i)];
         RecompressFileResult one = placeEncoded(std::move(encoded[std::size_t(i)]), source, overwrite);

@@ -36,8 +36,10 @@ struct RecompressFileResult {
     FileResult why;                // why it was not written
 };
 
+// keepTime: the output takes the source's modification time.
 RecompressFileResult recompressFile(const CompressionSettings& settings,
-                                    const std::filesystem::path& source, bool overwrite);
+                                    const std::filesystem::path& source, bool overwrite,
+                                    bool keepTime = false);
 
 // recompressFile in two halves: the encoding, which workers run side by
 // side, and the placing, one file at a time in source order.
@@ -45,7 +47,8 @@ struct EncodedFile {
     RecompressFileResult result;         // LoadFailed or NotWritten, or the quality so far
     std::unique_ptr<StagedFile> staged;  // the encoded file, until it is placed
 };
-EncodedFile encodeToStaged(const CompressionSettings& settings, const std::filesystem::path& source);
+EncodedFile encodeToStaged(const CompressionSettings& settings, const std::filesystem::path& source,
+                           bool keepTime = false);
 RecompressFileResult placeEncoded(EncodedFile encoded, const std::filesystem::path& source, bool overwrite);
 
 struct SourceFailure {
@@ -70,6 +73,7 @@ using RecompressDone = std::function<void(int index, const RecompressFileResult&
 RecompressResult runRecompression(const CompressionSettings& settings,
                                   const std::vector<std::filesystem::path>& sources,
                                   bool overwrite, const std::atomic<bool>* cancel = nullptr,
-                                  const RecompressDone& done = {}, int workers = 1);
+                                  const RecompressDone& done = {}, int workers = 1,
+                                  bool keepTime = false);
 
 }  // namespace quill

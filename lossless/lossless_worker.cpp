@@ -15,8 +15,13 @@ ConvertedFile convertToStaged(const LosslessBatchSettings& settings, const std::
     LosslessOptions options =
         losslessOptionsFor(settings.op, source, plain, hasApp0, progressive, settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;
-    converted.why = convertLossless(options, *converted.staged);
-    if (!converted.why) converted.staged.reset();
+    options.keepIcc = settings.keepIcc;
+    options.keepTime = settings.keepTime;
+    options.resetOrientation = settings.resetOrientation;
+    LosslessReport report;
+    converted.why = convertLossless(options, *converted.staged, &report);
+    converted.unchanged = converted.why && !report.written;
+    if (!converted.why || converted.unchanged) converted.staged.reset();
     return converted;
 }
 
@@ -24,6 +29,7 @@ LosslessFileResult placeConverted(const LosslessBatchSettings& settings, const s
                                   ConvertedFile converted, const ConfirmReadOnly& confirm) {
     LosslessFileResult result;
     result.why = std::move(converted.why);
+    result.unchanged = converted.unchanged;
     if (!result.why || !converted.staged) return result;
     // A writable source in overwrite mode is replaced straight from the
     // staged temporary: no second name ever holds the new content, so a

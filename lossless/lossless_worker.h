@@ -20,10 +20,14 @@ struct LosslessBatchSettings {
     bool overwrite = false;
     bool forceProgressive = false;
     bool forceRegularSize = false;
+    bool keepIcc = false;           // clean keeps the ICC_PROFILE segments
+    bool keepTime = false;          // outputs keep the source's modification time
+    bool resetOrientation = false;  // transforms set Orientation 1 and turn the thumbnail
 };
 
 struct LosslessFileResult {
     bool converted = false;                           // counts as a completed file
+    bool unchanged = false;  // auto-rotate of an upright source: no output, no failure
     std::filesystem::path outputPath;                 // where the new content is now
     ReplaceOutcome replace = ReplaceOutcome::Failed;  // only with overwrite
     FileResult why;  // why the conversion or the replacement failed
@@ -33,6 +37,7 @@ struct LosslessFileResult {
 struct ConvertedFile {
     std::unique_ptr<StagedFile> staged;  // the new content, beside the source
     FileResult why;                      // why the conversion failed
+    bool unchanged = false;              // nothing to write (an upright source)
 };
 
 // hasApp0 and progressive describe the source as the file list shows it.

@@ -28,7 +28,7 @@ BatchWorker recompressionWorker(std::vector<FailedFile>& missing) {
         auto work = [&](int i) {
             job.cancelRequested.waitFor(std::chrono::milliseconds(100));
             encoded[static_cast<std::size_t>(i)] =
-                encodeToStaged(*job.settings, job.sourcePaths[static_cast<std::size_t>(i)]);
+                encodeToStaged(*job.settings, job.sourcePaths[static_cast<std::size_t>(i)], job.keepTime);
         };
         auto finish = [&](int i) {
             const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
@@ -65,6 +65,7 @@ std::vector<FailedFile> runRecompressionJob(CMainFrame& frame, int id, bool over
     job.command = id;
     job.settings = &frame.settings.compression;
     job.overwrite = overwrite;
+    job.keepTime = frame.settings.keepTime != 0;
     job.workers = batchWorkerCount(frame.settings.batchWorkers);
     job.sourcePaths = std::move(sources);
     std::vector<FailedFile> missing;
