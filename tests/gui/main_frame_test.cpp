@@ -537,7 +537,7 @@ TEST_F(Frame, PlacementComesBackAtTheNextStart) {
     EXPECT_TRUE(frame->isMaximized());
 }
 
-TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOpensTheMenu) {
+TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOrSpaceOpensTheMenu) {
     std::map<int, int> calls;
     for (int id : transformMenuItems()) frame->setCommandHandler(id, [&](CMainFrame&, int i) { ++calls[i]; });
     frame->setCommandHandler(ID_OP_TRANSFORM, [&](CMainFrame&, int i) { ++calls[i]; });
@@ -554,7 +554,7 @@ TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOpensTheMenu) {
     choose(numberedFolder(data, 2));
     QPoint menuAt;
     QStringList items;
-    auto watch = test::whenShown<QMenu>({}, [&](QMenu* menu) {
+    auto watch = test::wheneverShown<QMenu>({}, [&](QMenu* menu) {
         popupSeen = menu;
         menuAt = menu->geometry().topLeft();
         for (QAction* a : menu->actions()) items << a->text();
@@ -568,6 +568,13 @@ TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOpensTheMenu) {
     EXPECT_EQ(items, (QStringList{"回転(時計回り)90度", "回転(反時計回り)90度", "回転(時計回り)180度", "水平反転",
                                   "垂直反転", "縦横の入れ替え[正]", "縦横の入れ替え[負]", "何もしない"}));
     EXPECT_EQ(calls, (std::map<int, int>{{ID_OP_FLIP_H, 1}}));
+
+    // From the keyboard, Space opens the menu as well.
+    popupSeen = nullptr;
+    QTest::keyClick(button, Qt::Key_Space);
+    processEvents();
+    EXPECT_EQ(popupSeen, frame->transformMenu());
+    EXPECT_EQ(calls, (std::map<int, int>{{ID_OP_FLIP_H, 2}}));
 }
 
 TEST_F(Frame, FileCommandsRunOnlyWhenTheListHasRows) {
