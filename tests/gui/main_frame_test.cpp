@@ -787,13 +787,7 @@ TEST_F(Frame, FolderChangesMarkTheListOutOfDateUntilF5) {
 // Screen readers find a name on every control and the cells of the list.
 TEST_F(Frame, EveryControlIsNamedAndTheListExposesItsCells) {
     choose(exampleFolder(data));
-    for (QWidget* w : frame->findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(frame.get()) || (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QAbstractButton*>(w)))
-            continue;
-        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(control, nullptr);
-        EXPECT_FALSE(control->text(QAccessible::Name).isEmpty()) << w->metaObject()->className();
-    }
+    test::expectNamedControls(frame.get());
     QAccessibleTableInterface* list =
         QAccessible::queryAccessibleInterface(frame->fileList().table())->tableInterface();
     ASSERT_NE(list, nullptr);
