@@ -13,22 +13,8 @@ using test::Bytes;
 using test::TempDir;
 using test::writeBytes;
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-CliRun cli(const TempDir& dir, const std::string& args) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    CliRun r;
-    r.status = test::runCommand("cd '" + dir.path().string() + "' && '" QUILL_CLI "' " + args + " >'" +
-                                out.string() + "' 2>'" + err.string() + "'");
-    const Bytes o = test::readBytes(out), e = test::readBytes(err);
-    r.out.assign(o.begin(), o.end());
-    r.err.assign(e.begin(), e.end());
-    fs::remove(out);
-    fs::remove(err);
-    return r;
+test::CommandResult cli(const TempDir& dir, const std::string& args) {
+    return test::runIn(dir.path(), "'" QUILL_CLI "' " + args);
 }
 
 int components(const fs::path& jpeg) {
@@ -39,7 +25,7 @@ int components(const fs::path& jpeg) {
 TEST(RecompressCli, WritesBesideSourceAndPrintsThePath) {
     TempDir dir;
     writeBytes(dir / "photo.jpg", test::makeJpeg({.width = 80, .height = 60}));
-    CliRun r = cli(dir, "recompress photo.jpg");
+    test::CommandResult r = cli(dir, "recompress photo.jpg");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "photo_compress.jpg\n");
     r = cli(dir, "recompress photo.jpg");
@@ -52,7 +38,7 @@ TEST(RecompressCli, WritesBesideSourceAndPrintsThePath) {
 TEST(RecompressCli, OptionsReachTheEncoder) {
     TempDir dir;
     writeBytes(dir / "p.jpg", test::makeJpeg({.width = 80, .height = 60}));
-    CliRun r = cli(dir, "recompress p.jpg --color-space gray --scale 1/2 --progressive");
+    test::CommandResult r = cli(dir, "recompress p.jpg --color-space gray --scale 1/2 --progressive");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(components(dir / "p_compress.jpg"), 1);
     LoadedImage img;
@@ -88,7 +74,7 @@ TEST(RecompressCli, SettingsFileAsTheWindowReadsItThenOptions) {
     for (std::uint8_t c : test::readBytes(dir / "utf8.ini")) utf16.insert(utf16.end(), {c, 0});
     writeBytes(dir / "utf16.ini", utf16);
 
-    CliRun r = cli(dir, "recompress p.jpg --settings utf8.ini");
+    test::CommandResult r = cli(dir, "recompress p.jpg --settings utf8.ini");
     ASSERT_EQ(r.status, 0) << r.err;
     r = cli(dir, "recompress p.jpg --settings utf16.ini");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -120,7 +106,7 @@ TEST(NewJpegCli, ImagesInFailuresOutNeverOverwrites) {
     writeBytes(dir / "a.png", test::makePng({.sample = [](int x, int y, int c) { return unsigned(x * 9 + y + c); }}));
     writeBytes(dir / "a.bmp", test::makeBmp({.value = [](int x, int) { return std::uint32_t(x * 0x203040); }}));
     writeBytes(dir / "fake.gif", {'n', 'o', 'p', 'e'});
-    CliRun r = cli(dir, "new-jpeg a.png fake.gif a.bmp");
+    test::CommandResult r = cli(dir, "new-jpeg a.png fake.gif a.bmp");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "a_compress.jpg\na_compress(01).jpg\n");
     EXPECT_NE(r.err.find("fake.gif: not a picture that can be loaded (not a GIF file)"), std::string::npos) << r.err;

@@ -15,22 +15,12 @@ namespace {
 using test::Bytes;
 namespace fs = std::filesystem;
 
-struct CliResult {
-    int status;
-    std::string out, err;
-};
+using CliResult = test::CommandResult;
 
 class CliTest : public ::testing::Test {
 protected:
     CliResult run(const std::string& args, const std::string& env = "") {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        CliResult r;
-        r.status = test::runCommand(env + "'" + QUILLMARK_CLI + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "'");
-        const Bytes o = test::readBytes(out), e = test::readBytes(err);
-        r.out.assign(o.begin(), o.end());
-        r.err.assign(e.begin(), e.end());
-        return r;
+        return test::runIn(dir.path(), env + "'" + QUILLMARK_CLI + "' " + args);
     }
     std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 

@@ -218,6 +218,18 @@ int runCommand(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+CommandResult runIn(const fs::path& dir, const std::string& command) {
+    TempDir capture;
+    const fs::path out = capture / "stdout", err = capture / "stderr";
+    CommandResult r;
+    r.status = runCommand("cd '" + dir.string() + "' && " + command + " >'" + out.string() + "' 2>'" +
+                          err.string() + "'");
+    const Bytes o = readBytes(out), e = readBytes(err);
+    r.out.assign(o.begin(), o.end());
+    r.err.assign(e.begin(), e.end());
+    return r;
+}
+
 bool haveTool(const std::string& name) {
     return runCommand("command -v " + name + " >/dev/null 2>&1") == 0;
 }

@@ -106,6 +106,14 @@ private:
 // Runs a command line through the shell; returns its exit status.
 int runCommand(const std::string& command);
 
+// Runs a command line through the shell in folder `dir`, as a user would in a
+// terminal: its exit status and what it wrote to stdout and stderr.
+struct CommandResult {
+    int status = -1;
+    std::string out, err;
+};
+CommandResult runIn(const fs::path& dir, const std::string& command);
+
 // True when an oracle program (jpegtran, djpeg, cjpeg) is on PATH.
 bool haveTool(const std::string& name);
 
