@@ -38,6 +38,7 @@ constexpr Command kCommands[] = {
     {ID_OP_TRANSVERSE, "縦横の入れ替え[負]", std::nullopt},
     {ID_OP_NONE, "何もしない", std::nullopt},
     {ID_OP_TRIM, "切り取り", ToolIcon::Trim},
+    {ID_OP_AUTO_ROTATE, "Exifの向きに従って回転", std::nullopt},
     {ID_RECOMPRESS, "再圧縮JPEG作成", ToolIcon::Recompress},
     {ID_NEW_JPEG, "新規JPEG作成", ToolIcon::NewJpeg},
     {ID_TOGGLE_OVERWRITE, "上書き保存", ToolIcon::Overwrite},
@@ -60,6 +61,7 @@ constexpr std::array kToolbar = {
 constexpr std::array kTransformMenu = {
     int(ID_OP_ROTATE_R90), int(ID_OP_ROTATE_L90), int(ID_OP_ROTATE_180), int(ID_OP_FLIP_H),
     int(ID_OP_FLIP_V), int(ID_OP_TRANSPOSE), int(ID_OP_TRANSVERSE), int(ID_OP_NONE),
+    0, int(ID_OP_AUTO_ROTATE),
 };
 
 const Command* command(int id) {

@@ -31,6 +31,7 @@ enum CommandId : int {
     ID_OP_TRANSVERSE = 57665,
     ID_OP_NONE = 57666,
     ID_OP_TRIM = 57667,
+    ID_OP_AUTO_ROTATE = 57668,  // our own: the turn the Exif orientation asks for
     ID_RECOMPRESS = 57680,
     ID_NEW_JPEG = 57681,
     ID_TOGGLE_OVERWRITE = 57696,
@@ -52,7 +53,7 @@ QIcon commandIcon(int id);
 // Toolbar order; 0 stands for a separator.
 std::span<const int> toolbarLayout();
 
-// Items of the transform drop-down menu, in menu order.
+// Items of the transform drop-down menu, in menu order; 0 stands for a separator.
 std::span<const int> transformMenuItems();
 
 }  // namespace quill

@@ -13,6 +13,7 @@
 #include "base/output_naming.h"
 #include "inspection/jpeg_info.h"
 #include "lossless/ui/batch_runner.h"
+#include "lossless/ui/batch_workers.h"
 
 #include <QGuiApplication>
 
@@ -48,6 +49,7 @@ void deleteFiles(CMainFrame& frame, int) {
     frame.listReady = 0;
     BatchJob job;
     job.command = ID_FILE_DELETE;
+    job.useTrash = frame.settings.useTrash != 0;
     for (int row : rows) job.sourcePaths.push_back(frame.rowPath(row));
     runBatch(&frame, job);
     frame.RefreshList(rows.back());
@@ -83,7 +85,8 @@ void deleteIdenticalFiles(CMainFrame& frame, int) {
             const Row& b = rows[j];
             const std::optional<FileStatus> status = a.size == b.size && a.pixels == b.pixels ? statFile(b.path)
                                                                                                : std::nullopt;
-            if (status && status->writable && duplicateFiles(a.path, b.path) && removeFile(b.path)) {
+            if (status && status->writable && duplicateFiles(a.path, b.path) &&
+                deleteFile(b.path, frame.settings.useTrash != 0)) {
                 rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(j));
                 lastDeleted = static_cast<int>(j);
             } else {

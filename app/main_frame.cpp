@@ -90,7 +90,7 @@ QKeySequence commandShortcut(int id) {
 
 bool isLosslessCommand(int id) {
     return (id >= ID_OP_CLEAN && id <= ID_OP_GRAYSCALE) || (id >= ID_OP_ROTATE_R90 && id <= ID_OP_FLIP_V) ||
-           (id >= ID_OP_TRANSPOSE && id <= ID_OP_NONE);
+           (id >= ID_OP_TRANSPOSE && id <= ID_OP_NONE) || id == ID_OP_AUTO_ROTATE;
 }
 
 }  // namespace
@@ -167,6 +167,10 @@ void CMainFrame::buildToolbar() {
 
     transformMenu_ = new QMenu(text(ID_OP_TRANSFORM), this);
     for (int id : transformMenuItems()) {
+        if (id == 0) {
+            transformMenu_->addSeparator();
+            continue;
+        }
         QAction* item = transformMenu_->addAction(text(id));
         item->setData(id);
         connect(item, &QAction::triggered, this, [this, id] { onCommand(id); });

@@ -13,6 +13,10 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include <span>
+#include <utility>
+#include <vector>
+
 #include "app/dialog_placement.h"
 #include "settings/app_settings.h"
 
@@ -27,6 +31,23 @@ struct OptionsRecord {
     int useTimestamp = 0;
     SystemTime timestamp;
     int previewAsStored = 0;
+};
+
+// The options of our own: each a check box, off by default.
+struct ExtraOption {
+    std::int32_t AppSettings::*field;
+    const char* name;
+    const char* text;
+};
+
+constexpr ExtraOption kLosslessOptions[] = {
+    {&AppSettings::keepIcc, "keepIcc", "クリーン化でICCプロファイルを残す"},
+    {&AppSettings::resetOrientation, "resetOrientation",
+     "回転・反転したらExifの向きを1にしてサムネイルも回転する"},
+};
+constexpr ExtraOption kFileOptions[] = {
+    {&AppSettings::keepTime, "keepTime", "作成・上書きしたファイルに元の更新日時を残す"},
+    {&AppSettings::useTrash, "useTrash", "削除したファイルをゴミ箱に移動する"},
 };
 
 void chooseViewer(QWidget* dialog, QLineEdit* pathEdit) {
@@ -100,6 +121,24 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     auto* previewLayout = new QVBoxLayout(previewGroup);
     previewLayout->addWidget(asStored);
 
+    // Check boxes of our own options, read back on "設定する".
+    std::vector<std::pair<const ExtraOption*, QCheckBox*>> extras;
+    auto extraGroup = [&](const QString& title, std::span<const ExtraOption> options) {
+        auto* group = new QGroupBox(title, &dialog);
+        auto* column = new QVBoxLayout(group);
+        for (const ExtraOption& option : options) {
+            auto* box = new QCheckBox(QString::fromUtf8(option.text), group);
+            box->setObjectName(QString::fromUtf8(option.name));
+            box->setAccessibleName(box->text());
+            box->setChecked(settings.*option.field != 0);
+            column->addWidget(box);
+            extras.emplace_back(&option, box);
+        }
+        return group;
+    };
+    QGroupBox* losslessGroup = extraGroup(QStringLiteral("ロスレス処理"), kLosslessOptions);
+    QGroupBox* fileGroup = extraGroup(QStringLiteral("ファイル操作"), kFileOptions);
+
     auto* button1 = new QPushButton(QStringLiteral("設定する"), &dialog);
     button1->setObjectName("button1");
     button1->setDefault(true);
@@ -114,6 +153,8 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     layout->addWidget(viewerGroup);
     layout->addWidget(timeGroup);
     layout->addWidget(previewGroup);
+    layout->addWidget(losslessGroup);
+    layout->addWidget(fileGroup);
     layout->addStretch(1);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -170,6 +211,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     settings.applyTimestamp = record.useTimestamp;
     settings.timestamp = record.timestamp;
     settings.previewAsStored = record.previewAsStored;
+    for (const auto& [option, box] : extras) settings.*option->field = box->isChecked() ? 1 : 0;
     return 1;
 }
 

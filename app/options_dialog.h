@@ -1,5 +1,7 @@
-// The options dialog: the viewer program and the time stamp that folder
-// scans give the listed files. Changes reach AppSettings only on "設定する".
+// The options dialog: the viewer program, the time stamp that folder scans
+// give the listed files, and our own options (ICC kept by clean, times kept,
+// orientation reset by transforms, delete to the trash). Changes reach
+// AppSettings only on "設定する".
 #pragma once
 
 class QWidget;

@@ -167,6 +167,11 @@ FileResult StagedFile::commit(Placement placement) {
         written = ::fsync(fd) == 0;
         error = errno;
     }
+    if (written && modified_) {
+        // Best effort: the content is what matters, and it is complete.
+        const std::timespec times[2] = {{0, UTIME_OMIT}, *modified_};
+        ::futimens(fd, times);
+    }
     if (std::fclose(f) != 0 && written) {
         written = false;
         error = errno;
@@ -184,8 +189,9 @@ FileResult StagedFile::commit(Placement placement) {
 }
 
 FileResult writeStaged(const fs::path& target, std::span<const std::uint8_t> bytes,
-                       Placement placement) {
+                       Placement placement, const std::optional<std::timespec>& modified) {
     StagedFile file(target);
+    if (modified) file.keepModifiedTime(*modified);
     if (!file.write(bytes)) return file.status();
     return file.commit(placement);
 }

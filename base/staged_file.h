@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "base/file_result.h"
@@ -33,6 +35,9 @@ public:
     // here); null when creation failed.
     std::FILE* stream() const { return file_; }
     bool write(std::span<const std::uint8_t> bytes);
+    // The file takes this modification time before it gets its name, so it
+    // never shows under the target with another one.
+    void keepModifiedTime(const std::timespec& modified) { modified_ = modified; }
 
     // Moves the finished file to the target. A replacing move flushes the
     // data before the rename and the folder after it, so a power loss leaves
@@ -48,11 +53,12 @@ private:
     std::filesystem::path temp_;
     std::FILE* file_ = nullptr;
     FileResult status_;
+    std::optional<std::timespec> modified_;
     bool committed_ = false;
 };
 
 FileResult writeStaged(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
-                       Placement placement);
+                       Placement placement, const std::optional<std::timespec>& modified = std::nullopt);
 
 // Removes the hidden temporaries a killed or crashed run of ours left in
 // `folder`: names StagedFile makes (".<head>.<8 hex digits>.tmp"), regular

@@ -119,6 +119,7 @@ constexpr OptionSpec kOptions[] = {
     {"--scale", true},    {"--color-space", true},  {"--sampling", true}, {"--restart-rows", true},
     {"--restart-interval", true}, {"--smoothing", true}, {"--dct", true}, {"--memory-limit", true},
     {"--lanczos", true},  {"--size-limit", true},   {"--jfif-version", true}, {"--density", true},
+    {"--keep-time"},
 };
 
 // The settings file's compression block; false after reporting why it
@@ -148,7 +149,7 @@ const std::string& usageOf(std::string_view command) {
         " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
         " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
         " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
-        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]]";
+        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--keep-time]";
     static const std::string recompress = "recompress FILE... [--overwrite]" + std::string(kUsage);
     static const std::string newJpeg = "new-jpeg IMAGE..." + std::string(kUsage);
     return command == "new-jpeg" ? newJpeg : recompress;
@@ -169,18 +170,21 @@ int run(std::string_view command, std::span<char*> args) {
     for (const auto& option : parsed->options) isFlag(option.first, settings);
     for (const auto& [name, value] : parsed->options) {
         CompressionSettings scratch;
-        if (name == "--overwrite" || name == "--settings" || isFlag(name, scratch)) continue;
+        if (name == "--overwrite" || name == "--settings" || name == "--keep-time" ||
+            isFlag(name, scratch))
+            continue;
         if (!applyOption(name, value, settings))
             return usageError(command, "bad value '" + std::string(value) + "' for " + std::string(name));
     }
     const bool overwrite = parsed->has("--overwrite");
+    const bool keepTime = parsed->has("--keep-time");
 
     int status = 0;
     BatchProgress progress(parsed->operands.size());
     for (std::size_t i = 0; i < parsed->operands.size(); ++i) {
         const std::filesystem::path file(parsed->operands[i]);
         progress.show(i, file);
-        const RecompressFileResult r = recompressFile(settings, file, overwrite);
+        const RecompressFileResult r = recompressFile(settings, file, overwrite, keepTime);
         progress.clear();
         switch (r.outcome) {
         case RecompressOutcome::Written:

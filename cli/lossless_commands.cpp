@@ -27,27 +27,44 @@ struct OpName {
     std::string_view usage;
 };
 
+#define QUILL_TRANSFORM_USAGE(name) name " [--overwrite] [--keep-time] [--reset-orientation] FILE..."
+
 constexpr OpName kOpNames[] = {
     {"clean", LosslessOp::OpClean,
-     "clean [--overwrite] [--force-progressive] FILE...   strip APPn/COM"},
-    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] FILE..."},
-    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] FILE..."},
-    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] FILE..."},
-    {"rotate-r90", LosslessOp::OpRotateRight90, "rotate-r90 [--overwrite] FILE..."},
-    {"rotate-l90", LosslessOp::OpRotateLeft90, "rotate-l90 [--overwrite] FILE..."},
-    {"rotate-180", LosslessOp::OpRotate180, "rotate-180 [--overwrite] FILE..."},
-    {"flip-h", LosslessOp::OpFlipHorizontal, "flip-h [--overwrite] FILE..."},
-    {"flip-v", LosslessOp::OpFlipVertical, "flip-v [--overwrite] FILE..."},
-    {"transpose", LosslessOp::OpTranspose, "transpose [--overwrite] FILE..."},
-    {"transverse", LosslessOp::OpTransverse, "transverse [--overwrite] FILE..."},
-    {"none", LosslessOp::OpNoTransform, "none [--overwrite] FILE...   re-write unchanged"},
+     "clean [--overwrite] [--force-progressive] [--keep-icc] [--keep-time] FILE...   strip APPn/COM"},
+    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--keep-time] FILE..."},
+    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--keep-time] FILE..."},
+    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--keep-time] FILE..."},
+    {"rotate-r90", LosslessOp::OpRotateRight90, QUILL_TRANSFORM_USAGE("rotate-r90")},
+    {"rotate-l90", LosslessOp::OpRotateLeft90, QUILL_TRANSFORM_USAGE("rotate-l90")},
+    {"rotate-180", LosslessOp::OpRotate180, QUILL_TRANSFORM_USAGE("rotate-180")},
+    {"flip-h", LosslessOp::OpFlipHorizontal, QUILL_TRANSFORM_USAGE("flip-h")},
+    {"flip-v", LosslessOp::OpFlipVertical, QUILL_TRANSFORM_USAGE("flip-v")},
+    {"transpose", LosslessOp::OpTranspose, QUILL_TRANSFORM_USAGE("transpose")},
+    {"transverse", LosslessOp::OpTransverse, QUILL_TRANSFORM_USAGE("transverse")},
+    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--keep-time] FILE...   re-write unchanged"},
+    {"auto-rotate", LosslessOp::OpAutoRotate,
+     "auto-rotate [--overwrite] [--keep-time] FILE...   turn upright by the Exif orientation"},
 };
 
-constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}};
+#undef QUILL_TRANSFORM_USAGE
+
+// "--force-progressive" matters only to clean but every operation takes it.
+constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, {"--keep-time"}};
+constexpr OptionSpec kCleanOptions[] = {
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--keep-icc"}};
+constexpr OptionSpec kTransformOptions[] = {
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--reset-orientation"}};
 constexpr OptionSpec kCropOptions[] = {
-    {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}};
+    {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}, {"--keep-time"}};
 constexpr std::string_view kCropUsage =
-    "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [--force-progressive] [-o OUT]";
+    "crop FILE --rect LEFT,TOP,RIGHT,BOTTOM [--regular] [--force-progressive] [--keep-time] [-o OUT]";
+
+std::span<const OptionSpec> optionsOf(LosslessOp op) {
+    if (op == LosslessOp::OpClean) return kCleanOptions;
+    if (op >= LosslessOp::OpRotateRight90 && op <= LosslessOp::OpTransverse) return kTransformOptions;
+    return kOpOptions;
+}
 
 struct SourceFacts {
     bool hasApp0 = false;
@@ -73,12 +90,15 @@ int runOp(std::string_view name, std::span<char*> args) {
         if (o.name == name) entry = &o;
     if (!entry) return usageError(name, "unknown operation");
 
-    const auto parsed = parseArguments(name, args, {kOpOptions, 1, SIZE_MAX, entry->usage});
+    const auto parsed = parseArguments(name, args, {optionsOf(entry->op), 1, SIZE_MAX, entry->usage});
     if (!parsed) return 2;
     LosslessBatchSettings settings;
     settings.op = entry->op;
     settings.overwrite = parsed->has("--overwrite");
     settings.forceProgressive = parsed->has("--force-progressive");
+    settings.keepIcc = parsed->has("--keep-icc");
+    settings.keepTime = parsed->has("--keep-time");
+    settings.resetOrientation = parsed->has("--reset-orientation");
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
     const QuantTableDb db;
@@ -98,6 +118,10 @@ int runOp(std::string_view name, std::span<char*> args) {
         if (!scanned) {
             reportFailure(file, scanned);
             status = 1;
+            continue;
+        }
+        if (r.unchanged) {
+            std::fprintf(stderr, "quillmark-cli: '%s' is upright already; no output\n", file.c_str());
             continue;
         }
         if (!r.converted) {
@@ -175,6 +199,7 @@ int runCrop(std::string_view name, std::span<char*> args) {
     o.keepJfif = !facts.hasApp0;
     o.progressive = facts.progressive || forceProgressive;
     o.forceRegularSize = regular;
+    o.keepTime = parsed->has("--keep-time");
     o.crop = true;
     o.cropLeft = rect[0];
     o.cropTop = rect[1];

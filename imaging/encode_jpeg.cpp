@@ -307,7 +307,8 @@ EncodeStatus encodeJpegToMemory(const CompressionSettings& settings, const Bitma
 
 FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
                       const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                      int qualityOverride, bool replaceExisting) noexcept try {
+                      int qualityOverride, bool replaceExisting,
+                      const std::optional<std::timespec>& modified) noexcept try {
     if (!settingsValid(settings)) return FileResult::fail(FailReason::Other, "invalid settings");
     if (!pictureValid(info, pixels)) return FileResult::fail(FailReason::NotImage);
     // A read-only file is only ever replaced after the user agreed, which is
@@ -322,7 +323,7 @@ FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem
         switch (encodeJpegToMemory(settings, info, pixels, qualityOverride,
                                    sizeLimitBytes(settings.sizeLimit), data)) {
             case EncodeStatus::Ok:
-                return writeStaged(outPath, data, placement);
+                return writeStaged(outPath, data, placement, modified);
             case EncodeStatus::TooLarge:
                 return FileResult::fail(FailReason::OverSizeLimit);
             case EncodeStatus::Failed:
@@ -332,6 +333,7 @@ FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem
     }
     StagedFile file(outPath);
     if (!file.status()) return file.status();
+    if (modified) file.keepModifiedTime(*modified);
     if (FileResult r = encode(settings, info, pixels, settings.quality, file.stream(), nullptr); !r)
         return r;
     return file.commit(placement);

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "base/file_result.h"
@@ -23,10 +25,12 @@ std::uint64_t sizeLimitBytes(std::uint32_t sizeLimit);
 // the result is within sizeLimitBytes(settings.sizeLimit).
 // replaceExisting false never replaces a file already at outPath; a
 // read-only file there is never replaced either.
-// On failure (with its reason) nothing is left at outPath.
+// On failure (with its reason) nothing is left at outPath. `modified`, when
+// given, is the new file's modification time.
 FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem::path& outPath,
                       const BitmapInfoHeader* info, const std::uint8_t* pixels, bool toMemory,
-                      int qualityOverride, bool replaceExisting = true) noexcept;
+                      int qualityOverride, bool replaceExisting = true,
+                      const std::optional<std::timespec>& modified = std::nullopt) noexcept;
 
 enum class EncodeStatus { Ok, TooLarge, Failed };
 

@@ -22,9 +22,14 @@ std::filesystem::path compressOutputPath(const std::filesystem::path& source, bo
 }
 
 RecompressFileResult recompressFile(const CompressionSettings& settings,
-                                    const std::filesystem::path& source, bool overwrite) {
+                                    const std::filesystem::path& source, bool overwrite,
+                                    bool keepTime) {
     RecompressFileResult result;
     result.output = compressOutputPath(source, overwrite);
+    // Taken before loading, so it is the time of what was loaded.
+    std::optional<std::timespec> modified;
+    if (const std::optional<FileStatus> st = keepTime ? statFile(source) : std::nullopt)
+        modified = st->modified;
 
     LoadedImage image;
     if (!image.LoadImageFile(source, 0, &result.why)) {
@@ -49,7 +54,7 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
     int quality = settings.quality;
     if (!settings.sizeLimitEnabled) {
         result.why = EncodeJpeg(settings, result.output, picture.info, picture.pixels.get(), false,
-                                0, overwrite);
+                                0, overwrite, modified);
     } else {
         const std::uint64_t limit = sizeLimitBytes(settings.sizeLimit);
         std::vector<std::uint8_t> data;
@@ -57,7 +62,8 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
         quality = found.quality;
         if (found.status == EncodeStatus::Ok)
             result.why =
-                writeStaged(result.output, data, overwrite ? Placement::Replace : Placement::New);
+                writeStaged(result.output, data, overwrite ? Placement::Replace : Placement::New,
+                            modified);
         else if (found.status == EncodeStatus::TooLarge)
             result.why = FileResult::fail(FailReason::OverSizeLimit);
         else
@@ -73,7 +79,7 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
 RecompressResult runRecompression(const CompressionSettings& settings,
                                   const std::vector<std::filesystem::path>& sources,
                                   bool overwrite, const std::atomic<bool>* cancel,
-                                  const RecompressProgress& progress) {
+                                  const RecompressProgress& progress, bool keepTime) {
     RecompressResult result;
     const int count = int(sources.size());
     for (int i = 0; i < count; ++i) {
@@ -83,7 +89,7 @@ RecompressResult runRecompression(const CompressionSettings& settings,
         }
         const std::filesystem::path& source = sources[std::size_t(i)];
         if (progress) progress(i + 1, count, source);
-        RecompressFileResult one = recompressFile(settings, source, overwrite);
+        RecompressFileResult one = recompressFile(settings, source, overwrite, keepTime);
         switch (one.outcome) {
         case RecompressOutcome::Written:
             ++result.successCount;

@@ -33,8 +33,10 @@ struct RecompressFileResult {
     FileResult why;                // why it was not written
 };
 
+// keepTime: the output takes the source's modification time.
 RecompressFileResult recompressFile(const CompressionSettings& settings,
-                                    const std::filesystem::path& source, bool overwrite);
+                                    const std::filesystem::path& source, bool overwrite,
+                                    bool keepTime = false);
 
 struct SourceFailure {
     std::filesystem::path source;
@@ -57,6 +59,6 @@ using RecompressProgress =
 RecompressResult runRecompression(const CompressionSettings& settings,
                                   const std::vector<std::filesystem::path>& sources,
                                   bool overwrite, const std::atomic<bool>* cancel = nullptr,
-                                  const RecompressProgress& progress = {});
+                                  const RecompressProgress& progress = {}, bool keepTime = false);
 
 }  // namespace quill

@@ -11,6 +11,7 @@
 
 #include "base/jpeg_compat.h"
 #include "base/jpeg_guard.h"
+#include "lossless/tiff_bytes.h"
 
 namespace quill {
 namespace {
@@ -304,10 +305,6 @@ void moveRotate180(j_decompress_ptr src, j_compress_ptr dst, const TransformRequ
     }
 }
 
-std::uint32_t readU16(const std::uint8_t* p, bool bigEndian) {
-    return bigEndian ? (std::uint32_t(p[0]) << 8) | p[1] : (std::uint32_t(p[1]) << 8) | p[0];
-}
-
 // The upper half of a 32-bit offset must be zero; returns the lower half.
 bool readSmallOffset(const std::uint8_t* p, bool bigEndian, std::uint32_t& out) {
     if (bigEndian ? (p[0] | p[1]) : (p[2] | p[3])) return false;
@@ -315,23 +312,18 @@ bool readSmallOffset(const std::uint8_t* p, bool bigEndian, std::uint32_t& out) 
     return true;
 }
 
-void writeU16(std::uint8_t* p, std::uint32_t value, bool bigEndian) {
-    if (bigEndian) {
-        p[0] = std::uint8_t(value >> 8);
-        p[1] = std::uint8_t(value);
-    } else {
-        p[0] = std::uint8_t(value);
-        p[1] = std::uint8_t(value >> 8);
-    }
+bool isIccProfile(const jpeg_saved_marker_ptr m) {
+    static const char kIcc[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+    return m->marker == JPEG_APP0 + 2 && m->data_length >= 12 && std::memcmp(m->data, kIcc, 12) == 0;
 }
 
-bool isExifMarker(const jpeg_saved_marker_ptr m) {
+}  // namespace
+
+bool isExifMarker(const jpeg_marker_struct* m) {
     static const std::uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
     return m && m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
            std::memcmp(m->data, kExif, 6) == 0;
 }
-
-}  // namespace
 
 namespace {
 
@@ -408,7 +400,11 @@ boolean saveMarker(j_decompress_ptr cinfo) {
 
 }  // namespace
 
-void saveMarkersForCopy(jpeg_decompress_struct* src) {
+void saveMarkersForCopy(jpeg_decompress_struct* src, CopiedMarkers which) {
+    if (which == CopiedMarkers::IccProfiles) {
+        jpeg_set_marker_processor(src, JPEG_APP0 + 2, saveMarker);
+        return;
+    }
     jpeg_set_marker_processor(src, JPEG_COM, saveMarker);
     for (int m = 0; m < 16; ++m) jpeg_set_marker_processor(src, JPEG_APP0 + m, saveMarker);
 }
@@ -592,8 +588,10 @@ CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* 
     return req.workspace ? req.workspace : srcArrays;
 }
 
-void writeCopiedMarkers(jpeg_decompress_struct* src, jpeg_compress_struct* dst) {
+void writeCopiedMarkers(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
+                        CopiedMarkers which) {
     for (jpeg_saved_marker_ptr m = src->marker_list; m; m = m->next) {
+        if (which == CopiedMarkers::IccProfiles && !isIccProfile(m)) continue;
         if (dst->write_JFIF_header && m->marker == JPEG_APP0 && m->data_length >= 5 &&
             std::memcmp(m->data, "JFIF", 5) == 0)
             continue;

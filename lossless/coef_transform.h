@@ -13,6 +13,7 @@
 struct jpeg_decompress_struct;
 struct jpeg_compress_struct;
 struct jvirt_barray_control;
+struct jpeg_marker_struct;
 
 namespace quill {
 
@@ -50,7 +51,11 @@ struct TransformRequest {
 //   writeCopiedMarkers(src, dst)        after jpeg_write_coefficients
 //   executeTransform(src, dst, ...)     before jpeg_finish_compress
 
-void saveMarkersForCopy(jpeg_decompress_struct* src);
+// Which of the source's APPn and COM segments a conversion carries over:
+// all of them, or only the ICC_PROFILE APP2 segments (in their order).
+enum class CopiedMarkers { All, IccProfiles };
+
+void saveMarkersForCopy(jpeg_decompress_struct* src, CopiedMarkers which = CopiedMarkers::All);
 
 void prepareWorkspace(jpeg_decompress_struct* src, TransformRequest& req);
 
@@ -68,10 +73,14 @@ bool useLatchedQuantTables(jpeg_decompress_struct* src);
 CoefArrays adjustDestination(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
                              CoefArrays srcArrays, TransformRequest& req);
 
-void writeCopiedMarkers(jpeg_decompress_struct* src, jpeg_compress_struct* dst);
+void writeCopiedMarkers(jpeg_decompress_struct* src, jpeg_compress_struct* dst,
+                        CopiedMarkers which = CopiedMarkers::All);
 
 void executeTransform(jpeg_decompress_struct* src, jpeg_compress_struct* dst, CoefArrays srcArrays,
                       const TransformRequest& req);
+
+// A saved APP1 segment that starts "Exif\0\0".
+bool isExifMarker(const jpeg_marker_struct* marker);
 
 // Rewrites the Exif pixel X/Y dimensions inside a TIFF structure (the data of
 // an Exif APP1 after its 6-byte "Exif\0\0" header). Leaves anything malformed

@@ -6,10 +6,10 @@ namespace quill {
 namespace {
 
 // In LosslessOp order.
-constexpr std::array<std::string_view, 13> kSuffixes{
+constexpr std::array<std::string_view, 14> kSuffixes{
     "_cleaned",    "_baseline", "_progressive", "_grayscale",  "_rotationR90",
     "_rotationL90", "_rotationR180", "_h_flip", "_v_flip", "_transpose",
-    "_transverse", "_none", "",
+    "_transverse", "_none", "", "_rotationAuto",
 };
 
 TransformKind transformOf(LosslessOp op) {
@@ -70,6 +70,9 @@ LosslessOptions losslessOptionsFor(LosslessOp op, const std::filesystem::path& s
             break;
         case LosslessOp::OpGrayscale:
             o.grayscale = true;
+            break;
+        case LosslessOp::OpAutoRotate:
+            o.autoOrient = true;
             break;
         default:
             break;

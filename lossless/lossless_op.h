@@ -25,6 +25,7 @@ enum class LosslessOp : std::int32_t {
     OpTransverse,
     OpNoTransform,
     OpCrop,
+    OpAutoRotate,  // the turn the Exif Orientation asks for
 };
 
 // The text between base name and extension of an output; empty for OpCrop,
@@ -37,7 +38,8 @@ bool sourceHasApp0(std::string_view app0Text);
 bool sourceIsProgressive(std::string_view codingText);
 
 // The options of one batch operation (not OpCrop: the trimming save sets its
-// own). forceProgressive matters only to OpClean.
+// own). forceProgressive matters only to OpClean. Our own options
+// (LosslessBatchSettings) are the caller's to add.
 LosslessOptions losslessOptionsFor(LosslessOp op, const std::filesystem::path& sourcePath,
                                    const std::filesystem::path& outputPath, bool hasApp0,
                                    bool progressive, bool forceProgressive);

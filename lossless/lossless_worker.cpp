@@ -23,15 +23,23 @@ LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
     LosslessOptions options = losslessOptionsFor(settings.op, source, output, hasApp0, progressive,
                                                  settings.forceProgressive);
     options.forceRegularSize = settings.forceRegularSize;
+    options.keepIcc = settings.keepIcc;
+    options.keepTime = settings.keepTime;
+    options.resetOrientation = settings.resetOrientation;
     options.replaceExisting = direct;
-    result.why = convertLossless(options);
-    if (direct && result.why) {
+    LosslessReport report;
+    result.why = convertLossless(options, &report);
+    if (!result.why) return result;
+    if (!report.written) {
+        result.unchanged = true;
+        return result;
+    }
+    if (direct) {
         result.converted = true;
         result.outputPath = source;
         result.replace = ReplaceOutcome::Replaced;
         return result;
     }
-    if (!result.why) return result;
     result.converted = true;
     result.outputPath = output;
     if (settings.overwrite) {

@@ -15,10 +15,14 @@ struct LosslessBatchSettings {
     bool overwrite = false;
     bool forceProgressive = false;
     bool forceRegularSize = false;
+    bool keepIcc = false;           // clean keeps the ICC_PROFILE segments
+    bool keepTime = false;          // outputs keep the source's modification time
+    bool resetOrientation = false;  // transforms set Orientation 1 and turn the thumbnail
 };
 
 struct LosslessFileResult {
     bool converted = false;                           // counts as a completed file
+    bool unchanged = false;  // auto-rotate of an upright source: no output, no failure
     std::filesystem::path outputPath;                 // where the new content is now
     ReplaceOutcome replace = ReplaceOutcome::Failed;  // only with overwrite
     FileResult why;  // why the conversion or the replacement failed

@@ -27,6 +27,7 @@ void TrimCommand(CMainFrame& frame) {
     context.forceRegularSizeSetting = &frame.settings.forceRegularSize;
     context.sourcePath = frame.rowPath(row);
     context.keepJfif = list.cellText(row, kColApp0).isEmpty();
+    context.keepTime = frame.settings.keepTime != 0;
     context.progressive =
         list.cellText(row, kColCoding) == QStringLiteral("Progressive") || frame.settings.forceProgressive != 0;
 

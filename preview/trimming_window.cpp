@@ -183,6 +183,7 @@ void TrimmingWindow::save() {
     options.outputPath = std::filesystem::path(chosen.toStdString());
     options.keepJfif = context_.keepJfif;
     options.progressive = context_.progressive;
+    options.keepTime = context_.keepTime;
     options.forceRegularSize = context_.forceRegularSizeSetting && *context_.forceRegularSizeSetting != 0;
     options.crop = true;
     options.cropLeft = static_cast<std::uint32_t>(r.left);

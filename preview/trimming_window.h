@@ -35,6 +35,7 @@ struct TrimContext {
     std::filesystem::path sourcePath;  // exact bytes, as the list row keeps them
     bool keepJfif = false;
     bool progressive = false;
+    bool keepTime = false;  // the crop takes the source's modification time
 };
 
 class TrimmingWindow : public QDialog {

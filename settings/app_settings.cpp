@@ -126,6 +126,10 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
         for (int c = 0; c < kSavedColumns; ++c) settings.columnWidths[c] = std::int32_t(getLe(widths.data() + 4 * c, 4));
     settings.sortColumn = intValue("54");
     settings.sortDescending = intValue("55");
+    settings.keepIcc = intValue("61");
+    settings.keepTime = intValue("62");
+    settings.resetOrientation = intValue("63");
+    settings.useTrash = intValue("64");
     return true;
 }
 
@@ -139,8 +143,8 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     IniFile ini = IniFile::load(file).value_or(IniFile{});
     IniSection& section = ini.section(kSection);
     std::vector<IniEntry> others;
-    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34",
-                                        "41", "51", "52", "53", "54", "55"};
+    static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34", "41",
+                                        "51", "52", "53", "54", "55", "61", "62", "63", "64"};
     for (IniEntry& e : section.entries) {
         bool ours = false;
         for (const char* k : kKeys) ours = ours || equalsIgnoreCase(e.key, k);
@@ -171,6 +175,10 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     put("53", encodeStruct(widths.data(), widths.size()));
     put("54", decimal(settings.sortColumn));
     put("55", decimal(settings.sortDescending));
+    put("61", decimal(settings.keepIcc));
+    put("62", decimal(settings.keepTime));
+    put("63", decimal(settings.resetOrientation));
+    put("64", decimal(settings.useTrash));
     for (IniEntry& e : others) section.entries.push_back(std::move(e));
     return ini.save(file);
 }

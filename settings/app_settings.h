@@ -1,5 +1,6 @@
 // The settings that survive a restart (AppSettings) and the main window's
-// placement record, kept in status.ini, section "setting", keys "01" to "55".
+// placement record, kept in status.ini, section "setting", keys "01" to "55"
+// and our own options from "61" on.
 // Shared by the window and the CLI; no Qt here (the placement record meets
 // the window in app/window_placement.h). Writing happens once, when the main
 // window goes away.
@@ -49,6 +50,11 @@ struct AppSettings {
     std::array<std::int32_t, kSavedColumns> columnWidths{};  // "53", 33 32-bit widths
     std::int32_t sortColumn = 0;                          // "54"
     std::int32_t sortDescending = 0;                      // "55"
+    // Options of our own, all off by default.
+    std::int32_t keepIcc = 0;           // "61": clean keeps the ICC_PROFILE segments
+    std::int32_t keepTime = 0;          // "62": outputs get the source's modification time
+    std::int32_t resetOrientation = 0;  // "63": transforms set Orientation 1, turn the thumbnail
+    std::int32_t useTrash = 0;          // "64": delete moves files to the trash
 
     bool operator==(const AppSettings&) const = default;
 };

@@ -25,7 +25,7 @@ BatchWorker recompressionWorker(std::vector<FailedFile>& missing) {
         forEachBatchFile(job, [&](int i) {
             const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
             job.cancelRequested.waitFor(std::chrono::milliseconds(100));
-            RecompressFileResult result = recompressFile(*job.settings, source, job.overwrite);
+            RecompressFileResult result = recompressFile(*job.settings, source, job.overwrite, job.keepTime);
             if (result.outcome == RecompressOutcome::Written) {
                 ++job.successCount;
                 return;
@@ -56,6 +56,7 @@ std::vector<FailedFile> runRecompressionJob(CMainFrame& frame, int id, bool over
     job.command = id;
     job.settings = &frame.settings.compression;
     job.overwrite = overwrite;
+    job.keepTime = frame.settings.keepTime != 0;
     job.sourcePaths = std::move(sources);
     std::vector<FailedFile> missing;
     job.worker = recompressionWorker(missing);

@@ -55,6 +55,11 @@ struct BatchJob {
     bool overwrite = false;
     bool forceProgressive = false;
     bool forceRegularSize = false;
+    // Options of our own (AppSettings "61" to "64").
+    bool keepIcc = false;           // clean keeps the ICC_PROFILE segments
+    bool keepTime = false;          // outputs keep their source's modification time
+    bool resetOrientation = false;  // transforms set Orientation 1 and turn the thumbnail
+    bool useTrash = false;          // the delete worker moves files to the trash
     const CompressionSettings* settings = nullptr;  // recompression jobs only
     std::vector<std::filesystem::path> sourcePaths;
     std::vector<std::string> app0Texts;    // per file: the list's APP0 column

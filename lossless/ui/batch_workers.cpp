@@ -7,6 +7,12 @@
 #include "lossless/lossless_worker.h"
 #include "lossless/ui/lossless_commands.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <string_view>
@@ -35,12 +41,18 @@ int losslessWorker(BatchJob& job) {
     if (!op) return 1;
     // Convert first, replace second, so the replacement (and its question)
     // comes only after a complete new file exists.
-    const LosslessBatchSettings settings{*op, false, job.forceProgressive, job.forceRegularSize};
+    const LosslessBatchSettings settings{.op = *op,
+                                         .forceProgressive = job.forceProgressive,
+                                         .forceRegularSize = job.forceRegularSize,
+                                         .keepIcc = job.keepIcc,
+                                         .keepTime = job.keepTime,
+                                         .resetOrientation = job.resetOrientation};
     forEachBatchFile(job, [&](int i) {
         const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
         const LosslessFileResult converted =
             convertBatchFile(settings, source, sourceHasApp0(entry(job.app0Texts, i)),
                              sourceIsProgressive(entry(job.codingTexts, i)), nullptr);
+        if (converted.unchanged) return;
         if (!converted.converted) {
             job.failedFiles.push_back({source, converted.why});
             return;
@@ -76,14 +88,28 @@ int deleteWorker(BatchJob& job) {
             if (askFromWorker(job, kMessageQuestion, textOf(kDeleteConfirmTitle),
                               messageFor(kDeleteConfirmText, path)) != 1)
                 return;
-            makeWritable(path);
+            // The trash keeps the file as it was, read-only included.
+            if (!job.useTrash) makeWritable(path);
         }
-        if (removeFile(path))
+        if (FileResult why = deleteFile(path, job.useTrash))
             ++job.successCount;
         else
-            job.failedFiles.push_back({path, failureFromErrno(errno, path.string())});
+            job.failedFiles.push_back({path, std::move(why)});
     });
     return 1;
+}
+
+FileResult deleteFile(const std::filesystem::path& path, bool toTrash) {
+    if (!toTrash) return removeFile(path) ? FileResult{} : failureFromErrno(errno, path.string());
+    // As unlink(2) refuses them, a folder is never trashed in a file's place.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return failureFromErrno(errno, path.string());
+    if (S_ISDIR(st.st_mode)) return failureFromErrno(EISDIR, path.string());
+    // Qt makes the Trash folder but not the data folder it lies in, which a
+    // fresh account may lack.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    if (QFile::moveToTrash(QFile::decodeName(path.c_str()))) return {};
+    return FileResult::fail(FailReason::Other, "could not move to the trash: " + path.string());
 }
 
 BatchWorker builtInWorker(int command) {

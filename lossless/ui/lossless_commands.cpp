@@ -27,6 +27,7 @@ constexpr BatchCommand kBatchCommands[] = {
     {ID_OP_TRANSPOSE, LosslessOp::OpTranspose, "縦横の入れ替え[正]中..."},
     {ID_OP_TRANSVERSE, LosslessOp::OpTransverse, "縦横の入れ替え[負]中..."},
     {ID_OP_NONE, LosslessOp::OpNoTransform, "標準(無回転)変換中..."},
+    {ID_OP_AUTO_ROTATE, LosslessOp::OpAutoRotate, "Exifの向きに従って回転中..."},
     {ID_FILE_DELETE, std::nullopt, "ファイル削除中..."},
     {ID_RECOMPRESS, std::nullopt, "再圧縮JPEG作成中..."},
     {ID_NEW_JPEG, std::nullopt, "新規JPEG作成中..."},
@@ -58,6 +59,9 @@ void runLosslessCommand(CMainFrame& frame, int id) {
     job.command = id;
     job.overwrite = frame.settings.overwrite != 0;
     job.forceProgressive = frame.settings.forceProgressive != 0;
+    job.keepIcc = frame.settings.keepIcc != 0;
+    job.keepTime = frame.settings.keepTime != 0;
+    job.resetOrientation = frame.settings.resetOrientation != 0;
     for (int row : rows) {
         job.sourcePaths.push_back(frame.rowPath(row));
         job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());

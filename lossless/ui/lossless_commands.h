@@ -1,4 +1,4 @@
-// The twelve lossless batch commands: which LosslessOp each command runs and
+// The lossless batch commands (the twelve and auto-rotate): which LosslessOp each command runs and
 // the caption the progress dialog shows for every batch command. Command ids
 // and texts stay in app/command_ids.h; what an operation does to a file stays
 // in the core (lossless/lossless_op.h).

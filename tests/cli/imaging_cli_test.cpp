@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/file_util.h"
 #include "imaging/compression_settings.h"
 #include "imaging/loaded_image.h"
 #include "settings/app_settings.h"
@@ -111,6 +112,19 @@ TEST(NewJpegCli, ImagesInFailuresOutNeverOverwrites) {
     EXPECT_EQ(r.out, "a_compress.jpg\na_compress(01).jpg\n");
     EXPECT_NE(r.err.find("fake.gif: not a picture that can be loaded (not a GIF file)"), std::string::npos) << r.err;
     EXPECT_EQ(cli(dir, "new-jpeg --overwrite a.png").status, 2);
+}
+
+// --keep-time: a recompressed file and a new JPEG take their source's time.
+TEST(RecompressCli, KeepTime) {
+    TempDir dir;
+    writeBytes(dir / "p.jpg", test::makeJpeg({}));
+    writeBytes(dir / "a.png", test::makePng({.sample = [](int x, int, int) { return unsigned(x * 9); }}));
+    const std::timespec past{981173106, 0};
+    for (const char* f : {"p.jpg", "a.png"}) ASSERT_TRUE(setFileTimes(dir / f, past, past));
+    ASSERT_EQ(cli(dir, "recompress --keep-time p.jpg").status, 0);
+    ASSERT_EQ(cli(dir, "new-jpeg a.png --keep-time").status, 0);
+    for (const char* f : {"p_compress.jpg", "a_compress.jpg"})
+        EXPECT_EQ(statFile(dir / f)->modified.tv_sec, past.tv_sec) << f;
 }
 
 TEST(RecompressCli, UsageErrors) {

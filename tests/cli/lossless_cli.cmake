@@ -3,7 +3,7 @@
 # driver itself (CLI, SAMPLES, WORK and CASE given with -D).
 
 if(NOT CMAKE_SCRIPT_MODE_FILE)
-  foreach(case ops_name_outputs failures_and_usage long_names overwrite crop progress)
+  foreach(case ops_name_outputs failures_and_usage long_names overwrite crop progress options)
     add_test(NAME LosslessCli.${case}
       COMMAND ${CMAKE_COMMAND}
         -DCLI=$<TARGET_FILE:quillmark-cli>
@@ -139,6 +139,36 @@ elseif(CASE STREQUAL "crop")
   expect_contains("${OUT}" "112 x 64" "force-regular-size crop")
   run(1 crop "${A}" --rect 0,0,101,60 -o "${WORK}/bad.jpg")
   expect_missing("${WORK}/bad.jpg")
+elseif(CASE STREQUAL "options")
+  # T: 4:2:0 with Exif Orientation 6 and a thumbnail, dated in the past.
+  execute_process(COMMAND ${SAMPLES} "${WORK}/t" 1 100 60 6 RESULT_VARIABLE rc)
+  set(T "${WORK}/t/photo_0001.jpg")
+  execute_process(COMMAND touch -d "2001-02-03 04:05:06" "${T}")
+  run(0 auto-rotate "${A}" "${T}")
+  expect_equal("${OUT}" "${WORK}/t/photo_0001_rotationAuto.jpg\n" "only the turned file is written")
+  expect_contains("${ERR}" "photo_0001.jpg' is upright already" "upright source named")
+  run(0 info "${WORK}/t/photo_0001_rotationAuto.jpg")
+  expect_contains("${OUT}" "48 x 100" "turned by 90 degrees")
+  # Auto-rotate is the rotation with the orientation reset; without the
+  # reset the Exif differs.
+  run(0 rotate-r90 --reset-orientation --keep-time "${T}")
+  file(SHA256 "${WORK}/t/photo_0001_rotationAuto.jpg" auto)
+  file(SHA256 "${WORK}/t/photo_0001_rotationR90.jpg" reset)
+  expect_equal("${reset}" "${auto}" "auto-rotate equals rotate-r90 --reset-orientation")
+  run(0 rotate-r90 "${T}")
+  file(SHA256 "${WORK}/t/photo_0001_rotationR90(01).jpg" plain)
+  if(plain STREQUAL reset)
+    message(FATAL_ERROR "--reset-orientation changed nothing")
+  endif()
+  file(TIMESTAMP "${T}" source "%s" UTC)
+  file(TIMESTAMP "${WORK}/t/photo_0001_rotationR90.jpg" kept "%s" UTC)
+  expect_equal("${kept}" "${source}" "--keep-time")
+  run(0 clean --keep-icc --keep-time "${A}")
+  run(0 crop "${T}" --rect 0,0,16,16 --keep-time)
+  file(TIMESTAMP "${WORK}/t/photo_0001_trimming.jpg" kept "%s" UTC)
+  expect_equal("${kept}" "${source}" "crop --keep-time")
+  run(2 baseline --keep-icc "${A}")
+  run(2 clean --reset-orientation "${A}")
 elseif(CASE STREQUAL "progress")
   # A terminal on stderr (a pseudo-terminal made by script) sees one line per
   # file; a file or pipe sees nothing but failures.

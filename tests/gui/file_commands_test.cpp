@@ -166,6 +166,32 @@ TEST_F(FileCommands, DeleteIdenticalNeedsTheSameBytesAndKeepsTheHighestRow) {
     EXPECT_EQ(test::readBytes(folder / "Y.jpg"), y);
 }
 
+// With the trash option both deletes move the files to the desktop's trash
+// ($XDG_DATA_HOME/Trash; HOME too, as the home trash serves the home's file
+// system only).
+TEST_F(FileCommands, WithTheTrashOptionBothDeletesUseTheTrash) {
+    struct Env {
+        const QByteArray home = qgetenv("HOME"), dataHome = qgetenv("XDG_DATA_HOME");
+        ~Env() {
+            qputenv("HOME", home);
+            qputenv("XDG_DATA_HOME", dataHome);
+        }
+    } restore;
+    qputenv("HOME", QByteArray(dir.path().c_str()));
+    qputenv("XDG_DATA_HOME", QByteArray((dir / "share").c_str()));
+    frame->settings.useTrash = 1;
+    listAndSelect({"a.jpg", "b.jpg", "c.jpg"}, {"a.jpg"});  // the same bytes all three
+    Answers answers({1, 1});
+    frame->onCommand(ID_FILE_DELETE);
+    frame->onCommand(ID_FILE_DELETE_IDENTICAL);
+    EXPECT_EQ(listed(), Names{"b.jpg"});
+    const fs::path trash = dir / "share" / "Trash";
+    for (const char* name : {"a.jpg", "c.jpg"}) {
+        EXPECT_EQ(test::readBytes(trash / "files" / name), jpeg) << name;
+        EXPECT_TRUE(fs::exists(trash / "info" / (std::string(name) + ".trashinfo"))) << name;
+    }
+}
+
 TEST_F(FileCommands, RenameOneByOne) {
     listAndSelect({"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg", "trip.jpg", "taken.JPEG"},
                   {"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg"});

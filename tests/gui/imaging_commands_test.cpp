@@ -5,6 +5,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "base/file_result.h"
+#include "base/file_util.h"
 #include "imaging/recompress.h"
 #include "imaging/ui/compression_dialog.h"
 #include "preview/image_file_dialog.h"
@@ -282,6 +283,9 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     writeBytes(folder / "flat.jpg", makeJpeg({.width = 16, .height = 16, .pixel = [](int, int, int) { return 90; }}));
     writeBytes(folder / "noise.jpg", blockNoise(512));
     writeBytes(folder / "unselected.jpg", makeJpeg({}));
+    // The time-keeping option reaches the job.
+    ASSERT_TRUE(setFileTimes(folder / "flat.jpg", {1000000000, 0}, {1000000000, 0}));
+    frame->settings.keepTime = 1;
     frame->onCommand(ID_FOLDER_SELECT);
     QTableView* table = frame->fileList().table();
     for (int r = 0; r < frame->fileList().rowCount(); ++r)
@@ -307,6 +311,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     const std::vector<Bytes> expected = coreOutputs({folder / "flat.jpg", folder / "noise.jpg"}, frame->settings.compression);
     ASSERT_EQ(expected.size(), 1u);
     EXPECT_EQ(readBytes(folder / "flat_compress.jpg"), expected[0]);
+    EXPECT_EQ(statFile(folder / "flat_compress.jpg")->modified.tv_sec, 1000000000);
     EXPECT_FALSE(fs::exists(folder / "noise_compress.jpg"));
     ASSERT_EQ(messages.seen.size(), 1u);
     EXPECT_EQ(messages.seen[0].title, "再圧縮JPEG作成");

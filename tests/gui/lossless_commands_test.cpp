@@ -8,6 +8,8 @@
 #include "lossless/ui/batch_runner.h"
 #include "lossless/ui/batch_workers.h"
 #include "tests/gui/gui_harness.h"
+#include "base/file_util.h"
+#include "tests/support/jpeg_probe.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +222,45 @@ TEST_F(LosslessCommands, MenuRotationToolbarGrayscaleAndTheTogglesTakeEffectAndP
     EXPECT_EQ(frame->settings.forceProgressive, 1);
 }
 
+// The last item of the drop-down, after a separator; the options of the
+// settings reach the batch (times kept, orientation reset by a rotation).
+TEST_F(LosslessCommands, AutoRotateAndTheOptionsFromTheSettings) {
+    const test::Bytes thumbnail = test::makeJpeg({.width = 32, .height = 16});
+    auto tagged = [&](const std::string& name, int orientation) {
+        const fs::path p = photo(name, {.width = 48, .height = 32, .writeJfif = false,
+                                        .segments = {{0xE1, test::makeExifPayload(false, 48, 32, orientation,
+                                                                                  thumbnail)}}});
+        EXPECT_TRUE(setFileTimes(p, {1000000000, 0}, {1000000000, 0}));
+        return p;
+    };
+    auto exifOf = [](const fs::path& p) {
+        for (const test::Segment& s : test::probeJpeg(test::readBytes(p)).segments)
+            if (s.marker == 0xE1) return test::readExif(s.data);
+        return test::ExifView{};
+    };
+    tagged("six.jpg", 6);
+    tagged("up.jpg", 1);
+    frame->settings.keepTime = 1;
+    frame->settings.resetOrientation = 1;
+    listAndSelect({"six.jpg", "up.jpg"});
+    QString title;
+    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+    const QList<QAction*> items = frame->transformMenu()->actions();
+    ASSERT_TRUE(items.at(items.size() - 2)->isSeparator());
+    items.last()->trigger();
+    EXPECT_EQ(title, "Exifの向きに従って回転中...");
+    EXPECT_EQ(listed(), (std::vector<std::string>{"six.jpg", "six_rotationAuto.jpg", "up.jpg"}));
+    const fs::path turned = folder / "six_rotationAuto.jpg";
+    EXPECT_EQ(test::probeJpeg(test::readBytes(turned)).width, 32);
+    EXPECT_EQ(exifOf(turned).orientation, 1);
+    EXPECT_EQ(test::probeJpeg(exifOf(turned).thumbnail).height, 32);
+    EXPECT_EQ(statFile(turned)->modified.tv_sec, 1000000000);
+
+    listAndSelect({"six.jpg"});
+    items.first()->trigger();
+    EXPECT_EQ(exifOf(folder / "six_rotationR90.jpg").orientation, 1);
+}
+
 TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther) {
     const std::vector<std::string> names{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"};
     for (const std::string& n : names) photo(n);
@@ -291,33 +332,48 @@ TEST_F(LosslessCommands, OverwriteReplacesAndAsksBeforeReadOnlySources) {
     EXPECT_EQ(listed(), (std::vector<std::string>{"gone_h_flip.jpg", "no.jpg", "no_h_flip.jpg", "w.jpg", "yes.jpg"}));
 }
 
+// With the trash option the same files leave the folder for the trash of
+// the desktop ($XDG_DATA_HOME/Trash, here a temporary one) instead.
 TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesSkipsMissingOnesAndKeepsFolders) {
-    TempDir dir;
-    const fs::path plain = test::writeBytes(dir / "plain.jpg", {1}), keep = test::writeBytes(dir / "keep.jpg", {2}),
-                   drop = test::writeBytes(dir / "drop.jpg", {3});
-    ::chmod(keep.c_str(), 0444);
-    ::chmod(drop.c_str(), 0444);
-    fs::create_directory(dir / "folder.jpg");
-    BatchJob job;
-    job.command = ID_FILE_DELETE;
-    job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
-    QString title;
-    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
-    Answers answers({2, 1});
-    EXPECT_EQ(runBatch(nullptr, job), 1);
+    for (bool trash : {false, true}) {
+        SCOPED_TRACE(trash);
+        TempDir dir;
+        const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
+        // The home trash serves files on the home's file system.
+        qputenv("HOME", QByteArray(dir.path().c_str()));
+        qputenv("XDG_DATA_HOME", QByteArray((dir / "data").c_str()));
+        const fs::path plain = test::writeBytes(dir / "plain.jpg", {1}), keep = test::writeBytes(dir / "keep.jpg", {2}),
+                       drop = test::writeBytes(dir / "drop.jpg", {3});
+        ::chmod(keep.c_str(), 0444);
+        ::chmod(drop.c_str(), 0444);
+        fs::create_directory(dir / "folder.jpg");
+        BatchJob job;
+        job.command = ID_FILE_DELETE;
+        job.useTrash = trash;
+        job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
+        QString title;
+        auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+        Answers answers({2, 1});
+        EXPECT_EQ(runBatch(nullptr, job), 1);
+        qputenv("HOME", home);
+        qputenv("XDG_DATA_HOME", data);
 
-    EXPECT_EQ(title, "ファイル削除中...");
-    ASSERT_EQ(answers.seen.size(), 2u);
-    EXPECT_EQ(answers.seen[0].title, "削除確認");
-    EXPECT_EQ(answers.seen[0].text.toStdString(), "'" + keep.string() + "'\n は読み取り専用です。\n本当によろしいですか？");
-    EXPECT_FALSE(fs::exists(plain));
-    EXPECT_TRUE(fs::exists(keep));
-    EXPECT_FALSE(fs::exists(drop));
-    EXPECT_TRUE(fs::is_directory(dir / "folder.jpg"));
-    EXPECT_EQ(job.successCount, 2);
-    ASSERT_EQ(job.failedFiles.size(), 1u);
-    EXPECT_EQ(job.failedFiles[0].path, dir / "folder.jpg");
-    EXPECT_FALSE(job.failedFiles[0].why.ok());
+        EXPECT_EQ(title, "ファイル削除中...");
+        ASSERT_EQ(answers.seen.size(), 2u);
+        EXPECT_EQ(answers.seen[0].title, "削除確認");
+        EXPECT_EQ(answers.seen[0].text.toStdString(), "'" + keep.string() + "'\n は読み取り専用です。\n本当によろしいですか？");
+        EXPECT_FALSE(fs::exists(plain));
+        EXPECT_TRUE(fs::exists(keep));
+        EXPECT_FALSE(fs::exists(drop));
+        EXPECT_TRUE(fs::is_directory(dir / "folder.jpg"));
+        EXPECT_EQ(job.successCount, 2);
+        ASSERT_EQ(job.failedFiles.size(), 1u);
+        EXPECT_EQ(job.failedFiles[0].path, dir / "folder.jpg");
+        EXPECT_FALSE(job.failedFiles[0].why.ok());
+        const fs::path trashed = dir / "data" / "Trash" / "files";
+        EXPECT_EQ(fs::exists(trashed / "plain.jpg") && fs::exists(trashed / "drop.jpg"), trash);
+        EXPECT_EQ(fs::exists(dir / "data" / "Trash" / "info" / "plain.jpg.trashinfo"), trash);
+    }
 }
 
 TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {

@@ -566,7 +566,8 @@ TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOrSpaceOpensTheMenu) {
     ASSERT_EQ(popupSeen, frame->transformMenu());
     EXPECT_EQ(menuAt, button->mapToGlobal(QPoint(0, button->height())));
     EXPECT_EQ(items, (QStringList{"回転(時計回り)90度", "回転(反時計回り)90度", "回転(時計回り)180度", "水平反転",
-                                  "垂直反転", "縦横の入れ替え[正]", "縦横の入れ替え[負]", "何もしない"}));
+                                  "垂直反転", "縦横の入れ替え[正]", "縦横の入れ替え[負]", "何もしない", "",
+                                  "Exifの向きに従って回転"}));
     EXPECT_EQ(calls, (std::map<int, int>{{ID_OP_FLIP_H, 1}}));
 
     // From the keyboard, Space opens the menu as well.

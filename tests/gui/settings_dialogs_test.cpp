@@ -212,6 +212,8 @@ TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
         browseTo(w, viewer, true);
         child<QCheckBox>(w, "useTimestamp")->click();
         child<QDateEdit>(w, "datePicker")->setDate(QDate(2022, 2, 2));
+        for (const char* name : {"keepIcc", "keepTime", "resetOrientation", "useTrash"})
+            child<QCheckBox>(w, name)->click();
         click(w, "button2");
     };
     EXPECT_EQ(runOptions(s, d), 2);
@@ -226,6 +228,33 @@ TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
     d.act = [&](QWidget* w) { escape(w); };
     EXPECT_EQ(runOptions(s, d), 2);
     EXPECT_EQ(s, before);
+}
+
+// Our own options: off by default, named for screen readers, each stored
+// on "設定する" as it was left.
+TEST(OptionsDialog, OwnOptionsStartOffAndAreStoredOnSet) {
+    const struct {
+        const char* name;
+        std::int32_t AppSettings::*field;
+    } options[] = {{"keepIcc", &AppSettings::keepIcc},
+                   {"keepTime", &AppSettings::keepTime},
+                   {"resetOrientation", &AppSettings::resetOrientation},
+                   {"useTrash", &AppSettings::useTrash}};
+    AppSettings s;
+    s.keepTime = 1;
+    OptionsDriver d;
+    d.act = [&](QWidget* w) {
+        for (const auto& o : options) {
+            QCheckBox* box = child<QCheckBox>(w, o.name);
+            EXPECT_EQ(box->isChecked(), o.field == &AppSettings::keepTime) << o.name;
+            EXPECT_FALSE(box->accessibleName().isEmpty());
+            box->click();
+        }
+        screenshot(w, "options_dialog_own");
+        click(w, "button1");
+    };
+    EXPECT_EQ(runOptions(s, d), 1);
+    for (const auto& o : options) EXPECT_EQ(s.*o.field, o.field == &AppSettings::keepTime ? 0 : 1) << o.name;
 }
 
 TEST(OptionsDialog, UncheckingKeepsStoredValuesAndCancelledBrowseKeepsPath) {

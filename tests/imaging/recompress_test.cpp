@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file_util.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
 #include "tests/imaging/image_test_util.h"
@@ -85,6 +86,28 @@ TEST(Recompress, NewJpegFromImagesSharingABaseName) {
     LoadedImage out;
     ASSERT_TRUE(out.LoadImageFile(dir / "a_compress.jpg", 0));
     EXPECT_EQ(out.width, 9);
+}
+
+// With keepTime, a recompressed file (written directly or through the size
+// limit's search) and a new JPEG take their source's time.
+TEST(Recompress, KeepTimeGivesTheOutputTheSourcesTime) {
+    TempDir dir;
+    const std::timespec past{981173106, 5000};
+    const fs::path jpg = writeBytes(dir / "a.jpg", photo());
+    const fs::path png = writeBytes(dir / "b.png", test::makePng({.width = 8, .height = 8, .sample = [](int x, int, int) { return unsigned(x * 30); }}));
+    for (const fs::path& p : {jpg, png}) ASSERT_TRUE(setFileTimes(p, past, past));
+    CompressionSettings limited;
+    limited.sizeLimitEnabled = 1;
+    limited.sizeLimit = 100000;
+    for (bool keep : {false, true}) {
+        for (const auto& [settings, source] : {std::pair{CompressionSettings{}, jpg}, std::pair{limited, jpg},
+                                               std::pair{CompressionSettings{}, png}}) {
+            const RecompressFileResult r = recompressFile(settings, source, true, keep);
+            ASSERT_EQ(r.outcome, RecompressOutcome::Written);
+            const std::timespec t = statFile(r.output)->modified;
+            EXPECT_EQ(t.tv_sec == past.tv_sec && t.tv_nsec == past.tv_nsec, keep) << r.output;
+        }
+    }
 }
 
 TEST(Recompress, QualitySearchTakesFirstFitFromTheTop) {

@@ -5,4 +5,5 @@ quill_add_test(lossless_test
     lossless/coef_transform_test.cpp
     lossless/convert_lossless_test.cpp
     lossless/lossless_batch_test.cpp
+    lossless/lossless_options_test.cpp
   LIBS quill_lossless)

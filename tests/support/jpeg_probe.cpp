@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <map>
 
 namespace quill::test {
 namespace {
@@ -102,7 +103,8 @@ Bytes runJpegtran(const std::string& args, const Bytes& input) {
     return readBytes(out);
 }
 
-Bytes makeExifPayload(bool big, std::uint32_t width, std::uint32_t height) {
+Bytes makeExifPayload(bool big, std::uint32_t width, std::uint32_t height, int orientation,
+                      const Bytes& thumbnail) {
     Bytes b = {'E', 'x', 'i', 'f', 0, 0};
     Bytes t;
     t.push_back(big ? 'M' : 'I');
@@ -111,18 +113,57 @@ Bytes makeExifPayload(bool big, std::uint32_t width, std::uint32_t height) {
     put(t, 8, 4, big);  // IFD0 right after the header
     // IFD0: Orientation, ExifIFD pointer.
     put(t, 2, 2, big);
-    putEntry(t, 0x0112, 3, 1, 1, big);
+    putEntry(t, 0x0112, 3, 1, std::uint32_t(orientation), big);
     const std::uint32_t subOffset = 8 + 2 + 2 * 12 + 4;
     putEntry(t, 0x8769, 4, 1, subOffset, big);
-    put(t, 0, 4, big);  // no next IFD
+    const std::uint32_t ifd1 = subOffset + 2 + 3 * 12 + 4;
+    put(t, thumbnail.empty() ? 0 : ifd1, 4, big);
     // Exif sub-IFD: ExifVersion-like tag, X and Y dimensions as SHORT.
     put(t, 3, 2, big);
     putEntry(t, 0x9000, 7, 4, 0x30323330, big);
     putEntry(t, 0xA002, 3, 1, width, big);
     putEntry(t, 0xA003, 3, 1, height, big);
     put(t, 0, 4, big);
+    if (!thumbnail.empty()) {
+        // IFD1: a JPEG thumbnail (Compression 6), its bytes at the end.
+        put(t, 3, 2, big);
+        putEntry(t, 0x0103, 3, 1, 6, big);
+        putEntry(t, 0x0201, 4, 1, ifd1 + 2 + 3 * 12 + 4, big);
+        putEntry(t, 0x0202, 4, 1, std::uint32_t(thumbnail.size()), big);
+        put(t, 0, 4, big);
+        t.insert(t.end(), thumbnail.begin(), thumbnail.end());
+    }
     b.insert(b.end(), t.begin(), t.end());
     return b;
+}
+
+ExifView readExif(const Bytes& payload) {
+    ExifView v;
+    if (payload.size() < 6 + 8) return v;
+    const Bytes t(payload.begin() + 6, payload.end());
+    const bool big = t[0] == 'M';
+    // Entries of the IFD at `at` by tag; the next IFD's offset under tag 0x10000.
+    auto ifd = [&](std::uint32_t at) {
+        std::map<std::uint32_t, std::uint32_t> e;
+        if (at == 0 || at + 2 > t.size()) return e;
+        const std::uint32_t n = get16(t, at, big);
+        if (at + 2 + 12 * n + 4 > t.size()) return e;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const size_t p = at + 2 + 12 * i;
+            e[get16(t, p, big)] = get16(t, p + 2, big) == 3 ? get16(t, p + 8, big) : get32(t, p + 8, big);
+        }
+        e[0x10000] = get32(t, at + 2 + 12 * n, big);
+        return e;
+    };
+    auto ifd0 = ifd(get32(t, 4, big));
+    if (ifd0.empty()) return v;
+    v.ok = true;
+    v.orientation = int(ifd0[0x0112]);
+    auto ifd1 = ifd(ifd0[0x10000]);
+    v.hasIfd1 = !ifd1.empty();
+    const std::uint32_t at = ifd1[0x0201], length = ifd1[0x0202];
+    if (at && at + length <= t.size()) v.thumbnail.assign(t.begin() + at, t.begin() + at + length);
+    return v;
 }
 
 bool readExifDims(const Bytes& payload, ExifDims& out) {

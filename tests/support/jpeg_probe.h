@@ -34,9 +34,20 @@ JpegProbe probeJpeg(const Bytes& data);
 // Runs jpegtran with args on input; empty result when it fails.
 Bytes runJpegtran(const std::string& args, const Bytes& input);
 
-// An APP1 payload "Exif\0\0" + TIFF whose Exif sub-IFD holds the pixel
-// dimensions (tags 0xA002/0xA003) as SHORT values, plus one unrelated tag.
-Bytes makeExifPayload(bool bigEndian, std::uint32_t width, std::uint32_t height);
+// An APP1 payload "Exif\0\0" + TIFF: IFD0 with the Orientation and the Exif
+// sub-IFD, which holds the pixel dimensions (tags 0xA002/0xA003) as SHORT
+// values plus one unrelated tag; with a thumbnail, IFD1 points to it at the end.
+Bytes makeExifPayload(bool bigEndian, std::uint32_t width, std::uint32_t height,
+                      int orientation = 1, const Bytes& thumbnail = {});
+
+// The Orientation and the JPEG thumbnail read back from an Exif payload.
+struct ExifView {
+    bool ok = false;
+    int orientation = 0;  // 0: no tag
+    bool hasIfd1 = false;
+    Bytes thumbnail;
+};
+ExifView readExif(const Bytes& payload);
 
 // The pixel dimensions and their TIFF types read back from such a payload;
 // false when the structure is not the one makeExifPayload writes.

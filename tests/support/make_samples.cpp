@@ -1,10 +1,13 @@
-// quill-make-samples DIR COUNT: a folder of varied generated JPEGs, for the
-// start command, benchmarks and screenshots.
+// quill-make-samples DIR COUNT [WIDTH HEIGHT [ORIENTATION]]: a folder of
+// varied generated JPEGs, for the start command, benchmarks and screenshots.
+// With an orientation, the samples that carry Exif get that Orientation tag
+// and a thumbnail.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/jpeg_probe.h"
 #include "tests/support/test_files.h"
 
 using namespace quill::test;
@@ -38,13 +41,14 @@ std::uint8_t scenery(int x, int y, int c, int w, int h, int seed) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: quill-make-samples DIR COUNT [WIDTH HEIGHT]\n");
+        std::fprintf(stderr, "usage: quill-make-samples DIR COUNT [WIDTH HEIGHT [ORIENTATION]]\n");
         return 2;
     }
     fs::path dir = argv[1];
     int count = std::atoi(argv[2]);
     int w = argc > 4 ? std::atoi(argv[3]) : 0;
     int h = argc > 4 ? std::atoi(argv[4]) : 0;
+    const int orientation = argc > 5 ? std::atoi(argv[5]) : 0;
     fs::create_directories(dir);
     for (int i = 0; i < count; ++i) {
         JpegSpec spec;
@@ -59,7 +63,12 @@ int main(int argc, char** argv) {
             spec.input = spec.stored = Space::Gray;
             spec.h0 = spec.v0 = 1;
         }
-        if (i % 2 == 0) spec.segments.push_back({0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0}});
+        if (i % 2 == 0 && orientation)
+            spec.segments.push_back({0xE1, makeExifPayload(false, std::uint32_t(spec.width),
+                                                           std::uint32_t(spec.height), orientation,
+                                                           makeJpeg({.width = 40, .height = 24}))});
+        else if (i % 2 == 0)
+            spec.segments.push_back({0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0}});
         if (i % 6 == 0) spec.segments.push_back({0xFE, Bytes{'h', 'i'}});
         spec.densityUnit = 1;
         spec.xDensity = spec.yDensity = i % 2 ? 72 : 300;
