@@ -1,12 +1,12 @@
 #include "app/drag_drop.h"
 
 #include "app/main_frame.h"
+#include "app/viewer.h"
 #include "preview/preview_pane.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -16,10 +16,10 @@ namespace quill {
 namespace {
 
 // The first local file of a drop; empty when it offers no file.
-QString firstDroppedFile(const QMimeData* data) {
+std::filesystem::path firstDroppedFile(const QMimeData* data) {
     if (!data || !data->hasUrls()) return {};
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) return url.toLocalFile();
+        if (std::filesystem::path p = localFilePath(url); !p.empty()) return p;
     return {};
 }
 
@@ -46,7 +46,7 @@ QMimeData* DragAndDrop::dragOutData() const {
     if (frame_.dragReady != 1 || list.rowCount() == 0 || list.selectedCount() == 0 || frame_.currentFile.empty())
         return nullptr;
     auto* data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(QFile::decodeName(frame_.currentFile.c_str()))});
+    data->setUrls({fileUrl(frame_.currentFile)});
     return data;
 }
 
@@ -100,7 +100,7 @@ bool DragAndDrop::frameEvent(QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (firstDroppedFile(drag->mimeData()).isEmpty()) {
+        if (firstDroppedFile(drag->mimeData()).empty()) {
             drag->ignore();
         } else {
             drag->setDropAction(Qt::CopyAction);
@@ -110,12 +110,12 @@ bool DragAndDrop::frameEvent(QEvent* event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        const QString file = firstDroppedFile(drop->mimeData());
-        if (file.isEmpty()) {
+        std::filesystem::path file = firstDroppedFile(drop->mimeData());
+        if (file.empty()) {
             drop->ignore();
             return true;
         }
-        frame_.currentFile = QFile::encodeName(file).toStdString();
+        frame_.currentFile = std::move(file);
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         return true;

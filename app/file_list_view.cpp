@@ -3,6 +3,7 @@
 
 #include "inspection/folder_listing.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -168,6 +169,9 @@ FileListView::FileListView(QWidget* parentWidget)
 
     QHeaderView* rows = table_->verticalHeader();
     rows->hide();
+    // Hidden with the row header, but listed by accessibility tools.
+    for (QAbstractButton* corner : table_->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+        if (corner->inherits("QTableCornerButton")) corner->setAccessibleName(QStringLiteral("全て選択"));
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(8);
     header_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -162,6 +162,10 @@ void CMainFrame::buildToolbar() {
     toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
     toolbar_->toggleViewAction()->setVisible(false);
     toolbar_->setAccessibleName(QStringLiteral("コマンド"));
+    // The overflow button appears in a narrow window; screen readers list it
+    // even while hidden.
+    for (QToolButton* more : toolbar_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (more->inherits("QToolBarExtension")) more->setAccessibleName(QStringLiteral("その他のコマンド"));
     addToolBar(Qt::TopToolBarArea, toolbar_);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -214,17 +218,20 @@ void CMainFrame::buildToolbar() {
 
 void CMainFrame::buildStatusBar() {
     status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusText"));
     status_->setContentsMargins(4, 0, 4, 0);
-    status_->setAccessibleName(QStringLiteral("状態"));
+    // A label's name is its text, which screen readers read and follow; a
+    // fixed name would hide the text.
+    status_->setAccessibleDescription(QStringLiteral("状態"));
     statusBar()->addWidget(status_, 1);
     unreadable_ = new QLabel(this);
     unreadable_->setObjectName(QStringLiteral("unreadable"));
-    unreadable_->setAccessibleName(QStringLiteral("読み込めないファイル"));
+    unreadable_->setAccessibleDescription(QStringLiteral("読み込めないファイル"));
     unreadable_->hide();
     statusBar()->addPermanentWidget(unreadable_);
     outOfDate_ = new QLabel(QStringLiteral("F5で更新"), this);
     outOfDate_->setObjectName(QStringLiteral("outOfDate"));
-    outOfDate_->setAccessibleName(QStringLiteral("一覧の状態"));
+    outOfDate_->setAccessibleDescription(QStringLiteral("一覧の状態"));
     outOfDate_->setToolTip(QStringLiteral("フォルダの中身が一覧の作成後に変わりました。"));
     outOfDate_->hide();
     statusBar()->addPermanentWidget(outOfDate_);

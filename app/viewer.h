@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+class QUrl;
 class QWidget;
 
 namespace quill {
@@ -13,5 +14,11 @@ struct AppSettings;
 // Whether the program started is not checked; only a configured viewer that
 // is not a readable file is reported ("ビューワーエラー").
 void openInViewer(QWidget* owner, const AppSettings& settings, const std::filesystem::path& path);
+
+// file:// URLs that carry a path's bytes percent-encoded, so a name that is
+// not UTF-8 travels unchanged (QUrl::fromLocalFile goes through QString).
+QUrl fileUrl(const std::filesystem::path& path);
+// The exact path of a local file URL; empty for anything else.
+std::filesystem::path localFilePath(const QUrl& url);
 
 }  // namespace quill

@@ -75,8 +75,19 @@ std::string decimal(std::int32_t v) {
 
 }  // namespace
 
+bool isSystemProgramFolder(const fs::path& dir) {
+    // A packaged copy is shared by every user, and root can write there: its
+    // settings still belong to the user who runs it.
+    static const char* const kFolders[] = {"/usr/bin", "/usr/local/bin", "/bin", "/usr/sbin",
+                                           "/usr/local/sbin", "/sbin", "/usr/games"};
+    const fs::path normal = dir.lexically_normal();
+    for (const char* f : kFolders)
+        if (normal == fs::path(f) || normal == fs::path(f) / "") return true;
+    return false;
+}
+
 fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& configDir) {
-    if (!executableDir.empty()) {
+    if (!executableDir.empty() && !isSystemProgramFolder(executableDir)) {
         fs::path beside = executableDir / "status.ini";
         std::error_code ec;
         if (fs::exists(beside, ec) || canCreateFilesIn(executableDir)) return beside;

@@ -81,10 +81,12 @@ struct WindowPlacement {
 };
 
 // status.ini beside the executable when that folder is writable or already
-// holds one, else <config folder>/quillmark/status.ini.
+// holds one, else <config folder>/quillmark/status.ini. An executable in a
+// system program folder (/usr/bin, ...) always uses the config folder.
 fs::path settingsFilePath();
 // The same rule for given folders (testable).
 fs::path settingsFilePathFor(const fs::path& executableDir, const fs::path& configDir);
+bool isSystemProgramFolder(const fs::path& dir);
 
 // Fills both records; every key that is missing or fails its check keeps its
 // default (placement.length 0 when "01" is unusable). True when the file was read.

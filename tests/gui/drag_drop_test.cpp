@@ -2,6 +2,7 @@
 // list and the preview pane, with mouse events as a user makes them.
 #include "app/drag_drop.h"
 #include "app/main_frame.h"
+#include "app/viewer.h"
 #include "preview/preview_pane.h"
 #include "tests/gui/gui_harness.h"
 #include "tests/support/test_files.h"
@@ -16,6 +17,7 @@
 namespace quill {
 namespace {
 
+namespace fs = std::filesystem;
 using test::processEvents;
 
 void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -113,6 +115,17 @@ TEST_F(DragDrop, TheCurrentFileIsDraggedOutOfTheListAndThePreview) {
     pressAndDrag(preview, {20, 20});
     ASSERT_EQ(offered.size(), 2u);
     EXPECT_EQ(offered[1], QList<QUrl>{url("a.jpg")});
+
+    // A name that is not UTF-8 (Shift_JIS) goes in and out byte for byte.
+    const fs::path sjis = dir / "c\x82\xa0.jpg";
+    files.setUrls({fileUrl(sjis)});
+    drop(files);
+    EXPECT_EQ(frame->currentFile, sjis);
+    pressAndDrag(preview, {20, 20});
+    ASSERT_EQ(offered.size(), 3u);
+    ASSERT_EQ(offered[2].size(), 1);
+    EXPECT_TRUE(offered[2][0].toEncoded().endsWith("/c%82%A0.jpg"));
+    EXPECT_EQ(localFilePath(offered[2][0]), sjis);
 }
 
 }  // namespace

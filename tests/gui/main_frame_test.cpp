@@ -789,6 +789,10 @@ TEST_F(Frame, FolderChangesMarkTheListOutOfDateUntilF5) {
 TEST_F(Frame, EveryControlIsNamedAndTheListExposesItsCells) {
     choose(exampleFolder(data));
     test::expectNamedControls(frame.get());
+    // The status text itself is what is read, not a fixed label.
+    auto* status = frame->findChild<QLabel*>(QStringLiteral("statusText"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
+    EXPECT_FALSE(status->text().isEmpty());
     QAccessibleTableInterface* list =
         QAccessible::queryAccessibleInterface(frame->fileList().table())->tableInterface();
     ASSERT_NE(list, nullptr);

@@ -324,6 +324,9 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableOrAlreadyThere) {
 
     EXPECT_EQ(settingsFilePathFor(dir / "gone", config), config / "quillmark" / "status.ini");
     EXPECT_EQ(settingsFilePathFor(fs::path(), config), config / "quillmark" / "status.ini");
+    // Root can write /usr/bin, but an installed copy keeps settings per user.
+    EXPECT_EQ(settingsFilePathFor("/usr/bin", config), config / "quillmark" / "status.ini");
+    EXPECT_EQ(settingsFilePathFor("/usr/local/bin/", config), config / "quillmark" / "status.ini");
 }
 
 // Runs `fn` in a child without root's rights; its exit status is the result.
