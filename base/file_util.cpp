@@ -116,6 +116,16 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
     return true;
 }
 
+std::optional<fs::path> renameToFirstFree(const fs::path& from,
+                                          const std::function<fs::path(unsigned long long n)>& nameFor) {
+    for (unsigned long long n = 0;; ++n) {
+        fs::path candidate = nameFor(n);
+        if (pathExists(candidate)) continue;
+        if (renameNoReplace(from, candidate)) return candidate;
+        if (errno != EEXIST) return std::nullopt;
+    }
+}
+
 bool removeFile(const fs::path& path) { return ::unlink(path.c_str()) == 0; }
 
 bool makeWritable(const fs::path& path) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,13 @@ bool duplicateFiles(const fs::path& a, const fs::path& b);
 
 // Renames from -> to, failing (false, errno EEXIST) when to exists. Never replaces.
 bool renameNoReplace(const fs::path& from, const fs::path& to);
+
+// Renames from to the first of nameFor(0), nameFor(1), … that nothing has.
+// Never replaces: a name taken between the look and the rename (by another
+// worker) moves on to the next. The name given, or nullopt with errno set
+// when the rename failed.
+std::optional<fs::path> renameToFirstFree(const fs::path& from,
+                                          const std::function<fs::path(unsigned long long n)>& nameFor);
 
 bool removeFile(const fs::path& path);
 bool makeWritable(const fs::path& path);

@@ -51,14 +51,15 @@ fs::path outputPathFor(const fs::path& source, std::string_view suffix,
 
 std::optional<fs::path> renameToFreeName(const fs::path& from, const fs::path& target) {
     const NameParts p = partsOf(target, {}, std::nullopt);
-    fs::path candidate = target;
-    for (unsigned long long n = 1;; ++n) {
-        if (!pathExists(candidate)) {
-            if (renameNoReplace(from, candidate)) return candidate;
-            if (errno != EEXIST) return std::nullopt;
-        }
-        candidate = counted(p, "[%02llu]", n);
-    }
+    return renameToFirstFree(from, [&](unsigned long long n) { return n ? counted(p, "[%02llu]", n) : target; });
+}
+
+FileResult placeUnderFreeName(StagedFile& file, const fs::path& source, std::string_view suffix,
+                              std::optional<std::string_view> extension, fs::path* placed) {
+    const NameParts p = partsOf(source, suffix, extension);
+    return file.commitFirstFree(
+        [&p](unsigned long long n) { return n ? counted(p, "(%02llu)", n) : p.folder / (p.base + p.extension); },
+        placed);
 }
 
 }  // namespace quill

@@ -10,6 +10,9 @@
 #include <optional>
 #include <string_view>
 
+#include "base/file_result.h"
+#include "base/staged_file.h"
+
 namespace quill {
 
 // folder/base + suffix + extension. The base name runs to the last dot of
@@ -30,5 +33,12 @@ std::filesystem::path outputPathFor(const std::filesystem::path& source, std::st
 // counter. The name given, or nullopt with errno set when the rename failed.
 std::optional<std::filesystem::path> renameToFreeName(const std::filesystem::path& from,
                                                       const std::filesystem::path& target);
+
+// Moves the finished `file` to the name outputPathFor would give, claiming
+// it as it is taken: when another worker got there first, the next counter.
+// *placed receives the name.
+FileResult placeUnderFreeName(StagedFile& file, const std::filesystem::path& source,
+                              std::string_view suffix, std::optional<std::string_view> extension,
+                              std::filesystem::path* placed);
 
 }  // namespace quill

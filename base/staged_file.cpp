@@ -154,14 +154,16 @@ bool StagedFile::write(std::span<const std::uint8_t> bytes) {
     return status_.ok();
 }
 
-FileResult StagedFile::commit(Placement placement) {
-    if (!file_ || !status_.ok()) return status_;
+// Flushes and closes the temporary; a replacement gets the old file's
+// permission bits and reaches the disk first.
+bool StagedFile::closeWritten(bool replacing) {
+    if (!file_ || !status_.ok()) return false;
     std::FILE* f = file_;
     file_ = nullptr;
     const int fd = ::fileno(f);
     bool written = std::fflush(f) == 0 && !std::ferror(f);
     int error = errno;
-    if (written && placement == Placement::Replace) {
+    if (written && replacing) {
         struct stat old {};
         if (::stat(target_.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 0777);
         written = ::fsync(fd) == 0;
@@ -176,7 +178,12 @@ FileResult StagedFile::commit(Placement placement) {
         written = false;
         error = errno;
     }
-    if (!written) return fail(error ? error : EIO);
+    if (!written) fail(error ? error : EIO);
+    return written;
+}
+
+FileResult StagedFile::commit(Placement placement) {
+    if (!closeWritten(placement == Placement::Replace)) return status_;
     if (placement == Placement::Replace) {
         if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail(errno);
         committed_ = true;
@@ -185,6 +192,17 @@ FileResult StagedFile::commit(Placement placement) {
         if (!renameNoReplace(temp_, target_)) return fail(errno);
         committed_ = true;
     }
+    return status_;
+}
+
+FileResult StagedFile::commitFirstFree(const std::function<fs::path(unsigned long long)>& nameFor,
+                                       fs::path* placed) {
+    if (!closeWritten(false)) return status_;
+    std::optional<fs::path> name = renameToFirstFree(temp_, nameFor);
+    if (!name) return fail(errno);
+    committed_ = true;
+    target_ = std::move(*name);
+    if (placed) *placed = target_;
     return status_;
 }
 

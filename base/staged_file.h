@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -45,9 +46,16 @@ public:
     // replaces nothing and is not flushed: at worst it comes back empty
     // beside an untouched source.
     FileResult commit(Placement placement);
+    // A new name that is claimed as it is taken: tries nameFor(0), nameFor(1),
+    // … and moves to the first that nothing has, by a rename that never
+    // replaces, so a name taken meanwhile (by another worker) just moves it
+    // on. *placed receives the name.
+    FileResult commitFirstFree(const std::function<std::filesystem::path(unsigned long long n)>& nameFor,
+                               std::filesystem::path* placed);
 
 private:
     FileResult fail(int error);
+    bool closeWritten(bool replacing);
 
     std::filesystem::path target_;
     std::filesystem::path temp_;

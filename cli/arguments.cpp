@@ -1,7 +1,10 @@
 #include "cli/arguments.h"
 
+#include <charconv>
 #include <cstdio>
 #include <string>
+
+#include "base/ordered_batch.h"
 
 namespace quill::cli {
 
@@ -16,6 +19,18 @@ std::optional<std::string_view> ParsedArgs::value(std::string_view name) const {
     for (const auto& [key, value] : options)
         if (key == name) last = value;
     return last;
+}
+
+std::optional<int> jobsOption(std::string_view command, const ParsedArgs& parsed) {
+    const std::optional<std::string_view> text = parsed.value(kJobsOption.name);
+    if (!text) return batchWorkerCount(0);
+    int jobs = 0;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), jobs);
+    if (ec != std::errc() || end != text->data() + text->size() || jobs < 1) {
+        usageError(command, "--jobs takes a number from 1");
+        return std::nullopt;
+    }
+    return batchWorkerCount(jobs);
 }
 
 bool wantsHelp(std::span<char*> args) {

@@ -39,6 +39,13 @@ struct ArgRules {
 std::optional<ParsedArgs> parseArguments(std::string_view command, std::span<char*> args,
                                          const ArgRules& rules);
 
+// "--jobs N": how many files a multi-file command works on at once.
+inline constexpr OptionSpec kJobsOption{"--jobs", true};
+
+// The workers from "--jobs N" (N from 1; never more than the cores), or one
+// per core without it. nullopt after a usage error, which has been reported.
+std::optional<int> jobsOption(std::string_view command, const ParsedArgs& parsed);
+
 // True when "--help" or "-h" stands among the options (before any "--"):
 // every command answers it with its usage on stdout.
 bool wantsHelp(std::span<char*> args);

@@ -120,6 +120,7 @@ constexpr OptionSpec kOptions[] = {
     {"--restart-interval", true}, {"--smoothing", true}, {"--dct", true}, {"--memory-limit", true},
     {"--lanczos", true},  {"--size-limit", true},   {"--jfif-version", true}, {"--density", true},
     {"--keep-time"},
+    kJobsOption,
 };
 
 // The settings file's compression block; false after reporting why it
@@ -149,7 +150,7 @@ const std::string& usageOf(std::string_view command) {
         " [--scale 8|4|2|1|1/2] [--color-space gray|rgb|ycbcr|cmyk|ycck] [--sampling 444|422|420|411]"
         " [--restart-rows N] [--restart-interval N] [--smoothing N] [--dct fast|int|float]"
         " [--memory-limit MB] [--lanczos WxH] [--keep-ratio] [--size-limit BYTES]"
-        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--keep-time]";
+        " [--jfif] [--jfif-version 1.N] [--density X,Y[,none|dpi|dpcm]] [--keep-time] [--jobs N]";
     static const std::string recompress = "recompress FILE... [--overwrite]" + std::string(kUsage);
     static const std::string newJpeg = "new-jpeg IMAGE..." + std::string(kUsage);
     return command == "new-jpeg" ? newJpeg : recompress;
@@ -170,7 +171,7 @@ int run(std::string_view command, std::span<char*> args) {
     for (const auto& option : parsed->options) isFlag(option.first, settings);
     for (const auto& [name, value] : parsed->options) {
         CompressionSettings scratch;
-        if (name == "--overwrite" || name == "--settings" || name == "--keep-time" ||
+        if (name == "--overwrite" || name == "--settings" || name == "--keep-time" || name == kJobsOption.name ||
             isFlag(name, scratch))
             continue;
         if (!applyOption(name, value, settings))
@@ -179,12 +180,16 @@ int run(std::string_view command, std::span<char*> args) {
     const bool overwrite = parsed->has("--overwrite");
     const bool keepTime = parsed->has("--keep-time");
 
+    const std::optional<int> jobs = jobsOption(command, *parsed);
+    if (!jobs) return 2;
+
     int status = 0;
-    BatchProgress progress(parsed->operands.size());
-    for (std::size_t i = 0; i < parsed->operands.size(); ++i) {
-        const std::filesystem::path file(parsed->operands[i]);
-        progress.show(i, file);
-        const RecompressFileResult r = recompressFile(settings, file, overwrite, keepTime);
+    const std::vector<std::filesystem::path> files(parsed->operands.begin(), parsed->operands.end());
+    // The progress line names the oldest file not yet finished.
+    BatchProgress progress(files.size());
+    if (!files.empty()) progress.show(0, files[0]);
+    runRecompression(settings, files, overwrite, nullptr, [&](int i, const RecompressFileResult& r) {
+        const std::filesystem::path& file = files[std::size_t(i)];
         progress.clear();
         switch (r.outcome) {
         case RecompressOutcome::Written:
@@ -200,7 +205,8 @@ int run(std::string_view command, std::span<char*> args) {
             break;
         }
         std::fflush(stdout);
-    }
+        if (std::size_t(i) + 1 < files.size()) progress.show(std::size_t(i) + 1, files[std::size_t(i) + 1]);
+    }, *jobs, keepTime);
     return status;
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/file_result.h"
 #include "base/file_util.h"
+#include "base/ordered_batch.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/progress.h"
@@ -27,14 +28,14 @@ struct OpName {
     std::string_view usage;
 };
 
-#define QUILL_TRANSFORM_USAGE(name) name " [--overwrite] [--keep-time] [--reset-orientation] FILE..."
+#define QUILL_TRANSFORM_USAGE(name) name " [--overwrite] [--keep-time] [--reset-orientation] [--jobs N] FILE..."
 
 constexpr OpName kOpNames[] = {
     {"clean", LosslessOp::OpClean,
-     "clean [--overwrite] [--force-progressive] [--keep-icc] [--keep-time] FILE...   strip APPn/COM"},
-    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--keep-time] FILE..."},
-    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--keep-time] FILE..."},
-    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--keep-time] FILE..."},
+     "clean [--overwrite] [--force-progressive] [--keep-icc] [--keep-time] [--jobs N] FILE...   strip APPn/COM"},
+    {"baseline", LosslessOp::OpBaseline, "baseline [--overwrite] [--keep-time] [--jobs N] FILE..."},
+    {"progressive", LosslessOp::OpProgressive, "progressive [--overwrite] [--keep-time] [--jobs N] FILE..."},
+    {"grayscale", LosslessOp::OpGrayscale, "grayscale [--overwrite] [--keep-time] [--jobs N] FILE..."},
     {"rotate-r90", LosslessOp::OpRotateRight90, QUILL_TRANSFORM_USAGE("rotate-r90")},
     {"rotate-l90", LosslessOp::OpRotateLeft90, QUILL_TRANSFORM_USAGE("rotate-l90")},
     {"rotate-180", LosslessOp::OpRotate180, QUILL_TRANSFORM_USAGE("rotate-180")},
@@ -42,19 +43,19 @@ constexpr OpName kOpNames[] = {
     {"flip-v", LosslessOp::OpFlipVertical, QUILL_TRANSFORM_USAGE("flip-v")},
     {"transpose", LosslessOp::OpTranspose, QUILL_TRANSFORM_USAGE("transpose")},
     {"transverse", LosslessOp::OpTransverse, QUILL_TRANSFORM_USAGE("transverse")},
-    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--keep-time] FILE...   re-write unchanged"},
+    {"none", LosslessOp::OpNoTransform, "none [--overwrite] [--keep-time] [--jobs N] FILE...   re-write unchanged"},
     {"auto-rotate", LosslessOp::OpAutoRotate,
-     "auto-rotate [--overwrite] [--keep-time] FILE...   turn upright by the Exif orientation"},
+     "auto-rotate [--overwrite] [--keep-time] [--jobs N] FILE...   turn upright by the Exif orientation"},
 };
 
 #undef QUILL_TRANSFORM_USAGE
 
 // "--force-progressive" matters only to clean but every operation takes it.
-constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, {"--keep-time"}};
+constexpr OptionSpec kOpOptions[] = {{"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, kJobsOption};
 constexpr OptionSpec kCleanOptions[] = {
-    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--keep-icc"}};
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--keep-icc"}, kJobsOption};
 constexpr OptionSpec kTransformOptions[] = {
-    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--reset-orientation"}};
+    {"--overwrite"}, {"--force-progressive"}, {"--keep-time"}, {"--reset-orientation"}, kJobsOption};
 constexpr OptionSpec kCropOptions[] = {
     {"--rect", true}, {"-o", true}, {"--regular"}, {"--force-progressive"}, {"--keep-time"}};
 constexpr std::string_view kCropUsage =
@@ -84,6 +85,48 @@ void reportFailure(const fs::path& file, const FileResult& why) {
     std::fprintf(stderr, "quillmark-cli: '%s': %s\n", file.c_str(), failureText(why).c_str());
 }
 
+// Names and places one converted file and reports it; status becomes 1 on
+// any failure.
+void finishFile(const LosslessBatchSettings& settings, const fs::path& file, const FileResult& scanned,
+                ConvertedFile converted, int& status) {
+    if (!scanned) {
+        reportFailure(file, scanned);
+        status = 1;
+        return;
+    }
+    // No one to ask here: a read-only source is kept.
+    const LosslessFileResult r =
+        placeConverted(settings, file, std::move(converted), [](const fs::path&) { return false; });
+    if (r.unchanged) {
+        std::fprintf(stderr, "quillmark-cli: '%s' is upright already; no output\n", file.c_str());
+        return;
+    }
+    if (!r.converted) {
+        reportFailure(file, r.why);
+        status = 1;
+        return;
+    }
+    std::printf("%s\n", r.outputPath.c_str());
+    if (!settings.overwrite) return;
+    switch (r.replace) {
+        case ReplaceOutcome::Replaced:
+            break;
+        case ReplaceOutcome::Declined:
+            std::fprintf(stderr, "quillmark-cli: '%s' is read-only and was not replaced\n", file.c_str());
+            status = 1;
+            break;
+        case ReplaceOutcome::AttributesUnreadable:
+            std::fprintf(stderr, "quillmark-cli: '%s': file attributes unreadable, not replaced\n", file.c_str());
+            status = 1;
+            break;
+        case ReplaceOutcome::Failed:
+            std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n", file.c_str(),
+                         failureText(r.why).c_str());
+            status = 1;
+            break;
+    }
+}
+
 int runOp(std::string_view name, std::span<char*> args) {
     const OpName* entry = nullptr;
     for (const OpName& o : kOpNames)
@@ -101,57 +144,36 @@ int runOp(std::string_view name, std::span<char*> args) {
     settings.resetOrientation = parsed->has("--reset-orientation");
     const std::vector<fs::path> files(parsed->operands.begin(), parsed->operands.end());
 
+    const std::optional<int> jobs = jobsOption(name, *parsed);
+    if (!jobs) return 2;
+
+    // Files are scanned and converted side by side; names, replacements and
+    // reports follow one file at a time in command-line order.
     const QuantTableDb db;
-    BatchProgress progress(files.size());
+    const std::size_t count = files.size();
+    std::vector<FileResult> scanned(count);
+    std::vector<ConvertedFile> converted(count);
+    BatchProgress progress(count);
     int status = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const fs::path& file = files[i];
-        progress.show(i, file);
+    OrderedBatch batch;
+    batch.count = static_cast<int>(count);
+    batch.workers = *jobs;
+    batch.work = [&](int i) {
+        const fs::path& file = files[std::size_t(i)];
         SourceFacts facts;
-        const FileResult scanned = scanSource(db, file, facts);
-        // No one to ask here: a read-only source is kept.
-        const LosslessFileResult r =
-            scanned ? convertBatchFile(settings, file, facts.hasApp0, facts.progressive,
-                                       [](const fs::path&) { return false; })
-                    : LosslessFileResult{};
+        scanned[std::size_t(i)] = scanSource(db, file, facts);
+        if (!scanned[std::size_t(i)]) return;
+        converted[std::size_t(i)] = convertToStaged(settings, file, facts.hasApp0, facts.progressive);
+    };
+    // The progress line names the oldest file not yet finished.
+    batch.finish = [&](int i) {
         progress.clear();
-        if (!scanned) {
-            reportFailure(file, scanned);
-            status = 1;
-            continue;
-        }
-        if (r.unchanged) {
-            std::fprintf(stderr, "quillmark-cli: '%s' is upright already; no output\n", file.c_str());
-            continue;
-        }
-        if (!r.converted) {
-            reportFailure(file, r.why);
-            status = 1;
-            continue;
-        }
-        std::printf("%s\n", r.outputPath.c_str());
-        if (!settings.overwrite) continue;
-        switch (r.replace) {
-            case ReplaceOutcome::Replaced:
-                break;
-            case ReplaceOutcome::Declined:
-                std::fprintf(stderr, "quillmark-cli: '%s' is read-only and was not replaced\n",
-                             file.c_str());
-                status = 1;
-                break;
-            case ReplaceOutcome::AttributesUnreadable:
-                std::fprintf(stderr,
-                             "quillmark-cli: '%s': file attributes unreadable, not replaced\n",
-                             file.c_str());
-                status = 1;
-                break;
-            case ReplaceOutcome::Failed:
-                std::fprintf(stderr, "quillmark-cli: '%s' could not be replaced: %s\n",
-                             file.c_str(), failureText(r.why).c_str());
-                status = 1;
-                break;
-        }
-    }
+        finishFile(settings, files[std::size_t(i)], scanned[std::size_t(i)],
+                   std::move(converted[std::size_t(i)]), status);
+        if (std::size_t(i) + 1 < count) progress.show(std::size_t(i) + 1, files[std::size_t(i) + 1]);
+    };
+    if (count > 0) progress.show(0, files[0]);
+    runOrderedBatch(batch);
     std::fflush(stdout);
     return status;
 }

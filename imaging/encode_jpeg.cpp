@@ -332,13 +332,21 @@ FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem
         return FileResult::fail(FailReason::Other, "encoding failed");
     }
     StagedFile file(outPath);
-    if (!file.status()) return file.status();
     if (modified) file.keepModifiedTime(*modified);
-    if (FileResult r = encode(settings, info, pixels, settings.quality, file.stream(), nullptr); !r)
-        return r;
+    if (FileResult r = EncodeJpeg(settings, file, info, pixels); !r) return r;
     return file.commit(placement);
 } catch (const std::exception&) {
     // Out of memory for row buffers, or a path that cannot be formed.
+    return FileResult::fail(FailReason::Other, "out of memory");
+}
+
+FileResult EncodeJpeg(const CompressionSettings& settings, StagedFile& out, const BitmapInfoHeader* info,
+                      const std::uint8_t* pixels) noexcept try {
+    if (!settingsValid(settings)) return FileResult::fail(FailReason::Other, "invalid settings");
+    if (!pictureValid(info, pixels)) return FileResult::fail(FailReason::NotImage);
+    if (!out.status()) return out.status();
+    return encode(settings, info, pixels, settings.quality, out.stream(), nullptr);
+} catch (const std::exception&) {
     return FileResult::fail(FailReason::Other, "out of memory");
 }
 

@@ -32,6 +32,13 @@ FileResult EncodeJpeg(const CompressionSettings& settings, const std::filesystem
                       int qualityOverride, bool replaceExisting = true,
                       const std::optional<std::timespec>& modified = std::nullopt) noexcept;
 
+class StagedFile;
+
+// Encodes with settings.quality into `out`, left unplaced for the caller to
+// name (batches name their outputs one at a time, in order).
+FileResult EncodeJpeg(const CompressionSettings& settings, StagedFile& out, const BitmapInfoHeader* info,
+                      const std::uint8_t* pixels) noexcept;
+
 enum class EncodeStatus { Ok, TooLarge, Failed };
 
 // Encodes into `out` at `quality`; stops early with TooLarge as soon as the

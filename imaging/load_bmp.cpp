@@ -59,11 +59,13 @@ FileResult readHeader(const std::vector<std::uint8_t>& data, Header& h) {
         h.entryBytes = 3;
         return {};
     }
+    // Known sizes only, before any field is read: 13 to 15 bytes end inside
+    // the bit count.
+    const bool windows = size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+    if (!windows && (size < 16 || size > 64)) return unsupported("BMP header of " + std::to_string(size) + " bytes");
     h.width = std::int32_t(le32(info + 4));
     h.height = std::int32_t(le32(info + 8));
     h.bitCount = le16(info + 14);
-    const bool windows = size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-    if (!windows && (size < 16 || size > 64)) return unsupported("BMP header of " + std::to_string(size) + " bytes");
     h.compression = size >= 20 ? le32(info + 16) : kRgb;
     h.colorsUsed = size >= 36 ? le32(info + 32) : 0;
     if (!windows) {  // OS/2 2.x: compressions 3 and 4 mean something else there

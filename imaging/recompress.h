@@ -1,17 +1,20 @@
-// The recompression / new-JPEG worker body: for each source, pick the
-// "_compress" output name beside it, load the picture at full size,
-// optionally resample it (Lanczos-3), then encode it directly or search the
-// quality from 100 down until the file fits the size limit. Sources are
-// never changed. No threads or dialogs here: the caller drives progress
-// and cancelling.
+// The recompression / new-JPEG worker body: for each source, load the
+// picture at full size, optionally resample it (Lanczos-3), encode it
+// directly or search the quality from 100 down until the file fits the size
+// limit, then give it the "_compress" name beside the source. Sources are
+// never changed. No dialogs here: the caller drives progress and cancelling.
+// Several sources may be encoded at once; names are given one file at a
+// time in source order, so they are those of a single worker.
 #pragma once
 
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "base/file_result.h"
+#include "base/staged_file.h"
 #include "imaging/compression_settings.h"
 
 namespace quill {
@@ -38,6 +41,16 @@ RecompressFileResult recompressFile(const CompressionSettings& settings,
                                     const std::filesystem::path& source, bool overwrite,
                                     bool keepTime = false);
 
+// recompressFile in two halves: the encoding, which workers run side by
+// side, and the placing, one file at a time in source order.
+struct EncodedFile {
+    RecompressFileResult result;         // LoadFailed or NotWritten, or the quality so far
+    std::unique_ptr<StagedFile> staged;  // the encoded file, until it is placed
+};
+EncodedFile encodeToStaged(const CompressionSettings& settings, const std::filesystem::path& source,
+                           bool keepTime = false);
+RecompressFileResult placeEncoded(EncodedFile encoded, const std::filesystem::path& source, bool overwrite);
+
 struct SourceFailure {
     std::filesystem::path source;
     FileResult why;
@@ -51,14 +64,16 @@ struct RecompressResult {
     bool cancelled = false;
 };
 
-// Called before each source with its 1-based index.
-using RecompressProgress =
-    std::function<void(int index, int count, const std::filesystem::path& source)>;
+// Called as each source is done, in source order, with its 0-based index.
+using RecompressDone = std::function<void(int index, const RecompressFileResult& result)>;
 
-// Runs the sources in order; checks `cancel` before each one.
+// Runs the sources on `workers` threads (1: in order on this one); checks
+// `cancel` before each source is started. Outputs and names are the same
+// for any number of workers.
 RecompressResult runRecompression(const CompressionSettings& settings,
                                   const std::vector<std::filesystem::path>& sources,
                                   bool overwrite, const std::atomic<bool>* cancel = nullptr,
-                                  const RecompressProgress& progress = {}, bool keepTime = false);
+                                  const RecompressDone& done = {}, int workers = 1,
+                                  bool keepTime = false);
 
 }  // namespace quill

@@ -215,6 +215,17 @@ FileResult transcode(const LosslessOptions& o, const Endpoints& io, LosslessRepo
 FileResult convertLossless(const LosslessOptions& o, LosslessReport* report) {
     LosslessReport local;
     LosslessReport& r = report ? *report : local;
+    StagedFile out(o.outputPath);
+    FileResult why = convertLossless(o, out, &r);
+    if (!why || !r.written) return why;
+    why = out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
+    r.written = why.ok();
+    return why;
+}
+
+FileResult convertLossless(const LosslessOptions& o, StagedFile& out, LosslessReport* report) {
+    LosslessReport local;
+    LosslessReport& r = report ? *report : local;
     r = {};
     FilePtr in = openFile(o.sourcePath, "rb");
     if (!in) return failureFromErrno(errno, o.sourcePath.string());
@@ -224,18 +235,14 @@ FileResult convertLossless(const LosslessOptions& o, LosslessReport* report) {
     struct stat source {};
     if (std::fseek(in.get(), 0, SEEK_SET) != 0 || ::fstat(::fileno(in.get()), &source) != 0)
         return failureFromErrno(errno, o.sourcePath.string());
-
-    StagedFile out(o.outputPath);
     if (!out.status()) return out.status();
+
     if (o.keepTime) out.keepModifiedTime(source.st_mtim);
     FileResult why =
         transcode(o, {.inFile = in.get(), .outFile = out.stream(), .subject = o.sourcePath.c_str()}, r);
     if (why.reason == FailReason::Truncated && why.detail.empty()) {
         if (const std::optional<FileStatus> st = statFile(o.sourcePath)) why = truncatedAt(st->size);
     }
-    if (!why || !r.written) return why;
-    why = out.commit(o.replaceExisting ? Placement::Replace : Placement::New);
-    r.written = why.ok();
     return why;
 }
 

@@ -12,6 +12,8 @@
 
 namespace quill {
 
+class StagedFile;
+
 struct LosslessOptions {
     std::filesystem::path sourcePath;
     std::filesystem::path outputPath;
@@ -48,5 +50,10 @@ struct LosslessReport {
 // one rename; on failure nothing is left behind and an existing file at
 // outputPath is untouched.
 FileResult convertLossless(const LosslessOptions& options, LosslessReport* report = nullptr);
+
+// The same conversion into `out`, left unplaced for the caller to name
+// (outputPath and replaceExisting play no part); report->written says
+// whether `out` holds an output.
+FileResult convertLossless(const LosslessOptions& options, StagedFile& out, LosslessReport* report);
 
 }  // namespace quill

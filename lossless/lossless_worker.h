@@ -1,9 +1,14 @@
 // The work a lossless batch does for one file, without the thread, the
-// progress dialog or the list: name the output, convert, and in overwrite
-// mode put the result in the source's place.
+// progress dialog or the list: convert, name the output, and in overwrite
+// mode put the result in the source's place. The conversion may run beside
+// other files' on other workers; the naming and placing take the files one
+// at a time, in order, so the names are those of a single worker.
 #pragma once
 
 #include <filesystem>
+#include <memory>
+
+#include "base/staged_file.h"
 
 #include "lossless/lossless_op.h"
 #include "lossless/replace_source.h"
@@ -28,8 +33,24 @@ struct LosslessFileResult {
     FileResult why;  // why the conversion or the replacement failed
 };
 
+// A converted file that has no name yet.
+struct ConvertedFile {
+    std::unique_ptr<StagedFile> staged;  // the new content, beside the source
+    FileResult why;                      // why the conversion failed
+    bool unchanged = false;              // nothing to write (an upright source)
+};
+
 // hasApp0 and progressive describe the source as the file list shows it.
-// confirm is asked only in overwrite mode and only for a read-only source.
+ConvertedFile convertToStaged(const LosslessBatchSettings& settings, const std::filesystem::path& source,
+                              bool hasApp0, bool progressive);
+
+// Gives the converted file the first free suffixed name and, in overwrite
+// mode, the source's place. confirm is asked only in overwrite mode and only
+// for a read-only source.
+LosslessFileResult placeConverted(const LosslessBatchSettings& settings, const std::filesystem::path& source,
+                                  ConvertedFile converted, const ConfirmReadOnly& confirm);
+
+// Both steps at once.
 LosslessFileResult convertBatchFile(const LosslessBatchSettings& settings,
                                     const std::filesystem::path& source, bool hasApp0,
                                     bool progressive, const ConfirmReadOnly& confirm);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -63,6 +64,11 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
     toolbar->setObjectName(QStringLiteral("trimmingTools"));
     toolbar->setIconSize(QSize(16, 16));
     toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar->setAccessibleName(QStringLiteral("コマンド"));
+    // The overflow button appears in a narrow window; screen readers list it
+    // even while hidden.
+    for (QToolButton* more : toolbar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (more->inherits("QToolBarExtension")) more->setAccessibleName(QStringLiteral("その他のコマンド"));
     for (const ToolButton& b : kButtons) {
         if (b.id == 0) {
             toolbar->addSeparator();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (build-fuzz/) and runs them one after
 # another, SECONDS each (default 1800), one process at a time. Each target
-# keeps its corpus in build-fuzz/corpus/TARGET (seeded once from
-# SEED_DIR/TARGET when that folder exists); crashes land in
+# keeps its corpus in build-fuzz/corpus/TARGET (seeds from SEED_DIR/TARGET
+# that it lacks are added before each run); crashes land in
 # build-fuzz/artifacts/TARGET, the run's output in build-fuzz/logs/TARGET/.
+# Seeds for every target: build/quill-make-fuzz-seeds SEED_DIR.
 #
 #   scripts/fuzz.sh [SECONDS] [SEED_DIR] [TARGET...]
 set -euo pipefail
@@ -24,7 +25,7 @@ root=$PWD
 for t in "${targets[@]}"; do
     corpus=$root/build-fuzz/corpus/$t artifacts=$root/build-fuzz/artifacts/$t/ logs=$root/build-fuzz/logs/$t
     mkdir -p "$corpus" "$artifacts" "$logs"
-    if [[ -n $seeds && -d $seeds/$t && -z $(ls -A "$corpus") ]]; then cp "$seeds/$t"/* "$corpus"/; fi
+    if [[ -n $seeds && -d $seeds/$t ]]; then cp -n "$seeds/$t"/* "$corpus"/; fi
     echo "== $t for ${seconds}s"
     # A loader may hold a 384 MiB picture plus libjpeg's own 1 GiB.
     (cd "$logs" && "$root/build-fuzz/$t" -jobs=1 -workers=1 -max_total_time="$seconds" \

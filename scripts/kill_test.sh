@@ -79,4 +79,12 @@ echo "sources replaced between kills: $changed; damaged: $damaged; not decoding:
 [[ -z $decoder ]] && echo "(djpeg not installed: decoding not checked)"
 echo "left behind: $hidden hidden temporaries ($hidden_bytes bytes), $visible other files"
 find "$work" -maxdepth 1 -type f ! -name 'photo_????.jpg' -printf '  %f\n' | sort | head -20
+# A later run removes our temporaries once they are an hour old: age them
+# and run one whole batch.
+if [[ $hidden -gt 0 ]]; then
+    find "$work" -maxdepth 1 -name '.*.tmp' -exec touch -d '2 hours ago' {} +
+    run "${sources[@]}" || true
+    echo "after one more batch with those temporaries aged 2 hours:" \
+         "$(find "$work" -maxdepth 1 -name '.*.tmp' | wc -l) left"
+fi
 [[ $damaged -eq 0 && $undecodable -eq 0 ]]

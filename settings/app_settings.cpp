@@ -141,6 +141,7 @@ bool loadSettings(const fs::path& file, AppSettings& settings, WindowPlacement& 
     settings.keepTime = intValue("62");
     settings.resetOrientation = intValue("63");
     settings.useTrash = intValue("64");
+    settings.batchWorkers = intValue("71");
     return true;
 }
 
@@ -155,7 +156,8 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     IniSection& section = ini.section(kSection);
     std::vector<IniEntry> others;
     static const char* const kKeys[] = {"01", "11", "21", "22", "31", "32", "33", "34", "41",
-                                        "51", "52", "53", "54", "55", "61", "62", "63", "64"};
+                                        "51", "52", "53", "54", "55", "61", "62", "63", "64",
+                                        "71"};
     for (IniEntry& e : section.entries) {
         bool ours = false;
         for (const char* k : kKeys) ours = ours || equalsIgnoreCase(e.key, k);
@@ -190,6 +192,7 @@ bool saveSettings(const fs::path& file, const AppSettings& settings, const Windo
     put("62", decimal(settings.keepTime));
     put("63", decimal(settings.resetOrientation));
     put("64", decimal(settings.useTrash));
+    put("71", decimal(settings.batchWorkers));
     for (IniEntry& e : others) section.entries.push_back(std::move(e));
     return ini.save(file);
 }

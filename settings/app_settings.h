@@ -55,6 +55,7 @@ struct AppSettings {
     std::int32_t keepTime = 0;          // "62": outputs get the source's modification time
     std::int32_t resetOrientation = 0;  // "63": transforms set Orientation 1, turn the thumbnail
     std::int32_t useTrash = 0;          // "64": delete moves files to the trash
+    std::int32_t batchWorkers = 0;      // "71": files a batch works on at once; 0: one per core
 
     bool operator==(const AppSettings&) const = default;
 };

@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/message_dialog.h"
+#include "base/ordered_batch.h"
 #include "imaging/recompress.h"
 #include "imaging/ui/compression_dialog.h"
 #include "lossless/ui/batch_runner.h"
@@ -16,23 +17,31 @@ namespace {
 // The longest text the result messages show; the rest of a long list is cut.
 constexpr qsizetype kMessageLimit = 2600;
 
-// Runs on the batch thread: one source after another, each paced so the
-// progress stays readable, loaded, resampled and encoded by the core. A
-// source that cannot be loaded goes to the job's failures; every source left
-// without an output, whatever the reason, to `missing`, in order.
+// Runs on the batch thread and its helpers: each source paced so the
+// progress stays readable, loaded, resampled and encoded by the core, several
+// at once; then, one at a time in order, named. A source that cannot be
+// loaded goes to the job's failures; every source left without an output,
+// whatever the reason, to `missing`, in order.
 BatchWorker recompressionWorker(std::vector<FailedFile>& missing) {
     return [&missing](BatchJob& job) {
-        forEachBatchFile(job, [&](int i) {
-            const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
+        std::vector<EncodedFile> encoded(job.sourcePaths.size());
+        auto work = [&](int i) {
             job.cancelRequested.waitFor(std::chrono::milliseconds(100));
-            RecompressFileResult result = recompressFile(*job.settings, source, job.overwrite, job.keepTime);
+            encoded[static_cast<std::size_t>(i)] =
+                encodeToStaged(*job.settings, job.sourcePaths[static_cast<std::size_t>(i)], job.keepTime);
+        };
+        auto finish = [&](int i) {
+            const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
+            RecompressFileResult result =
+                placeEncoded(std::move(encoded[static_cast<std::size_t>(i)]), source, job.overwrite);
             if (result.outcome == RecompressOutcome::Written) {
                 ++job.successCount;
                 return;
             }
             if (result.outcome == RecompressOutcome::LoadFailed) job.failedFiles.push_back({source, result.why});
             missing.push_back({source, std::move(result.why)});
-        });
+        };
+        forEachBatchFile(job, work, finish);
         return job.failedFiles.empty() ? 1 : 0;
     };
 }
@@ -57,6 +66,7 @@ std::vector<FailedFile> runRecompressionJob(CMainFrame& frame, int id, bool over
     job.settings = &frame.settings.compression;
     job.overwrite = overwrite;
     job.keepTime = frame.settings.keepTime != 0;
+    job.workers = batchWorkerCount(frame.settings.batchWorkers);
     job.sourcePaths = std::move(sources);
     std::vector<FailedFile> missing;
     job.worker = recompressionWorker(missing);

@@ -8,6 +8,7 @@
 #include "app/dialog_placement.h"
 #include "app/file_list_model.h"
 #include "app/message_dialog.h"
+#include "base/ordered_batch.h"
 #include "lossless/ui/batch_workers.h"
 #include "lossless/ui/lossless_commands.h"
 
@@ -262,18 +263,37 @@ int runBatch(QWidget* owner, BatchJob& job) {
     return dialog.run(std::move(worker));
 }
 
-void forEachBatchFile(BatchJob& job, const std::function<void(int index)>& work) {
-    const int n = static_cast<int>(job.sourcePaths.size());
-    for (int i = 0; i < n; ++i) {
-        if (job.cancelRequested.isSet()) break;
-        job.position = i + 1;
+void forEachBatchFile(BatchJob& job, const std::function<void(int index)>& work,
+                      const std::function<void(int index)>& finish) {
+    std::mutex mutex;
+    int started = 0, finished = 0;
+    auto step = [&](int& count) {
+        {
+            std::lock_guard lock(mutex);
+            ++count;
+            job.position = std::min(finished + 1, started);
+        }
         if (job.dialog) static_cast<ProgressDialog*>(job.dialog)->post();
+    };
+    OrderedBatch batch;
+    batch.count = static_cast<int>(job.sourcePaths.size());
+    batch.workers = job.workers;
+    batch.cancelled = [&job] { return job.cancelRequested.isSet(); };
+    batch.work = [&](int i) {
+        step(started);
         reachBatchStep(job, i, BatchStep::FileStarted);
         work(i);
-    }
+    };
+    batch.finish = [&](int i) {
+        if (finish) finish(i);
+        step(finished);
+    };
+    runOrderedBatch(batch);
 }
 
 int askFromWorker(BatchJob& job, int kind, const QString& title, const QString& text) {
+    static std::mutex asking;
+    std::lock_guard lock(asking);
     return showMessage(job.dialog, kind, title, text);
 }
 

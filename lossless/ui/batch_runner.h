@@ -1,9 +1,10 @@
 // One batch command behind the modal progress dialog: the job record, the
 // dialog and the thread protocol between them. The worker does the file work
-// on its own thread and never touches a widget: it moves the progress (which
-// the dialog shows coalesced), asks questions through blocking calls to the
-// interface thread, and its return value ends the dialog. What a worker does
-// to each file is its own (batch_workers.h, imaging/ui/).
+// on its own thread (and, when the job allows, on helpers beside it) and
+// never touches a widget: it moves the progress (which the dialog shows
+// coalesced), asks questions through blocking calls to the interface thread,
+// one at a time, and its return value ends the dialog. What a worker does to
+// each file is its own (batch_workers.h, imaging/ui/).
 #pragma once
 
 #include "base/file_result.h"
@@ -67,8 +68,11 @@ struct BatchJob {
     // Empty: ID_FILE_DELETE runs the delete worker, any other command the
     // lossless worker. Other subsystems set their own.
     BatchWorker worker;
+    // Files worked on at once. More than 1 only for a worker that keeps what
+    // must happen in order in forEachBatchFile's finish.
+    int workers = 1;
 
-    // Progress bar: `position` is the 1-based file being worked on.
+    // Progress bar: `position` is the 1-based oldest file not yet finished.
     std::atomic<int> position{0};
     int rangeMin = 0;
     int rangeMax = 100;
@@ -89,16 +93,21 @@ struct BatchJob {
 int runBatch(QWidget* owner, BatchJob& job);
 
 // For workers, on the worker thread.
-// Runs work(i) for each file in order until cancel is requested; before each
-// file the bar moves to i + 1 and the labels show "[ i+1 / n ]" and the path.
-void forEachBatchFile(BatchJob& job, const std::function<void(int index)>& work);
+// Runs the files, handed out in order, until cancel is requested: work(i) on
+// up to job.workers threads at once, then finish(i) for each file in order,
+// one at a time (names, questions and failure lists belong there). The bar
+// and the labels ("[ i+1 / n ]" and the path) follow the oldest file not yet
+// finished, which with one worker is the file being worked on.
+void forEachBatchFile(BatchJob& job, const std::function<void(int index)>& work,
+                      const std::function<void(int index)>& finish = {});
 // A message dialog owned by the progress dialog, answered on the interface
-// thread while the worker waits; 1 or 2 as showMessage.
+// thread while the worker waits; 1 or 2 as showMessage. Questions from
+// several threads are asked one after another.
 int askFromWorker(BatchJob& job, int kind, const QString& title, const QString& text);
 
-// Test seam: called on the worker thread as each file starts (after the
+// Test seam: called on a worker thread as each file starts (after the
 // progress step) and, in the lossless worker, once it is converted and before
-// the source is replaced. Set it before runBatch; empty in the program.
+// it is named. Set it before runBatch; empty in the program.
 enum class BatchStep { FileStarted, FileConverted };
 using BatchStepHook = std::function<void(const BatchJob& job, int index, BatchStep step)>;
 void setBatchStepHook(BatchStepHook hook);

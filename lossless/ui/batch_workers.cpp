@@ -39,30 +39,36 @@ const std::string& entry(const std::vector<std::string>& texts, int i) {
 int losslessWorker(BatchJob& job) {
     const std::optional<LosslessOp> op = losslessOpForCommand(job.command);
     if (!op) return 1;
-    // Convert first, replace second, so the replacement (and its question)
-    // comes only after a complete new file exists.
+    // Convert first (side by side on the workers), then name and replace one
+    // file at a time in order, so the replacement (and its question) comes
+    // only after a complete new file exists.
     const LosslessBatchSettings settings{.op = *op,
                                          .forceProgressive = job.forceProgressive,
                                          .forceRegularSize = job.forceRegularSize,
                                          .keepIcc = job.keepIcc,
                                          .keepTime = job.keepTime,
                                          .resetOrientation = job.resetOrientation};
-    forEachBatchFile(job, [&](int i) {
+    std::vector<ConvertedFile> converted(job.sourcePaths.size());
+    auto work = [&](int i) {
+        converted[static_cast<std::size_t>(i)] =
+            convertToStaged(settings, job.sourcePaths[static_cast<std::size_t>(i)],
+                            sourceHasApp0(entry(job.app0Texts, i)), sourceIsProgressive(entry(job.codingTexts, i)));
+        if (converted[static_cast<std::size_t>(i)].staged) reachBatchStep(job, i, BatchStep::FileConverted);
+    };
+    auto finish = [&](int i) {
         const std::filesystem::path& source = job.sourcePaths[static_cast<std::size_t>(i)];
-        const LosslessFileResult converted =
-            convertBatchFile(settings, source, sourceHasApp0(entry(job.app0Texts, i)),
-                             sourceIsProgressive(entry(job.codingTexts, i)), nullptr);
-        if (converted.unchanged) return;
-        if (!converted.converted) {
-            job.failedFiles.push_back({source, converted.why});
+        const LosslessFileResult placed =
+            placeConverted(settings, source, std::move(converted[static_cast<std::size_t>(i)]), nullptr);
+        if (placed.unchanged) return;
+        if (!placed.converted) {
+            job.failedFiles.push_back({source, placed.why});
             return;
         }
         ++job.successCount;
-        reachBatchStep(job, i, BatchStep::FileConverted);
         if (!job.overwrite) return;
         FileResult why;
         const ReplaceOutcome outcome = replaceSource(
-            source, converted.outputPath,
+            source, placed.outputPath,
             [&](const std::filesystem::path& p) {
                 return askFromWorker(job, kMessageQuestion, textOf(kOverwriteConfirmTitle),
                                      messageFor(kOverwriteConfirmText, p)) == 1;
@@ -72,7 +78,8 @@ int losslessWorker(BatchJob& job) {
             askFromWorker(job, kMessageInfo, textOf(kOverwriteErrorTitle), messageFor(kOverwriteErrorText, source));
         // The new file stays under its own name; the source is as it was.
         if (outcome == ReplaceOutcome::Failed) job.failedFiles.push_back({source, std::move(why)});
-    });
+    };
+    forEachBatchFile(job, work, finish);
     return 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "base/ordered_batch.h"
 #include "inspection/jpeg_info.h"
 #include "lossless/ui/batch_runner.h"
 
@@ -62,6 +63,7 @@ void runLosslessCommand(CMainFrame& frame, int id) {
     job.keepIcc = frame.settings.keepIcc != 0;
     job.keepTime = frame.settings.keepTime != 0;
     job.resetOrientation = frame.settings.resetOrientation != 0;
+    job.workers = batchWorkerCount(frame.settings.batchWorkers);
     for (int row : rows) {
         job.sourcePaths.push_back(frame.rowPath(row));
         job.app0Texts.push_back(frame.fileList().cellText(row, kColApp0).toStdString());

@@ -155,6 +155,7 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
         seen.highlight = bar->palette().color(QPalette::Highlight).rgb();
         seen.base = bar->palette().color(QPalette::Base).rgb();
         seen.focus = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+        test::expectNamedControls(d);
         seen.centred = (d->frameGeometry().center() - frame->frameGeometry().center()).manhattanLength() <= 2;
         seen.listReady = frame->listReady;
         hold.go.count_down();
@@ -260,35 +261,53 @@ TEST_F(LosslessCommands, AutoRotateAndTheOptionsFromTheSettings) {
     EXPECT_EQ(exifOf(folder / "six_rotationR90.jpg").orientation, 1);
 }
 
-TEST_F(LosslessCommands, EscapeDuringTheSecondOfFiveFinishesItAndTouchesNoOther) {
-    const std::vector<std::string> names{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"};
-    for (const std::string& n : names) photo(n);
-    listAndSelect(names);
+// Esc while the second of five files is worked on (with two workers, while
+// the first two are): the files in flight finish, no other starts.
+TEST_F(LosslessCommands, EscapeFinishesTheFilesInFlightAndStartsNoOther) {
+    for (const int workers : {1, 2}) {
+        SCOPED_TRACE(workers);
+        const fs::path dir = folder / std::to_string(workers);
+        fs::create_directory(dir);
+        BatchJob job;
+        job.command = ID_OP_ROTATE_180;
+        job.workers = workers;
+        for (const char* n : {"1", "2", "3", "4", "5"})
+            job.sourcePaths.push_back(test::writeBytes(dir / (std::string(n) + ".jpg"), test::makeJpeg({})));
+        std::latch reached(workers), go(1);
+        setBatchStepHook([&](const BatchJob&, int i, BatchStep s) {
+            if (s != BatchStep::FileStarted || i > 1 || i < 2 - workers) return;
+            reached.count_down();
+            go.wait();
+        });
+        QString counter, buttonText;
+        bool buttonEnabled = true, stillOpen = false;
+        auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
+            reached.wait();
+            processEvents();
+            counter = child<QLabel>(d, "counter")->text();
+            QTest::keyClick(d, Qt::Key_Escape);
+            QTest::keyClick(d, Qt::Key_Escape);
+            auto* cancel = child<QPushButton>(d, "cancel");
+            buttonText = cancel->text();
+            buttonEnabled = cancel->isEnabled();
+            stillOpen = d->isVisible();
+            go.count_down();
+        });
+        EXPECT_EQ(runBatch(frame.get(), job), 1);
+        setBatchStepHook({});
 
-    Hold hold(1, BatchStep::FileStarted);
-    QString buttonText;
-    bool buttonEnabled = true, stillOpen = false;
-    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
-        hold.reached.wait();
-        QTest::keyClick(d, Qt::Key_Escape);
-        QTest::keyClick(d, Qt::Key_Escape);
-        auto* cancel = child<QPushButton>(d, "cancel");
-        buttonText = cancel->text();
-        buttonEnabled = cancel->isEnabled();
-        stillOpen = d->isVisible();
-        hold.go.count_down();
-    });
-    frame->onCommand(ID_OP_ROTATE_180);
-
-    EXPECT_EQ(buttonText, "キャンセル中...");
-    EXPECT_FALSE(buttonEnabled);
-    EXPECT_TRUE(stillOpen);
-    EXPECT_TRUE(fs::exists(folder / "1_rotationR180.jpg"));
-    EXPECT_EQ(test::readBytes(folder / "2_rotationR180.jpg"),
-              expectedOutput(folder / "2.jpg", LosslessOp::OpRotate180, true, false));
-    for (const char* n : {"3", "4", "5"}) EXPECT_FALSE(fs::exists(folder / (std::string(n) + "_rotationR180.jpg")));
-    EXPECT_EQ(frame->fileList().rowCount(), 7);
-    EXPECT_EQ(frame->listReady, 1);
+        if (workers == 2) {
+            EXPECT_EQ(counter, "[ 1 / 5 ]");  // the oldest file in flight
+        }
+        EXPECT_EQ(buttonText, "キャンセル中...");
+        EXPECT_FALSE(buttonEnabled);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(job.successCount, 2);
+        for (const char* n : {"1", "2"})
+            EXPECT_EQ(test::readBytes(dir / (std::string(n) + "_rotationR180.jpg")),
+                      expectedOutput(dir / (std::string(n) + ".jpg"), LosslessOp::OpRotate180, false, false));
+        for (const char* n : {"3", "4", "5"}) EXPECT_FALSE(fs::exists(dir / (std::string(n) + "_rotationR180.jpg")));
+    }
 }
 
 TEST_F(LosslessCommands, OverwriteReplacesAndAsksBeforeReadOnlySources) {

@@ -244,6 +244,7 @@ TEST(TrimCommand, CropsTheSelectedRowAndListsTheResult) {
 
     auto watch = test::whenShown<TrimmingWindow>("trimmingWindow", [&](TrimmingWindow* w) {
         EXPECT_EQ(w->statusPart(1), "範囲 : 200[16] x 120[16]");
+        test::expectNamedControls(w);
         w->onCommand(ID_TOGGLE_FORCE_REGULAR_SIZE);
         w->onCommand(ID_SELECT_ALL);
         w->saveChooser = [](QWidget*, const QString& p) { return p + ".jpg"; };

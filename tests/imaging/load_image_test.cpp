@@ -179,6 +179,8 @@ TEST(LoadImageFile, EveryRefusalSaysWhy) {
          FailReason::Unsupported, "BMP bit fields at 24 bits"},
         {"64.bmp", patched(bmp, 28, {64}), FailReason::Unsupported, "64-bit BMP"},
         {"header.bmp", test::makeBmp({.value = value, .infoSize = 200}), FailReason::Unsupported, "BMP header of 200 bytes"},
+        // The file ends with a 13-byte header, inside the bit count.
+        {"header13.bmp", cut(patched(bmp, 14, {13}), 27), FailReason::Unsupported, "BMP header of 13 bytes"},
         {"offset.bmp", patched(bmp, 10, {20, 0, 0, 0}), FailReason::Corrupt, "pixel data inside the header"},
         {"width.bmp", patched(bmp, 21, {0xFF}), FailReason::Corrupt, "negative width"},
     };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "base/file_util.h"
 #include "imaging/encode_jpeg.h"
 #include "imaging/loaded_image.h"
@@ -62,30 +64,43 @@ TEST(Recompress, OverwriteLeavesReadOnlyOutputAlone) {
     EXPECT_EQ(test::readBytes(out), (Bytes{'o', 'l', 'd'}));
 }
 
-TEST(Recompress, NewJpegFromImagesSharingABaseName) {
-    TempDir dir;
-    const fs::path bmp = writeBytes(dir / "a.bmp", test::makeBmp({.width = 9, .height = 7, .value = [](int x, int y) {
-                                                                      return std::uint32_t(x * 0x1A0000 + y * 0x2000 + 40);
-                                                                  }}));
-    const fs::path png = writeBytes(dir / "a.png", test::makePng({.width = 9, .height = 7, .sample = [](int x, int, int c) {
-                                                                      return unsigned(x * 20 + c * 50);
-                                                                  }}));
-    const fs::path text = writeBytes(dir / "notes.png", {'h', 'e', 'l', 'l', 'o'});
-    std::vector<int> seen;
-    RecompressResult r = runRecompression(CompressionSettings{}, {bmp, png, text}, false, nullptr,
-                                          [&](int i, int count, const fs::path&) {
-                                              EXPECT_EQ(count, 3);
-                                              seen.push_back(i);
-                                          });
-    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(r.written, (std::vector<fs::path>{dir / "a_compress.jpg", dir / "a_compress(01).jpg"}));
-    ASSERT_EQ(r.failures.size(), 1u);
-    EXPECT_EQ(r.failures[0].source, text);
-    EXPECT_EQ(r.failures[0].why.reason, FailReason::NotImage);
-    EXPECT_EQ(r.successCount, 2);
-    LoadedImage out;
-    ASSERT_TRUE(out.LoadImageFile(dir / "a_compress.jpg", 0));
-    EXPECT_EQ(out.width, 9);
+// Images sharing a base name take the counters in source order around a name
+// already taken, and several workers write the same names and bytes as one.
+TEST(Recompress, NewJpegFromImagesSharingABaseNameAsOneWorkerWould) {
+    std::map<fs::path, Bytes> oneWorker;
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        TempDir dir;
+        const fs::path bmp = writeBytes(dir / "a.bmp", test::makeBmp({.width = 9, .height = 7, .value = [](int x, int y) {
+                                                                          return std::uint32_t(x * 0x1A0000 + y * 0x2000 + 40);
+                                                                      }}));
+        const fs::path png = writeBytes(dir / "a.png", test::makePng({.width = 9, .height = 7, .sample = [](int x, int, int c) {
+                                                                          return unsigned(x * 20 + c * 50);
+                                                                      }}));
+        const fs::path text = writeBytes(dir / "notes.png", {'h', 'e', 'l', 'l', 'o'});
+        const fs::path jpg = writeBytes(dir / "a.jpg", photo(40, 30));
+        writeBytes(dir / "a_compress(01).jpg", {'t', 'a', 'k', 'e', 'n'});
+        std::vector<int> seen;
+        RecompressResult r = runRecompression(
+            CompressionSettings{}, {bmp, png, text, jpg, png}, false, nullptr,
+            [&](int i, const RecompressFileResult&) { seen.push_back(i); }, workers);
+        EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4}));
+        EXPECT_EQ(r.written, (std::vector<fs::path>{dir / "a_compress.jpg", dir / "a_compress(02).jpg",
+                                                    dir / "a_compress(03).jpg", dir / "a_compress(04).jpg"}));
+        ASSERT_EQ(r.failures.size(), 1u);
+        EXPECT_EQ(r.failures[0].source, text);
+        EXPECT_EQ(r.failures[0].why.reason, FailReason::NotImage);
+        EXPECT_EQ(r.successCount, 4);
+        LoadedImage out;
+        ASSERT_TRUE(out.LoadImageFile(dir / "a_compress.jpg", 0));
+        EXPECT_EQ(out.width, 9);
+        std::map<fs::path, Bytes> files;
+        for (const auto& e : fs::directory_iterator(dir.path())) files[e.path().filename()] = test::readBytes(e.path());
+        if (workers == 1)
+            oneWorker = files;
+        else
+            EXPECT_EQ(files, oneWorker);
+    }
 }
 
 // With keepTime, a recompressed file (written directly or through the size
@@ -190,7 +205,7 @@ TEST(Recompress, CancelStopsBeforeTheNextSource) {
     const fs::path b = writeBytes(dir / "b.jpg", photo());
     std::atomic<bool> cancel{false};
     RecompressResult r = runRecompression(CompressionSettings{}, {a, b}, false, &cancel,
-                                          [&](int, int, const fs::path&) { cancel = true; });
+                                          [&](int, const RecompressFileResult&) { cancel = true; });
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.written, std::vector<fs::path>{dir / "a_compress.jpg"});
     EXPECT_FALSE(fs::exists(dir / "b_compress.jpg"));

@@ -112,6 +112,15 @@ TEST_F(BatchFixture, WritesBesideTheSourceUnderAFreeName) {
     EXPECT_EQ(r.outputPath, dir / "photo_rotationR90(01).jpg");
     EXPECT_EQ(readBytes(source), original);
     EXPECT_EQ(probeJpeg(readBytes(r.outputPath)).width, 32);
+
+    // A name another worker takes while this file is converted is passed over.
+    const LosslessBatchSettings s{LosslessOp::OpRotateRight90};
+    ConvertedFile converted = convertToStaged(s, source, true, false);
+    writeBytes(dir / "photo_rotationR90(02).jpg", Bytes{'n', 'e', 'w'});
+    r = placeConverted(s, source, std::move(converted), nullptr);
+    EXPECT_EQ(r.outputPath, dir / "photo_rotationR90(03).jpg");
+    EXPECT_EQ(readBytes(dir / "photo_rotationR90(02).jpg"), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(readBytes(r.outputPath), readBytes(dir / "photo_rotationR90.jpg"));
 }
 
 TEST_F(BatchFixture, OverwriteReplacesAWritableSource) {

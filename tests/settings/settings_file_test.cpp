@@ -72,6 +72,7 @@ AppSettings customSettings() {
     s.keepIcc = 1;
     s.resetOrientation = 1;
     s.useTrash = 1;
+    s.batchWorkers = 3;
     return s;
 }
 
@@ -101,7 +102,8 @@ std::string expectedCustomFile() {
            "51=1\n52=333\n"
            "53=" + kCustomWidths + "\n"
            "54=3\n55=1\n"
-           "61=1\n62=0\n63=1\n64=1\n";
+           "61=1\n62=0\n63=1\n64=1\n"
+           "71=3\n";
 }
 
 // Written into a config folder that does not exist yet, replaced atomically
@@ -124,7 +126,7 @@ TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
                             "34=" + kDefaultTimestamp + "\n"
                             "41=0\n51=0\n52=0\n"
                             "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n");
+                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -239,7 +241,7 @@ TEST(SettingsFile, SavingKeepsForeignContentAndOrdersOurKeys) {
                             "34=" + kDefaultTimestamp + "\n"
                             "41=0\n51=0\n52=0\n"
                             "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n"
+                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n"
                             "extra=keep me\n"
                             "[other]\nx=y\n");
     AppSettings back;
