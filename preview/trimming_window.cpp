@@ -99,6 +99,8 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
         status_[part] = new QLabel(bar);
         status_[part]->setObjectName(QStringLiteral("part%1").arg(part));
         if (part > 0) status_[part]->setFixedWidth(widths[part]);
+        // A long message is cut off rather than widening the window.
+        else status_[part]->setMinimumWidth(1);
         bar->addWidget(status_[part], part == 0 ? 1 : 0);
     }
 

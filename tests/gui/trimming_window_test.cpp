@@ -217,6 +217,7 @@ TEST_F(Trimming, SavesTheLosslessCropOfTheRectangle) {
     };
     press(ID_SAVE_AS);
     EXPECT_EQ(part(0), "切り取り範囲を保存出来ませんでした。ファイルが見つかりません。");
+    EXPECT_EQ(window->width(), 600);
     EXPECT_EQ(view->cropRect(), (CropRect{32, 16, 140, 90}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
 
