@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -37,6 +38,28 @@ namespace quill {
 namespace {
 
 QString text(int id) { return QString::fromUtf8(commandText(id)); }
+
+// The transform button: its body does nothing, so from the keyboard the keys
+// that press a button or open a list open its menu.
+class MenuToolButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Down:
+        case Qt::Key_F4:
+            showMenu();
+            return;
+        default:
+            QToolButton::keyPressEvent(event);
+        }
+    }
+};
 
 // The preview picture, reduced while decoding, turned upright by its Exif
 // orientation unless the user wants files shown as stored.
@@ -174,8 +197,8 @@ void CMainFrame::buildToolbar() {
         }
         if (id == ID_OP_TRANSFORM) {
             // The body runs the command, which has no handler; only the
-            // arrow opens the menu.
-            transformButton_ = new QToolButton(toolbar_);
+            // arrow (or a key) opens the menu.
+            transformButton_ = new MenuToolButton(toolbar_);
             transformButton_->setDefaultAction(action);
             transformButton_->setMenu(transformMenu_);
             transformButton_->setPopupMode(QToolButton::MenuButtonPopup);

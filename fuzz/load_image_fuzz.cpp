@@ -6,6 +6,7 @@
 // takes seconds under the sanitizers while exercising the same code.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,8 +45,20 @@ std::int64_t declaredPixels(const std::uint8_t* data, std::size_t size) {
         const std::int64_t w = os2 ? le(data + 18, 2) : le(data + 18, 4), h = os2 ? le(data + 20, 2) : le(data + 22, 4);
         return w * (h < 0 ? -h : h);
     }
-    if (extension == ".gif" && size >= 10) return le(data + 6, 2) * le(data + 8, 2);
-    if (extension == ".png" && size >= 24) return be32(data + 16) * be32(data + 20);
+    if (extension == ".gif" && size >= 13) {
+        std::int64_t w = le(data + 6, 2), h = le(data + 8, 2);
+        // A screen of no size takes the first frame's extent, if its
+        // descriptor follows the global map.
+        const std::size_t at = 13 + (data[10] & 0x80 ? 3u << ((data[10] & 7) + 1) : 0);
+        if ((w == 0 || h == 0) && size >= at + 9 && data[at] == 0x2C) {
+            if (w == 0) w = le(data + at + 1, 2) + le(data + at + 5, 2);
+            if (h == 0) h = le(data + at + 3, 2) + le(data + at + 7, 2);
+        }
+        return w * h;
+    }
+    // Each side capped, so the product of two 32-bit sides cannot overflow.
+    if (extension == ".png" && size >= 24)
+        return std::min<std::int64_t>(be32(data + 16), 1 << 30) * std::min<std::int64_t>(be32(data + 20), 1 << 30);
     if (extension == ".jpg") {
         quill::JpegDecompressor d;
         std::int64_t pixels = 0;

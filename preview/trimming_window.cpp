@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -63,6 +64,11 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
     toolbar->setObjectName(QStringLiteral("trimmingTools"));
     toolbar->setIconSize(QSize(16, 16));
     toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar->setAccessibleName(QStringLiteral("コマンド"));
+    // The overflow button appears in a narrow window; screen readers list it
+    // even while hidden.
+    for (QToolButton* more : toolbar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (more->inherits("QToolBarExtension")) more->setAccessibleName(QStringLiteral("その他のコマンド"));
     for (const ToolButton& b : kButtons) {
         if (b.id == 0) {
             toolbar->addSeparator();
@@ -93,6 +99,8 @@ TrimmingWindow::TrimmingWindow(TrimContext context, QImage image, int blockWidth
         status_[part] = new QLabel(bar);
         status_[part]->setObjectName(QStringLiteral("part%1").arg(part));
         if (part > 0) status_[part]->setFixedWidth(widths[part]);
+        // A long message is cut off rather than widening the window.
+        else status_[part]->setMinimumWidth(1);
         bar->addWidget(status_[part], part == 0 ? 1 : 0);
     }
 

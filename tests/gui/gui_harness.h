@@ -31,6 +31,8 @@
 //   worker.join();
 #pragma once
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -137,6 +139,21 @@ T* child(QWidget* w, const char* name) {
 
 inline void click(QWidget* w, const char* button) { child<QPushButton>(w, button)->click(); }
 inline void escape(QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }
+
+// Every control shown in `root` that a user can reach, and every button
+// even while hidden (accessibility tools list them all), has a name for
+// screen readers. A spin box's line edit hands its focus to the named box.
+inline void expectNamedControls(QWidget* root) {
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(w) &&
+            (!w->isVisibleTo(root) || w->focusProxy() || w->focusPolicy() == Qt::NoFocus))
+            continue;
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w);
+        EXPECT_TRUE(control && !control->text(QAccessible::Name).isEmpty())
+            << root->objectName().toStdString() << ": " << w->metaObject()->className() << ' '
+            << w->objectName().toStdString();
+    }
+}
 
 // Saves a picture of the widget when QUILL_SCREENSHOT_DIR names a folder.
 inline void screenshot(QWidget* w, const char* name) {

@@ -155,6 +155,7 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
         seen.highlight = bar->palette().color(QPalette::Highlight).rgb();
         seen.base = bar->palette().color(QPalette::Base).rgb();
         seen.focus = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+        test::expectNamedControls(d);
         seen.centred = (d->frameGeometry().center() - frame->frameGeometry().center()).manhattanLength() <= 2;
         seen.listReady = frame->listReady;
         hold.go.count_down();

@@ -1,7 +1,6 @@
 // The small dialogs driven as a user would, offscreen: buttons, Esc, the
 // placement rule, the options round trip, the viewer launch and its error,
 // and window placement records applied to real windows.
-#include <QAccessible>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -297,7 +296,7 @@ TEST(OptionsDialog, CheckedWithEmptyPathStoresEmptyAndBadStampShowsDefault) {
     EXPECT_EQ(s.timestamp, (SystemTime{2000, 1, 6, 1, 0, 0, 0, 0}));
 }
 
-TEST(AboutBox, ShowsNameAndVersionAndEndsWithOkOrEsc) {
+TEST(AboutBox, ShowsNameAndVersionAndEndsWithOk) {
     QString title, version;
     {
         auto watch = whenShown<QDialog>("aboutDialog", [&](QDialog* d) {
@@ -310,8 +309,6 @@ TEST(AboutBox, ShowsNameAndVersionAndEndsWithOkOrEsc) {
     }
     EXPECT_EQ(title, QStringLiteral("Quillmarkのバージョン情報"));
     EXPECT_EQ(version, QStringLiteral("Quillmark Version 0.38"));
-    auto watch = whenShown<QDialog>("aboutDialog", escape);
-    showAboutBox(nullptr);
 }
 
 // Every dialog, as a keyboard and screen-reader user meets it: each control
@@ -338,15 +335,7 @@ TEST(Dialogs, NamedControlsFocusReturnAndEscape) {
     };
     for (const auto& c : cases) {
         auto watch = whenShown<QDialog>(c.dialog, [&](QDialog* d) {
-            for (QWidget* w : d->findChildren<QWidget*>()) {
-                // A spin box's line edit hands its focus to the named box.
-                if (!w->isVisibleTo(d) || w->focusProxy() ||
-                    (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QAbstractButton*>(w)))
-                    continue;
-                QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w);
-                EXPECT_FALSE(control->text(QAccessible::Name).isEmpty())
-                    << c.dialog << ' ' << w->metaObject()->className() << ' ' << w->objectName().toStdString();
-            }
+            expectNamedControls(d);
             QApplication::setActiveWindow(d);
             QWidget* focus = QApplication::focusWidget();
             EXPECT_EQ(focus ? focus->objectName().toStdString() : "", c.focus) << c.dialog;

@@ -217,6 +217,7 @@ TEST_F(Trimming, SavesTheLosslessCropOfTheRectangle) {
     };
     press(ID_SAVE_AS);
     EXPECT_EQ(part(0), "切り取り範囲を保存出来ませんでした。ファイルが見つかりません。");
+    EXPECT_EQ(window->width(), 600);
     EXPECT_EQ(view->cropRect(), (CropRect{32, 16, 140, 90}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
 
@@ -243,6 +244,7 @@ TEST(TrimCommand, CropsTheSelectedRowAndListsTheResult) {
 
     auto watch = test::whenShown<TrimmingWindow>("trimmingWindow", [&](TrimmingWindow* w) {
         EXPECT_EQ(w->statusPart(1), "範囲 : 200[16] x 120[16]");
+        test::expectNamedControls(w);
         w->onCommand(ID_TOGGLE_FORCE_REGULAR_SIZE);
         w->onCommand(ID_SELECT_ALL);
         w->saveChooser = [](QWidget*, const QString& p) { return p + ".jpg"; };
