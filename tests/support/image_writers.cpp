@@ -114,6 +114,12 @@ Bytes makeGif(const GifSpec& spec) {
             if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce) != GIF_OK) fail("gce");
         }
         ColorMapObject* local = gifMap(f.localMap);
+        // giflib 5.2.1 drops the previous frame's local map without freeing it
+        // when this frame has none.
+        if (!local && gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         if (EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlace, local) != GIF_OK)
             fail("image");
         GifFreeMapObject(local);
