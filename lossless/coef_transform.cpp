@@ -641,14 +641,9 @@ void fixExifDimensions(std::uint8_t* data, std::uint32_t length, std::uint32_t w
                        std::uint32_t height) {
     // Every read below is preceded by a check that it lies inside the data.
     if (!data || length < 12) return;
-    bool big;
-    if (data[0] == 'I' && data[1] == 'I')
-        big = false;
-    else if (data[0] == 'M' && data[1] == 'M')
-        big = true;
-    else
-        return;
-    if (readU16(data + 2, big) != 0x2A) return;
+    const std::optional<bool> order = tiffByteOrder(data, length);
+    if (!order) return;
+    const bool big = *order;
 
     std::uint32_t ifd0;
     if (!readSmallOffset(data + 4, big, ifd0) || ifd0 > length - 2) return;

@@ -21,15 +21,9 @@ struct Tiff {
 
     static std::optional<Tiff> open(const std::uint8_t* data, std::size_t size) {
         if (size < 8 || size > 0xFFFFFFFFu) return std::nullopt;
-        bool big;
-        if (data[0] == 'I' && data[1] == 'I')
-            big = false;
-        else if (data[0] == 'M' && data[1] == 'M')
-            big = true;
-        else
-            return std::nullopt;
-        if (readU16(data + 2, big) != 0x2A) return std::nullopt;
-        return Tiff{data, std::uint32_t(size), big};
+        const std::optional<bool> big = tiffByteOrder(data, size);
+        if (!big) return std::nullopt;
+        return Tiff{data, std::uint32_t(size), *big};
     }
 
     std::uint32_t firstIfd() const { return readU32(data + 4, big); }
