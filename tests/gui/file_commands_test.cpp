@@ -42,28 +42,9 @@ void expectEnded(QDialog* d) {
     d->done(0);
 }
 
-struct Message {
-    QString title, text;
-    bool twoButtons = false;
-};
-
 // Answers each message dialog in turn: 1 by the Return key, 2 by "キャンセル".
-struct Answers {
-    explicit Answers(std::deque<int> a)
-        : answers(std::move(a)),
-          watch(test::wheneverShown<QDialog>(QStringLiteral("messageDialog"), [this](QDialog* d) {
-              seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
-                              child<QPushButton>(d, "button2")->isVisibleTo(d)});
-              const int answer = answers.empty() ? 2 : answers.front();
-              if (!answers.empty()) answers.pop_front();
-              if (answer == 1)
-                  press(d, Qt::Key_Return);
-              else
-                  test::click(d, "button2");
-          })) {}
-    std::deque<int> answers;
-    std::vector<Message> seen;
-    test::ShowWatch<QDialog> watch;
+struct Answers : test::MessageAnswers {
+    explicit Answers(std::deque<int> a) : MessageAnswers(std::move(a), 2, true) {}
 };
 
 class FileCommands : public ::testing::Test {

@@ -37,6 +37,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -44,6 +45,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -138,6 +140,33 @@ T* child(QWidget* w, const char* name) {
 }
 
 inline void click(QWidget* w, const char* button) { child<QPushButton>(w, button)->click(); }
+
+// What a message dialog said.
+struct SeenMessage {
+    QString title, text;
+    bool twoButtons = false;
+};
+
+// Answers every message dialog in turn: 1 the first button, 2 the second
+// ("キャンセル"); `whenOut` once the answers run out. With `byReturn` the
+// first button is pressed by the Return key, as a user would.
+struct MessageAnswers {
+    explicit MessageAnswers(std::deque<int> a = {}, int whenOut = 2, bool byReturn = false)
+        : answers(std::move(a)),
+          watch(wheneverShown<QDialog>(QStringLiteral("messageDialog"), [this, whenOut, byReturn](QDialog* d) {
+              seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
+                              child<QPushButton>(d, "button2")->isVisibleTo(d)});
+              const int answer = answers.empty() ? whenOut : answers.front();
+              if (!answers.empty()) answers.pop_front();
+              if (answer == 1 && byReturn)
+                  QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Return);
+              else
+                  click(d, answer == 1 ? "button1" : "button2");
+          })) {}
+    std::deque<int> answers;
+    std::vector<SeenMessage> seen;
+    ShowWatch<QDialog> watch;
+};
 inline void escape(QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }
 
 // Every control shown in `root` that a user can reach, and every button

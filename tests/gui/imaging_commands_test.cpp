@@ -35,18 +35,9 @@ QScrollBar* bar(QWidget* dialog, int id) { return static_cast<QScrollBar*>(contr
 QString label(QWidget* dialog, int id) { return static_cast<QLabel*>(control(dialog, id))->text(); }
 void pressReturn(QWidget* dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); }
 
-struct Message {
-    QString title, text;
-    bool oneButton = false;
-};
-
 // Closes every message dialog with its first button, keeping what it said.
-struct Messages {
-    std::vector<Message> seen;
-    ShowWatch<QDialog> watch = wheneverShown<QDialog>("messageDialog", [this](QDialog* d) {
-        seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(), !child<QWidget>(d, "button2")->isVisible()});
-        click(d, "button1");
-    });
+struct Messages : MessageAnswers {
+    Messages() : MessageAnswers({}, 1) {}
 };
 
 class CompressionDialog : public ::testing::Test {
@@ -230,7 +221,7 @@ TEST_F(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirG
     for (std::size_t i = 0; i < std::size(typed); ++i) {
         EXPECT_EQ(messages.seen[i].title, "設定値エラー");
         EXPECT_EQ(messages.seen[i].text, QString::fromUtf8(typed[i].message));
-        EXPECT_TRUE(messages.seen[i].oneButton);
+        EXPECT_FALSE(messages.seen[i].twoButtons);
     }
     EXPECT_EQ(positions, (std::vector<int>{96, 100, 106, 1, 0, 100}));
     EXPECT_EQ(settings.lanczosHeight, 200);
@@ -315,7 +306,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     EXPECT_FALSE(fs::exists(folder / "noise_compress.jpg"));
     ASSERT_EQ(messages.seen.size(), 1u);
     EXPECT_EQ(messages.seen[0].title, "再圧縮JPEG作成");
-    EXPECT_TRUE(messages.seen[0].oneButton);
+    EXPECT_FALSE(messages.seen[0].twoButtons);
     const std::string text = messages.seen[0].text.toStdString();
     EXPECT_NE(text.find((folder / "noise.jpg").string()), std::string::npos) << text;
     EXPECT_NE(text.find(reasonText(FailReason::OverSizeLimit, TextLanguage::Japanese)), std::string::npos) << text;
@@ -353,7 +344,7 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsA
     ASSERT_EQ(messages.seen.size(), 1u);
     EXPECT_EQ(messages.seen[0].title, "フォーマット変換");
     EXPECT_EQ(messages.seen[0].text, "変換を完了しました。");
-    EXPECT_TRUE(messages.seen[0].oneButton);
+    EXPECT_FALSE(messages.seen[0].twoButtons);
 
     // A picture no quality fits into 100 bytes is as incomplete as a file
     // that is no picture; both are named, in order, with why.

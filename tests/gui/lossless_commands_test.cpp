@@ -49,28 +49,8 @@ struct Hold {
     std::latch go{1};
 };
 
-struct Message {
-    QString title, text;
-    bool twoButtons = false;
-};
-
 // Answers every message dialog with the next answer (1 "実行"/"閉じる", 2 "キャンセル").
-struct Answers {
-    explicit Answers(std::deque<int> a)
-        : answers(std::move(a)),
-          watcher(QStringLiteral("messageDialog"),
-                  [this](QDialog* d) {
-                      seen.push_back({d->windowTitle(), child<QLabel>(d, "text")->text(),
-                                      child<QPushButton>(d, "button2")->isVisibleTo(d)});
-                      const int answer = answers.empty() ? 2 : answers.front();
-                      if (!answers.empty()) answers.pop_front();
-                      test::click(d, answer == 1 ? "button1" : "button2");
-                  },
-                  test::ShowWatch<QDialog>::Times::Every) {}
-    std::deque<int> answers;
-    std::vector<Message> seen;
-    test::ShowWatch<QDialog> watcher;
-};
+using Answers = test::MessageAnswers;
 
 // What convertLossless writes for the file as the list describes it.
 Bytes expectedOutput(const fs::path& source, LosslessOp op, bool hasApp0, bool progressive,
