@@ -23,9 +23,8 @@ namespace {
 
 using test::Bytes;
 using test::child;
-using test::processEvents;
-using test::TempDir;
 using Names = std::vector<std::string>;
+using Seen = std::vector<test::SeenMessage>;
 
 const std::string kNotUtf8 = "\xff\xfe.jpg";
 const std::string kShiftJis = "\x93\xc7\x82\xdd.jpg";  // 読み
@@ -47,43 +46,16 @@ struct Answers : test::MessageAnswers {
     explicit Answers(std::deque<int> a) : MessageAnswers(std::move(a), 2, true) {}
 };
 
-class FileCommands : public ::testing::Test {
+class FileCommands : public test::FrameTest {
 protected:
-    void SetUp() override {
-        frame = std::make_unique<CMainFrame>(dir / "status.ini");
-        frame->resize(900, 600);
-        frame->show();
-        frame->folderChooser = [this](QWidget*, const QString&) { return QString::fromStdString(folder.string()); };
-        processEvents();
-    }
-
     // Makes the files in a folder of their own, lists it and selects the named rows.
-    void listAndSelect(const Names& files, const Names& selected, const std::string& sub = "photos") {
+    void make(const Names& files, const Names& selected, const std::string& sub = "photos") {
         folder = data / sub;
-        fs::create_directories(folder);
         for (const std::string& name : files) test::writeBytes(folder / name, jpeg);
-        frame->onCommand(ID_FOLDER_SELECT);
-        select(selected);
-    }
-    void select(const Names& names) {
-        QTableView* table = frame->fileList().table();
-        for (int r = 0; r < frame->fileList().rowCount(); ++r)
-            if (std::find(names.begin(), names.end(), frame->fileList().nameBytes(r)) != names.end())
-                table->selectionModel()->select(table->model()->index(r, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        processEvents();
-        ASSERT_EQ(frame->fileList().selectedCount(), static_cast<int>(names.size()));
-    }
-    Names listed() const {
-        Names out;
-        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().nameBytes(r));
-        return out;
+        listAndSelect(selected);
     }
 
     const Bytes jpeg = test::makeJpeg({.width = 16, .height = 8});
-    TempDir dir, data;
-    fs::path folder;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(FileCommands, EmptyListAndNoSelectionAreSaidInTheStatusBar) {
@@ -91,7 +63,7 @@ TEST_F(FileCommands, EmptyListAndNoSelectionAreSaidInTheStatusBar) {
         frame->onCommand(id);
         EXPECT_EQ(frame->statusText(), "ファイルリストが空です。") << id;
     }
-    listAndSelect({"a.jpg"}, {});
+    make({"a.jpg"}, {});
     for (int id : {ID_FILE_DELETE, ID_FILE_RENAME, ID_FILE_RENAME_BATCH}) {
         frame->setStatusText({});
         frame->onCommand(id);
@@ -101,16 +73,14 @@ TEST_F(FileCommands, EmptyListAndNoSelectionAreSaidInTheStatusBar) {
 }
 
 TEST_F(FileCommands, DeleteAsksFirstThenForEachReadOnlyFile) {
-    listAndSelect({"a.jpg", "keep.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8}, {"a.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8});
+    make({"a.jpg", "keep.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8},
+         {"a.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8});
     ::chmod((folder / kShiftJis).c_str(), 0444);
     ::chmod((folder / "ro_yes.jpg").c_str(), 0444);
     {
         Answers declined({2});
         frame->onCommand(ID_FILE_DELETE);
-        ASSERT_EQ(declined.seen.size(), 1u);
-        EXPECT_EQ(declined.seen[0].title, "ファイル削除");
-        EXPECT_EQ(declined.seen[0].text, "本当によろしいですか？");
-        EXPECT_TRUE(declined.seen[0].twoButtons);
+        EXPECT_EQ(declined.seen, (Seen{{"ファイル削除", "本当によろしいですか？", true}}));
         EXPECT_EQ(listed().size(), 5u);
     }
     select({"a.jpg", kShiftJis, "ro_yes.jpg", kNotUtf8});
@@ -126,7 +96,6 @@ TEST_F(FileCommands, DeleteAsksFirstThenForEachReadOnlyFile) {
 
 TEST_F(FileCommands, DeleteIdenticalNeedsTheSameBytesAndKeepsTheHighestRow) {
     // X and Y: one byte size and one pixel size, different photographs.
-    folder = data / "photos";
     const Bytes x = test::makeJpeg({.width = 16, .height = 8, .segments = {{0xFE, Bytes(30, 'x')}}});
     const Bytes y = test::makeJpeg({.width = 16, .height = 8, .segments = {{0xFE, Bytes(30, 'y')}}});
     ASSERT_EQ(x.size(), y.size());
@@ -140,9 +109,8 @@ TEST_F(FileCommands, DeleteIdenticalNeedsTheSameBytesAndKeepsTheHighestRow) {
 
     Answers answers({1});
     frame->onCommand(ID_FILE_DELETE_IDENTICAL);
-    ASSERT_EQ(answers.seen.size(), 1u);
-    EXPECT_EQ(answers.seen[0].title, "同一ファイルの削除");
-    EXPECT_EQ(answers.seen[0].text, "同一ファイルを削除してもよろしいですか？");
+    EXPECT_EQ(answers.seen,
+              (Seen{{"同一ファイルの削除", "同一ファイルを削除してもよろしいですか？", true}}));
     EXPECT_EQ(listed(), (Names{"0.jpg", "A.jpg", "R.jpg", "X.jpg", "Y.jpg"}));
     EXPECT_EQ(test::readBytes(folder / "Y.jpg"), y);
 }
@@ -161,7 +129,7 @@ TEST_F(FileCommands, WithTheTrashOptionBothDeletesUseTheTrash) {
     qputenv("HOME", QByteArray(dir.path().c_str()));
     qputenv("XDG_DATA_HOME", QByteArray((dir / "share").c_str()));
     frame->settings.useTrash = 1;
-    listAndSelect({"a.jpg", "b.jpg", "c.jpg"}, {"a.jpg"});  // the same bytes all three
+    make({"a.jpg", "b.jpg", "c.jpg"}, {"a.jpg"});  // the same bytes all three
     Answers answers({1, 1});
     frame->onCommand(ID_FILE_DELETE);
     frame->onCommand(ID_FILE_DELETE_IDENTICAL);
@@ -174,8 +142,8 @@ TEST_F(FileCommands, WithTheTrashOptionBothDeletesUseTheTrash) {
 }
 
 TEST_F(FileCommands, RenameOneByOne) {
-    listAndSelect({"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg", "trip.jpg", "taken.JPEG"},
-                  {"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg"});
+    make({"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg", "trip.jpg", "taken.JPEG"},
+         {"photo.JPEG", "q.jpg", "r.jpg", "s.jpg", "t.jpg"});
     struct {
         QString current, extension, focus, selected;
         bool openAfterError = false;
@@ -206,15 +174,13 @@ TEST_F(FileCommands, RenameOneByOne) {
     EXPECT_EQ(first.focus, "newName");
     EXPECT_EQ(first.selected, "photo");
     EXPECT_TRUE(first.openAfterError);
-    ASSERT_EQ(errors.seen.size(), 1u);
-    EXPECT_EQ(errors.seen[0].title, "リネームエラー");
-    EXPECT_EQ(errors.seen[0].text, "既に同じ名前のファイルが存在します。");
-    EXPECT_FALSE(errors.seen[0].twoButtons);
+    EXPECT_EQ(errors.seen,
+              (Seen{{"リネームエラー", "既に同じ名前のファイルが存在します。", false}}));
     EXPECT_EQ(listed(), (Names{"q.jpg", "r.jpg", "s.jpg", "t.jpg", "taken.JPEG", "trip.JPEG", "trip.jpg"}));
 }
 
 TEST_F(FileCommands, RenameANameThatIsNotUtf8) {
-    listAndSelect({"r.jpg", kNotUtf8}, {"r.jpg", kNotUtf8});
+    make({"r.jpg", kNotUtf8}, {"r.jpg", kNotUtf8});
     int shown = 0;
     auto watch = test::wheneverShown<QDialog>(QStringLiteral("renameDialog"), [&](QDialog* d) {
         if (++shown == 1) {
@@ -229,7 +195,8 @@ TEST_F(FileCommands, RenameANameThatIsNotUtf8) {
     Answers errors({1});
     frame->onCommand(ID_FILE_RENAME);
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(errors.seen.size(), 1u);
+    EXPECT_EQ(errors.seen,
+              (Seen{{"リネームエラー", "既に同じ名前のファイルが存在します。", false}}));
     EXPECT_EQ(listed(), (Names{"ok.jpg", "r.jpg"}));
     EXPECT_EQ(test::readBytes(folder / "ok.jpg"), jpeg);
 }
@@ -259,7 +226,7 @@ TEST_F(FileCommands, RenameInBatches) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        listAndSelect(c.files, c.selected, "case" + std::to_string(++n));
+        make(c.files, c.selected, "case" + std::to_string(++n));
         QStringList focusPath;
         bool fieldsEnabled = true;
         auto watch = test::whenShown<QDialog>(QStringLiteral("batchRenameDialog"), [&](QDialog* d) {

@@ -31,6 +31,10 @@
 //   worker.join();
 #pragma once
 
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "tests/support/test_files.h"
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -40,14 +44,18 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
+#include <QToolBar>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <ostream>
 
 namespace quill::test {
 
@@ -145,7 +153,12 @@ inline void click(QWidget* w, const char* button) { child<QPushButton>(w, button
 struct SeenMessage {
     QString title, text;
     bool twoButtons = false;
+    bool operator==(const SeenMessage&) const = default;
 };
+inline void PrintTo(const SeenMessage& m, std::ostream* os) {
+    *os << '{' << m.title.toStdString() << " | " << m.text.toStdString()
+        << (m.twoButtons ? " | two buttons}" : "}");
+}
 
 // Answers every message dialog in turn: 1 the first button, 2 the second
 // ("キャンセル"); `whenOut` once the answers run out. With `byReturn` the
@@ -189,5 +202,53 @@ inline void screenshot(QWidget* w, const char* name) {
     const QString dir = qEnvironmentVariable("QUILL_SCREENSHOT_DIR");
     if (!dir.isEmpty()) w->grab().save(QDir(dir).filePath(QString::fromUtf8(name) + ".png"));
 }
+
+// A main window shown over a settings file in `dir`, whose folder chooser
+// answers `folder`.
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { frame = makeFrame(); }
+
+    std::unique_ptr<CMainFrame> makeFrame() {
+        auto f = std::make_unique<CMainFrame>(dir / "status.ini");
+        f->resize(900, 600);
+        f->show();
+        f->folderChooser = [this](QWidget*, const QString&) {
+            return QString::fromStdString(folder.string());
+        };
+        processEvents();
+        return f;
+    }
+
+    // Lists the folder and selects the rows of the named files.
+    void listAndSelect(const std::vector<std::string>& names) {
+        frame->onCommand(ID_FOLDER_SELECT);
+        select(names);
+    }
+    void select(const std::vector<std::string>& names) {
+        QItemSelectionModel* selection = frame->fileList().table()->selectionModel();
+        for (int r = 0; r < frame->fileList().rowCount(); ++r)
+            if (std::ranges::count(names, frame->fileList().nameBytes(r)))
+                selection->select(selection->model()->index(r, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        processEvents();
+        ASSERT_EQ(frame->fileList().selectedCount(), static_cast<int>(names.size()));
+    }
+    // The files listed, by the bytes of their names.
+    std::vector<std::string> listed() const {
+        std::vector<std::string> out;
+        for (int r = 0; r < frame->fileList().rowCount(); ++r)
+            out.push_back(frame->fileList().nameBytes(r));
+        return out;
+    }
+    void clickTool(int id) {
+        QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(id)),
+                          Qt::LeftButton);
+    }
+
+    TempDir dir, data;
+    fs::path folder = data / "photos";
+    std::unique_ptr<CMainFrame> frame;
+};
 
 }  // namespace quill::test

@@ -239,22 +239,8 @@ Bytes blockNoise(int size) {
                      }});
 }
 
-class ImagingCommands : public ::testing::Test {
+class ImagingCommands : public FrameTest {
 protected:
-    void SetUp() override {
-        frame = std::make_unique<CMainFrame>(dir / "status.ini");
-        frame->resize(900, 600);
-        frame->show();
-        frame->folderChooser = [this](QWidget*, const QString&) { return QString::fromStdString(folder.string()); };
-        fs::create_directories(folder);
-    }
-
-    std::vector<std::string> listed() const {
-        std::vector<std::string> out;
-        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().name(r).toStdString());
-        return out;
-    }
-
     // What the core worker writes for copies of sources under settings.
     std::vector<Bytes> coreOutputs(const std::vector<fs::path>& sources, const CompressionSettings& settings) {
         std::vector<fs::path> copies;
@@ -265,9 +251,7 @@ protected:
         return out;
     }
 
-    TempDir dir, scratch;
-    fs::path folder = dir / "photos";
-    std::unique_ptr<CMainFrame> frame;
+    TempDir scratch;
 };
 
 TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualityFits) {
@@ -277,13 +261,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     // The time-keeping option reaches the job.
     ASSERT_TRUE(setFileTimes(folder / "flat.jpg", {1000000000, 0}, {1000000000, 0}));
     frame->settings.keepTime = 1;
-    frame->onCommand(ID_FOLDER_SELECT);
-    QTableView* table = frame->fileList().table();
-    for (int r = 0; r < frame->fileList().rowCount(); ++r)
-        if (frame->fileList().name(r) != "unselected.jpg")
-            table->selectionModel()->select(table->model()->index(r, 0),
-                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    processEvents();
+    listAndSelect({"flat.jpg", "noise.jpg"});
 
     // With a limit of 2000 (2048 bytes) the flat picture fits, the noise never.
     auto settingsWatch = whenShown<QDialog>("compressionDialog", [](QDialog* d) {
@@ -295,7 +273,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     QString caption;
     auto progressWatch = whenShown<QDialog>("progressDialog", [&](QDialog* d) { caption = d->windowTitle(); });
     Messages messages;
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_RECOMPRESS)), Qt::LeftButton);
+    clickTool(ID_RECOMPRESS);
 
     EXPECT_EQ(caption, "再圧縮JPEG作成中...");
     EXPECT_EQ(frame->settings.compression.sizeLimit, 2000u);
@@ -341,10 +319,8 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsA
     EXPECT_EQ((std::vector<Bytes>{readBytes(folder / "a_compress.jpg"), readBytes(folder / "b_compress.jpg"),
                                   readBytes(folder / "c_compress.jpg")}),
               coreOutputs({bmp, gif, png}, frame->settings.compression));
-    ASSERT_EQ(messages.seen.size(), 1u);
-    EXPECT_EQ(messages.seen[0].title, "フォーマット変換");
-    EXPECT_EQ(messages.seen[0].text, "変換を完了しました。");
-    EXPECT_FALSE(messages.seen[0].twoButtons);
+    EXPECT_EQ(messages.seen,
+              (std::vector<SeenMessage>{{"フォーマット変換", "変換を完了しました。"}}));
 
     // A picture no quality fits into 100 bytes is as incomplete as a file
     // that is no picture; both are named, in order, with why.

@@ -23,9 +23,7 @@
 #include <sys/stat.h>
 
 #include <deque>
-#include <fstream>
 #include <latch>
-#include <sstream>
 
 namespace quill {
 namespace {
@@ -62,50 +60,16 @@ Bytes expectedOutput(const fs::path& source, LosslessOp op, bool hasApp0, bool p
     return test::readBytes(out);
 }
 
-class LosslessCommands : public ::testing::Test {
+class LosslessCommands : public test::FrameTest {
 protected:
     void SetUp() override {
-        folder = data / "photos";
         fs::create_directories(folder);
-        frame = makeFrame();
-    }
-
-    std::unique_ptr<CMainFrame> makeFrame() {
-        auto f = std::make_unique<CMainFrame>(dir / "status.ini");
-        f->resize(900, 600);
-        f->show();
-        f->folderChooser = [this](QWidget*, const QString&) { return QString::fromStdString(folder.string()); };
-        processEvents();
-        return f;
-    }
-
-    // Lists the folder and selects the named rows.
-    void listAndSelect(const std::vector<std::string>& names) {
-        frame->onCommand(ID_FOLDER_SELECT);
-        processEvents();
-        QTableView* table = frame->fileList().table();
-        for (int r = 0; r < frame->fileList().rowCount(); ++r)
-            if (std::find(names.begin(), names.end(), frame->fileList().name(r).toStdString()) != names.end())
-                table->selectionModel()->select(table->model()->index(r, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        processEvents();
-        ASSERT_EQ(frame->fileList().selectedCount(), static_cast<int>(names.size()));
+        FrameTest::SetUp();
     }
 
     fs::path photo(const std::string& name, test::JpegSpec spec = {}) {
         return test::writeBytes(folder / name, test::makeJpeg(spec));
     }
-
-    std::vector<std::string> listed() {
-        std::vector<std::string> out;
-        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().name(r).toStdString());
-        return out;
-    }
-
-    TempDir dir;
-    TempDir data;
-    fs::path folder;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrites) {
@@ -140,7 +104,7 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
         seen.listReady = frame->listReady;
         hold.go.count_down();
     });
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_OP_CLEAN)), Qt::LeftButton);
+    clickTool(ID_OP_CLEAN);
 
     EXPECT_EQ(watcher.shown(), 1);
     EXPECT_EQ(seen.title, "クリーン変換中...");
@@ -177,25 +141,20 @@ TEST_F(LosslessCommands, MenuRotationToolbarGrayscaleAndTheTogglesTakeEffectAndP
               expectedOutput(p, LosslessOp::OpRotateRight90, true, true));
 
     listAndSelect({"b.jpg"});
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_OP_GRAYSCALE)), Qt::LeftButton);
+    clickTool(ID_OP_GRAYSCALE);
     EXPECT_EQ(test::readBytes(folder / "b_grayscale.jpg"), expectedOutput(b, LosslessOp::OpGrayscale, true, false));
 
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)),
-                      Qt::LeftButton);
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_OVERWRITE)),
-                      Qt::LeftButton);
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_TOGGLE_OVERWRITE)),
-                      Qt::LeftButton);
+    for (int id : {ID_TOGGLE_FORCE_PROGRESSIVE, ID_TOGGLE_OVERWRITE, ID_TOGGLE_OVERWRITE})
+        clickTool(id);
     listAndSelect({"b.jpg"});
     frame->onCommand(ID_OP_CLEAN);
     EXPECT_EQ(test::readBytes(folder / "b_cleaned.jpg"), expectedOutput(b, LosslessOp::OpClean, true, false, true));
 
     frame.reset();
-    std::ifstream ini(dir / "status.ini");
-    std::stringstream text;
-    text << ini.rdbuf();
-    EXPECT_NE(text.str().find("21=0"), std::string::npos);
-    EXPECT_NE(text.str().find("22=1"), std::string::npos);
+    const Bytes ini = test::readBytes(dir / "status.ini");
+    const std::string text(ini.begin(), ini.end());
+    EXPECT_NE(text.find("21=0"), std::string::npos);
+    EXPECT_NE(text.find("22=1"), std::string::npos);
     frame = makeFrame();
     EXPECT_FALSE(frame->commandAction(ID_TOGGLE_OVERWRITE)->isChecked());
     EXPECT_TRUE(frame->commandAction(ID_TOGGLE_FORCE_PROGRESSIVE)->isChecked());
