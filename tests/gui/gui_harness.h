@@ -203,8 +203,8 @@ inline void screenshot(QWidget* w, const char* name) {
     if (!dir.isEmpty()) w->grab().save(QDir(dir).filePath(QString::fromUtf8(name) + ".png"));
 }
 
-// A main window shown over a settings file in `dir`, whose folder chooser
-// answers `folder`.
+// A main window shown over a settings file in `dir`. Its folder chooser
+// answers `folder` (cancelled when empty), its viewer notes the files.
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override { frame = makeFrame(); }
@@ -213,8 +213,12 @@ protected:
         auto f = std::make_unique<CMainFrame>(dir / "status.ini");
         f->resize(900, 600);
         f->show();
-        f->folderChooser = [this](QWidget*, const QString&) {
+        f->folderChooser = [this](QWidget*, const QString& start) {
+            chooserStart = start;
             return QString::fromStdString(folder.string());
+        };
+        f->viewerLauncher = [this](QWidget*, const AppSettings&, const fs::path& path) {
+            viewed.push_back(path);
         };
         processEvents();
         return f;
@@ -249,6 +253,8 @@ protected:
     TempDir dir, data;
     fs::path folder = data / "photos";
     std::unique_ptr<CMainFrame> frame;
+    QString chooserStart;
+    std::vector<fs::path> viewed;
 };
 
 }  // namespace quill::test

@@ -52,34 +52,15 @@ Bytes jpegOfSize(std::size_t bytes, JpegSpec spec = {.width = 8, .height = 8}) {
     return out;
 }
 
-class Frame : public ::testing::Test {
+class Frame : public test::FrameTest {
 protected:
-    void SetUp() override { frame = makeFrame(); }
-
-    std::unique_ptr<CMainFrame> makeFrame() {
-        auto f = std::make_unique<CMainFrame>(dir / "status.ini");
-        f->resize(780, 560);
-        f->show();
-        f->folderChooser = [this](QWidget*, const QString& start) {
-            chooserStart = start;
-            return nextFolder;
-        };
-        f->viewerLauncher = [this](QWidget*, const AppSettings&, const fs::path& path) { viewed.push_back(path); };
-        processEvents();
-        return f;
-    }
-
-    void choose(const fs::path& folder) {
-        nextFolder = QString::fromStdString(folder.string());
+    void choose(const fs::path& chosen) {
+        folder = chosen;
         frame->onCommand(ID_FOLDER_SELECT);
         processEvents();
     }
 
-    std::vector<std::string> names() {
-        std::vector<std::string> out;
-        for (int r = 0; r < frame->fileList().rowCount(); ++r) out.push_back(frame->fileList().name(r).toStdString());
-        return out;
-    }
+    std::vector<std::string> names() { return cells(kColName); }
     std::vector<std::string> cells(int column) {
         std::vector<std::string> out;
         for (int r = 0; r < frame->fileList().rowCount(); ++r)
@@ -108,13 +89,10 @@ protected:
         frame->previewThread.wait();
         processEvents();
     }
-
-    TempDir dir;
-    TempDir data;
-    std::unique_ptr<CMainFrame> frame;
-    QString nextFolder;
-    QString chooserStart;
-    std::vector<fs::path> viewed;
+    void preview(int row) {
+        clickRow(row);
+        waitForPreview();
+    }
 };
 
 // a.jpg, b.JPEG, c.jpe, d.png, an empty e.jpg, a PNG named x.jpg and a
@@ -204,7 +182,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     EXPECT_FALSE(unreadable->isVisibleTo(frame.get()));
 
     // The next folder dialog starts at the folder listed last.
-    nextFolder.clear();
+    this->folder.clear();
     frame->onCommand(ID_FOLDER_SELECT);
     EXPECT_EQ(chooserStart.toStdString(), folder.string());
 
@@ -216,8 +194,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     choose(japanese);
     EXPECT_EQ(names(), std::vector<std::string>{"写真.jpg"});
     EXPECT_EQ(unreadable->toolTip(), "壊れ.jpg: JPEGファイルではありません。");
-    clickRow(0);
-    waitForPreview();
+    preview(0);
     EXPECT_TRUE(frame->previewPane()->hasImage());
 }
 
@@ -227,7 +204,7 @@ TEST_F(Frame, FolderWithoutJpegFilesAndCancelledChoice) {
     ASSERT_EQ(frame->fileList().rowCount(), 2);
 
     // Cancelling changes nothing.
-    nextFolder.clear();
+    folder.clear();
     frame->onCommand(ID_FOLDER_SELECT);
     EXPECT_EQ(frame->fileList().rowCount(), 2);
     EXPECT_EQ(frame->windowTitle(), "Quillmark - " + QString::fromStdString(listed.string()));
@@ -339,8 +316,7 @@ TEST_F(Frame, SelectCommandAndClickStatus) {
 TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     choose(numberedFolder(data, 3));
     EXPECT_FALSE(frame->previewPane()->hasImage());
-    clickRow(0);
-    waitForPreview();
+    preview(0);
     EXPECT_TRUE(frame->previewPane()->hasImage());
     EXPECT_EQ(frame->currentFile, frame->rowPath(0));
     // The reduced decode keeps the aspect ratio of the 40 x 48 picture.
@@ -350,8 +326,7 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     // A big picture is decoded reduced, to about 300 pixels wide.
     test::writeBytes(frame->folderPath.toStdString() + "/zz_big.jpg", test::makeJpeg({.width = 1600, .height = 800}));
     frame->RefreshList(0);
-    clickRow(3);
-    waitForPreview();
+    preview(3);
     ASSERT_TRUE(frame->previewPane()->hasImage());
     EXPECT_LE(frame->previewPane()->imageSize().width(), 400);
     EXPECT_EQ(frame->previewPane()->imageSize().width(), 2 * frame->previewPane()->imageSize().height());
@@ -362,35 +337,29 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     frame->onCommand(ID_SELECT_TOGGLE);
     EXPECT_FALSE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
-    clickRow(0);
-    waitForPreview();
+    preview(0);
     ASSERT_TRUE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
     EXPECT_FALSE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
     // The row previewed last is still the current file: not loaded again.
-    clickRow(0);
-    waitForPreview();
+    preview(0);
     EXPECT_FALSE(frame->previewPane()->hasImage());
-    clickRow(2);
-    waitForPreview();
+    preview(2);
     EXPECT_TRUE(frame->previewPane()->hasImage());
     EXPECT_EQ(frame->currentFile, frame->rowPath(2));
 
     frame->RefreshList(0);
     EXPECT_FALSE(frame->previewPane()->hasImage());
     EXPECT_TRUE(frame->currentFile.empty());
-    clickRow(1);
-    waitForPreview();
+    preview(1);
     EXPECT_TRUE(frame->previewPane()->hasImage());
     // A file gone since the listing leaves the pane empty, never showing the
     // picture of the row chosen before.
     fs::remove(frame->rowPath(0));
-    clickRow(0);
-    waitForPreview();
+    preview(0);
     EXPECT_FALSE(frame->previewPane()->hasImage());
-    clickRow(1);
-    waitForPreview();
+    preview(1);
     frame->onCommand(ID_LIST_NEW);
     EXPECT_FALSE(frame->previewPane()->hasImage());
     const QImage pane = frame->previewPane()->grab().toImage();
@@ -415,8 +384,7 @@ TEST_F(Frame, PreviewStandsUprightByExifUnlessShownAsStored) {
     using Quadrants = std::array<QColor, 4>;  // top left, top right, bottom left, bottom right
     const Quadrants stored = {Qt::red, Qt::green, Qt::blue, Qt::white};
     auto shown = [&](int row) {
-        clickRow(row);
-        waitForPreview();
+        preview(row);
         const QImage pane = frame->previewPane()->grab().toImage();
         const QRect r = frame->previewPane()->pictureRect();
         Quadrants q;
@@ -447,8 +415,7 @@ TEST_F(Frame, PreviewStandsUprightByExifUnlessShownAsStored) {
 
 TEST_F(Frame, DoubleClickOpensTheViewerForOneSelectedRowOnly) {
     choose(numberedFolder(data, 3));
-    clickRow(1);
-    waitForPreview();
+    preview(1);
     QTest::mouseDClick(frame->fileList().table()->viewport(), Qt::LeftButton, {}, rowPoint(1));
     processEvents();
     ASSERT_EQ(viewed.size(), 1u);
@@ -634,7 +601,7 @@ TEST_F(Frame, KeysReachTheCommandsAndMoveThroughTheList) {
     };
     auto current = [&] { return frame->fileList().name(table->currentIndex().row()).toStdString(); };
 
-    nextFolder = QString::fromStdString(folder.string());
+    this->folder = folder;
     key(Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(names(), files);
     ASSERT_EQ(QApplication::focusWidget(), table);

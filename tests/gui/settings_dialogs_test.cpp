@@ -90,10 +90,9 @@ TEST(MessageDialog, KindsChooseIconAndButtons) {
 }
 
 TEST(MessageDialog, WorkerThreadGetsTheAnswerFromTheInterfaceThread) {
-    QString title;
     auto watch = whenShown<QDialog>("messageDialog", [&](QDialog* d) {
         EXPECT_EQ(d->thread(), QApplication::instance()->thread());
-        title = d->windowTitle();
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("読み取り専用"));
         click(d, "button1");
     });
     int result = 0;
@@ -105,53 +104,39 @@ TEST(MessageDialog, WorkerThreadGetsTheAnswerFromTheInterfaceThread) {
     answered.wait();
     worker.join();
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(title, QStringLiteral("読み取り専用"));
 }
 
 TEST(DialogPlacement, CentredOnlyOverAnOwnerWiderAndTaller) {
     QWidget owner;
+    QRect dialog;
+    auto showOverOwner = [&] {
+        MessageView v;
+        showAndRead(
+            0, v,
+            [&](QWidget* d) {
+                dialog = d->frameGeometry();
+                click(d, "button1");
+            },
+            &owner);
+    };
     owner.setGeometry(40, 30, 700, 500);
     owner.show();
-    QRect dialogRect, ownerRect = owner.frameGeometry();
-    MessageView v;
-    showAndRead(0, v, [&](QWidget* d) {
-        dialogRect = d->frameGeometry();
-        click(d, "button1");
-    }, &owner);
-    EXPECT_EQ(dialogRect.left(), ownerRect.left() + (ownerRect.width() - dialogRect.width()) / 2);
-    EXPECT_EQ(dialogRect.top(), ownerRect.top() + (ownerRect.height() - dialogRect.height()) / 2);
+    showOverOwner();
+    const QRect ownerRect = owner.frameGeometry();
+    EXPECT_EQ(dialog.left(), ownerRect.left() + (ownerRect.width() - dialog.width()) / 2);
+    EXPECT_EQ(dialog.top(), ownerRect.top() + (ownerRect.height() - dialog.height()) / 2);
 
     // Wider but not taller: the dialog stays at the owner's client origin.
     owner.setGeometry(60, 70, 700, 60);
-    ownerRect = owner.geometry();
-    showAndRead(0, v, [&](QWidget* d) {
-        dialogRect = d->frameGeometry();
-        click(d, "button1");
-    }, &owner);
-    EXPECT_EQ(dialogRect.topLeft(), ownerRect.topLeft());
+    showOverOwner();
+    EXPECT_EQ(dialog.topLeft(), owner.geometry().topLeft());
 }
 
-struct OptionsDriver {
-    std::function<void(QWidget*)> act;
-    bool viewerChecked = false, browseEnabled = false, stampChecked = false, pickersEnabled = false;
-    QString shownPath;
-    QDate shownDate;
-    QTime shownTime;
-};
-
-int runOptions(AppSettings& settings, OptionsDriver& driver, const char* shot = nullptr) {
-    auto watch = whenShown<QDialog>("optionsDialog", [&driver, shot](QDialog* d) {
+// Runs the options dialog on settings; act answers it.
+int runOptions(AppSettings& settings, std::function<void(QWidget*)> act) {
+    auto watch = whenShown<QDialog>("optionsDialog", [&act](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("オプション設定"));
-        driver.viewerChecked = child<QCheckBox>(d, "useViewer")->isChecked();
-        driver.browseEnabled = child<QPushButton>(d, "browseViewer")->isEnabled();
-        driver.stampChecked = child<QCheckBox>(d, "useTimestamp")->isChecked();
-        driver.pickersEnabled =
-            child<QDateEdit>(d, "datePicker")->isEnabled() && child<QTimeEdit>(d, "timePicker")->isEnabled();
-        driver.shownPath = child<QLineEdit>(d, "viewerPath")->text();
-        driver.shownDate = child<QDateEdit>(d, "datePicker")->date();
-        driver.shownTime = child<QTimeEdit>(d, "timePicker")->time();
-        if (shot) screenshot(d, shot);
-        driver.act(d);
+        act(d);
     });
     return runOptionsDialog(nullptr, settings);
 }
@@ -166,36 +151,58 @@ void browseTo(QWidget* options, const QString& path, bool accept) {
     child<QPushButton>(options, "browseViewer")->click();
 }
 
-TEST(OptionsDialog, SetStoresViewerAndTimeStamp) {
+bool pickersEnabled(QWidget* options) {
+    return child<QDateEdit>(options, "datePicker")->isEnabled() &&
+           child<QTimeEdit>(options, "timePicker")->isEnabled();
+}
+
+// The viewer, the time stamp and our own options (off by default, named for
+// screen readers), each stored on "設定する" as it was left.
+TEST(OptionsDialog, SetStoresViewerTimeStampAndOwnOptions) {
     TempDir dir;
     QString viewer = QString::fromStdString((writeBytes(dir / "my viewer", {'#', '!'})).string());
+    const struct {
+        const char* name;
+        std::int32_t AppSettings::*field;
+    } options[] = {{"keepIcc", &AppSettings::keepIcc},
+                   {"keepTime", &AppSettings::keepTime},
+                   {"resetOrientation", &AppSettings::resetOrientation},
+                   {"useTrash", &AppSettings::useTrash}};
     AppSettings s;
     s.viewerPath = "/old/viewer";
     s.timestamp.milliseconds = 250;
-    OptionsDriver d;
-    d.act = [&](QWidget* w) {
+    s.keepTime = 1;
+    const int result = runOptions(s, [&](QWidget* w) {
+        EXPECT_FALSE(child<QCheckBox>(w, "useViewer")->isChecked());
+        EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), "/old/viewer");
+        EXPECT_EQ(child<QDateEdit>(w, "datePicker")->date(), QDate(2000, 1, 1));
+        EXPECT_FALSE(child<QPushButton>(w, "browseViewer")->isEnabled());
+        EXPECT_FALSE(pickersEnabled(w));
         child<QCheckBox>(w, "useViewer")->click();
         EXPECT_TRUE(child<QPushButton>(w, "browseViewer")->isEnabled());
         browseTo(w, viewer, true);
         EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), viewer);
         child<QCheckBox>(w, "useTimestamp")->click();
-        EXPECT_TRUE(child<QDateEdit>(w, "datePicker")->isEnabled());
+        EXPECT_TRUE(pickersEnabled(w));
         child<QDateEdit>(w, "datePicker")->setDate(QDate(2021, 3, 4));
         child<QTimeEdit>(w, "timePicker")->setTime(QTime(5, 6, 7));
+        for (const auto& o : options) {
+            QCheckBox* box = child<QCheckBox>(w, o.name);
+            EXPECT_EQ(box->isChecked(), o.field == &AppSettings::keepTime);
+            EXPECT_FALSE(box->accessibleName().isEmpty()) << o.name;
+            box->click();
+        }
         screenshot(w, "options_dialog");
         click(w, "button1");
-    };
-    EXPECT_EQ(runOptions(s, d), 1);
-    EXPECT_FALSE(d.viewerChecked);
-    EXPECT_FALSE(d.browseEnabled);
-    EXPECT_FALSE(d.pickersEnabled);
-    EXPECT_EQ(d.shownPath, QStringLiteral("/old/viewer"));
-    EXPECT_EQ(d.shownDate, QDate(2000, 1, 1));
+    });
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(s.useViewer, 1);
     EXPECT_EQ(QString::fromStdString(s.viewerPath), viewer);
     EXPECT_EQ(s.applyTimestamp, 1);
     // 2021-03-04 was a Thursday; the milliseconds stay as they were.
     EXPECT_EQ(s.timestamp, (SystemTime{2021, 3, 4, 4, 5, 6, 7, 250}));
+    for (const auto& o : options)
+        EXPECT_EQ(s.*o.field, o.field == &AppSettings::keepTime ? 0 : 1) << o.name;
 }
 
 TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
@@ -207,108 +214,69 @@ TEST(OptionsDialog, CancelDiscardsEverythingIncludingABrowsedPath) {
     s.applyTimestamp = 7;  // any non-zero value shows as checked
     s.timestamp = SystemTime{2019, 12, 2, 31, 23, 59, 58, 0};
     AppSettings before = s;
-    OptionsDriver d;
-    d.act = [&](QWidget* w) {
+    const int result = runOptions(s, [&](QWidget* w) {
+        EXPECT_TRUE(child<QCheckBox>(w, "useViewer")->isChecked());
+        EXPECT_TRUE(child<QPushButton>(w, "browseViewer")->isEnabled());
+        EXPECT_TRUE(child<QCheckBox>(w, "useTimestamp")->isChecked());
+        EXPECT_TRUE(pickersEnabled(w));
+        EXPECT_EQ(child<QDateEdit>(w, "datePicker")->date(), QDate(2019, 12, 31));
+        EXPECT_EQ(child<QTimeEdit>(w, "timePicker")->time(), QTime(23, 59, 58));
         browseTo(w, viewer, true);
         child<QCheckBox>(w, "useTimestamp")->click();
         child<QDateEdit>(w, "datePicker")->setDate(QDate(2022, 2, 2));
         for (const char* name : {"keepIcc", "keepTime", "resetOrientation", "useTrash"})
             child<QCheckBox>(w, name)->click();
         click(w, "button2");
-    };
-    EXPECT_EQ(runOptions(s, d), 2);
-    EXPECT_TRUE(d.viewerChecked);
-    EXPECT_TRUE(d.browseEnabled);
-    EXPECT_TRUE(d.stampChecked);
-    EXPECT_TRUE(d.pickersEnabled);
-    EXPECT_EQ(d.shownDate, QDate(2019, 12, 31));
-    EXPECT_EQ(d.shownTime, QTime(23, 59, 58));
+    });
+    EXPECT_EQ(result, 2);
     EXPECT_EQ(s, before);
-
-    d.act = [&](QWidget* w) { escape(w); };
-    EXPECT_EQ(runOptions(s, d), 2);
+    EXPECT_EQ(runOptions(s, escape), 2);
     EXPECT_EQ(s, before);
 }
 
-// Our own options: off by default, named for screen readers, each stored
-// on "設定する" as it was left.
-TEST(OptionsDialog, OwnOptionsStartOffAndAreStoredOnSet) {
-    const struct {
-        const char* name;
-        std::int32_t AppSettings::*field;
-    } options[] = {{"keepIcc", &AppSettings::keepIcc},
-                   {"keepTime", &AppSettings::keepTime},
-                   {"resetOrientation", &AppSettings::resetOrientation},
-                   {"useTrash", &AppSettings::useTrash}};
+// A bad stored stamp shows the default; a checked viewer with no path stores
+// the empty path; unchecking keeps the stored path and stamp, and so does a
+// cancelled browse.
+TEST(OptionsDialog, EmptyPathBadStampAndUncheckingKeepStoredValues) {
     AppSettings s;
-    s.keepTime = 1;
-    OptionsDriver d;
-    d.act = [&](QWidget* w) {
-        for (const auto& o : options) {
-            QCheckBox* box = child<QCheckBox>(w, o.name);
-            EXPECT_EQ(box->isChecked(), o.field == &AppSettings::keepTime) << o.name;
-            EXPECT_FALSE(box->accessibleName().isEmpty());
-            box->click();
-        }
-        screenshot(w, "options_dialog_own");
+    s.timestamp = SystemTime{2021, 13, 0, 40, 25, 61, 61, 5000};
+    int result = runOptions(s, [](QWidget* w) {
+        EXPECT_EQ(child<QDateEdit>(w, "datePicker")->date(), QDate(2000, 1, 1));
+        EXPECT_EQ(child<QTimeEdit>(w, "timePicker")->time(), QTime(0, 0, 0));
+        child<QCheckBox>(w, "useViewer")->click();
+        child<QCheckBox>(w, "useTimestamp")->click();
         click(w, "button1");
-    };
-    EXPECT_EQ(runOptions(s, d), 1);
-    for (const auto& o : options) EXPECT_EQ(s.*o.field, o.field == &AppSettings::keepTime ? 0 : 1) << o.name;
-}
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(s.useViewer, 1);
+    EXPECT_EQ(s.viewerPath, "");
+    EXPECT_EQ(s.timestamp, (SystemTime{2000, 1, 6, 1, 0, 0, 0, 0}));
 
-TEST(OptionsDialog, UncheckingKeepsStoredValuesAndCancelledBrowseKeepsPath) {
-    AppSettings s;
-    s.useViewer = 1;
     s.viewerPath = "/usr/bin/viewer";
-    s.applyTimestamp = 1;
     s.timestamp = SystemTime{2021, 3, 4, 4, 5, 6, 7, 0};
-    OptionsDriver d;
-    d.act = [&](QWidget* w) {
+    result = runOptions(s, [](QWidget* w) {
         browseTo(w, "/nonexistent/whatever", false);
-        EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), QStringLiteral("/usr/bin/viewer"));
+        EXPECT_EQ(child<QLineEdit>(w, "viewerPath")->text(), "/usr/bin/viewer");
         child<QCheckBox>(w, "useViewer")->click();
         child<QCheckBox>(w, "useTimestamp")->click();
         child<QDateEdit>(w, "datePicker")->setDate(QDate(2030, 1, 1));
         click(w, "button1");
-    };
-    EXPECT_EQ(runOptions(s, d), 1);
+    });
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(s.useViewer, 0);
     EXPECT_EQ(s.viewerPath, "/usr/bin/viewer");
     EXPECT_EQ(s.applyTimestamp, 0);
     EXPECT_EQ(s.timestamp, (SystemTime{2021, 3, 4, 4, 5, 6, 7, 0}));
 }
 
-TEST(OptionsDialog, CheckedWithEmptyPathStoresEmptyAndBadStampShowsDefault) {
-    AppSettings s;
-    s.timestamp = SystemTime{2021, 13, 0, 40, 25, 61, 61, 5000};
-    OptionsDriver d;
-    d.act = [&](QWidget* w) {
-        child<QCheckBox>(w, "useViewer")->click();
-        child<QCheckBox>(w, "useTimestamp")->click();
-        click(w, "button1");
-    };
-    EXPECT_EQ(runOptions(s, d), 1);
-    EXPECT_EQ(d.shownDate, QDate(2000, 1, 1));
-    EXPECT_EQ(d.shownTime, QTime(0, 0, 0));
-    EXPECT_EQ(s.useViewer, 1);
-    EXPECT_EQ(s.viewerPath, "");
-    EXPECT_EQ(s.timestamp, (SystemTime{2000, 1, 6, 1, 0, 0, 0, 0}));
-}
-
 TEST(AboutBox, ShowsNameAndVersionAndEndsWithOk) {
-    QString title, version;
-    {
-        auto watch = whenShown<QDialog>("aboutDialog", [&](QDialog* d) {
-            title = d->windowTitle();
-            version = child<QLabel>(d, "version")->text();
-            screenshot(d, "about_box");
-            click(d, "button1");
-        });
-        showAboutBox(nullptr);
-    }
-    EXPECT_EQ(title, QStringLiteral("Quillmarkのバージョン情報"));
-    EXPECT_EQ(version, QStringLiteral("Quillmark Version 0.38"));
+    auto watch = whenShown<QDialog>("aboutDialog", [](QDialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Quillmarkのバージョン情報"));
+        EXPECT_EQ(child<QLabel>(d, "version")->text(), QStringLiteral("Quillmark Version 0.38"));
+        screenshot(d, "about_box");
+        click(d, "button1");
+    });
+    showAboutBox(nullptr);
 }
 
 // Every dialog, as a keyboard and screen-reader user meets it: each control
@@ -357,19 +325,12 @@ TEST(Viewer, MissingViewerReportsTheErrorAndLaunchesNothing) {
         AppSettings s;
         s.useViewer = 1;
         s.viewerPath = viewer;
-        QString title, text;
-        bool oneButton = false;
-        auto watch = whenShown<QDialog>("messageDialog", [&](QDialog* d) {
-            title = d->windowTitle();
-            text = child<QLabel>(d, "text")->text();
-            oneButton = !child<QPushButton>(d, "button2")->isVisibleTo(d);
-            if (viewer.empty()) screenshot(d, "viewer_error");
-            click(d, "button1");
-        });
+        MessageAnswers answers({1});
         openInViewer(nullptr, s, fs::path("/photos/a.jpg"));
-        EXPECT_EQ(title, QStringLiteral("ビューワーエラー")) << viewer;
-        EXPECT_EQ(text, QStringLiteral("指定したビューワーがありません。"));
-        EXPECT_TRUE(oneButton);
+        EXPECT_EQ(
+            answers.seen,
+            (std::vector<SeenMessage>{{"ビューワーエラー", "指定したビューワーがありません。"}}))
+            << viewer;
     }
 }
 
@@ -413,7 +374,7 @@ TEST(Viewer, WithoutAViewerTheAssociatedProgramOpensTheFile) {
     EXPECT_EQ(localFilePath(recorder.urls.front()), fs::path("/photos/a b/c\x82\xa0.jpg"));
 }
 
-TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
+TEST(WindowPlacement, RectangleAndStateSurviveARestart) {
     QWidget first;
     first.setGeometry(50, 40, 320, 200);
     first.show();
@@ -440,26 +401,20 @@ TEST(WindowPlacement, NormalRectangleAndStateSurviveARestart) {
     third.showNormal();
     processEvents();
     EXPECT_EQ(third.geometry().size(), QSize(320, 200));
-}
 
-TEST(WindowPlacement, MinimisedComesBackMinimised) {
-    QWidget first;
-    first.setGeometry(30, 30, 300, 200);
-    first.show();
+    // Minimised from maximised comes back minimised, to be restored maximised.
     first.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
-    WindowPlacement p = placementOf(first);
-    EXPECT_EQ(p.showCmd, kShowMinimized);
-    EXPECT_EQ(p.flags, kRestoreToMaximized);
-    EXPECT_EQ(p.normalRight - p.normalLeft, 300);
-
-    QWidget second;
-    ASSERT_TRUE(applyPlacement(second, p));
-    EXPECT_TRUE(second.windowState() & Qt::WindowMinimized);
-    EXPECT_TRUE(second.windowState() & Qt::WindowMaximized);
-    p.flags = 0;
-    QWidget third;
-    ASSERT_TRUE(applyPlacement(third, p));
-    EXPECT_EQ(third.windowState(), Qt::WindowMinimized);
+    WindowPlacement mini = placementOf(first);
+    EXPECT_EQ(mini.showCmd, kShowMinimized);
+    EXPECT_EQ(mini.flags, kRestoreToMaximized);
+    EXPECT_EQ(mini.normalRight - mini.normalLeft, 320);
+    QWidget fourth;
+    ASSERT_TRUE(applyPlacement(fourth, mini));
+    EXPECT_EQ(fourth.windowState(), Qt::WindowMinimized | Qt::WindowMaximized);
+    mini.flags = 0;
+    QWidget fifth;
+    ASSERT_TRUE(applyPlacement(fifth, mini));
+    EXPECT_EQ(fifth.windowState(), Qt::WindowMinimized);
 }
 
 TEST(WindowPlacement, UnusableRecordsLeaveTheWindowAlone) {
