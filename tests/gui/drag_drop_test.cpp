@@ -25,15 +25,13 @@ void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt:
     QApplication::sendEvent(w, &event);
 }
 
-class DragDrop : public ::testing::Test {
+class DragDrop : public test::FrameTest {
 protected:
     void SetUp() override {
-        for (const char* name : {"a.jpg", "b.jpg"}) test::writeBytes(dir / name, test::makeJpeg({}));
-        frame = std::make_unique<CMainFrame>(dir / "status.ini");
-        frame->resize(800, 500);
-        frame->show();
-        frame->listChosenFolder(QString::fromStdString(dir.path().string()));
-        processEvents();
+        for (const char* name : {"a.jpg", "b.jpg"})
+            test::writeBytes(folder / name, test::makeJpeg({}));
+        FrameTest::SetUp();
+        listAndSelect({});
         dnd = frame->findChild<DragAndDrop*>();
         dnd->runDrag = [this](QDrag& drag, Qt::DropActions actions) {
             offered.push_back(drag.mimeData()->urls());
@@ -63,10 +61,10 @@ protected:
         QTest::mouseRelease(window, Qt::LeftButton, {}, p + QPoint(30, 2));
         processEvents();
     }
-    QUrl url(const char* name) { return QUrl::fromLocalFile(QString::fromStdString((dir / name).string())); }
+    QUrl url(const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString((folder / name).string()));
+    }
 
-    test::TempDir dir;
-    std::unique_ptr<CMainFrame> frame;
     DragAndDrop* dnd = nullptr;
     std::vector<QList<QUrl>> offered;
     Qt::DropActions allowed;
@@ -76,7 +74,7 @@ TEST_F(DragDrop, DroppedFilesMakeTheFirstCurrentAndOtherDataIsRefused) {
     QMimeData files;
     files.setUrls({url("b.jpg"), url("a.jpg")});
     EXPECT_EQ(drop(files), std::make_pair(true, true));
-    EXPECT_EQ(frame->currentFile, dir / "b.jpg");
+    EXPECT_EQ(frame->currentFile, folder / "b.jpg");
     EXPECT_EQ(frame->fileList().rowCount(), 2);
     EXPECT_FALSE(frame->previewPane()->hasImage());
 
@@ -86,7 +84,7 @@ TEST_F(DragDrop, DroppedFilesMakeTheFirstCurrentAndOtherDataIsRefused) {
     web.setUrls({QUrl(QStringLiteral("https://example.org/c.jpg"))});
     for (QMimeData* refused : {&text, &web}) {
         EXPECT_EQ(drop(*refused), std::make_pair(false, false));
-        EXPECT_EQ(frame->currentFile, dir / "b.jpg");
+        EXPECT_EQ(frame->currentFile, folder / "b.jpg");
     }
 }
 
@@ -117,7 +115,7 @@ TEST_F(DragDrop, TheCurrentFileIsDraggedOutOfTheListAndThePreview) {
     EXPECT_EQ(offered[1], QList<QUrl>{url("a.jpg")});
 
     // A name that is not UTF-8 (Shift_JIS) goes in and out byte for byte.
-    const fs::path sjis = dir / "c\x82\xa0.jpg";
+    const fs::path sjis = folder / "c\x82\xa0.jpg";
     files.setUrls({fileUrl(sjis)});
     drop(files);
     EXPECT_EQ(frame->currentFile, sjis);

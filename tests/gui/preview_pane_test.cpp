@@ -25,7 +25,7 @@ QImage solid(int w, int h, QColor c) {
     return image;
 }
 
-TEST(PreviewPane, PaintsThePictureInsideTheBackground) {
+TEST(PreviewPane, PaintsThePictureInsideTheBackgroundScaledSmoothly) {
     PreviewPane pane;
     pane.resize(250, 400);
     pane.setImage(solid(1000, 500, Qt::red));
@@ -43,26 +43,23 @@ TEST(PreviewPane, PaintsThePictureInsideTheBackground) {
     EXPECT_FALSE(pane.hasImage());
     const QImage blank = pane.grab().toImage();
     EXPECT_EQ(QColor(blank.pixel(125, 200)), bg);
-}
 
-TEST(PreviewPane, EnlargesSmallPicturesWithSmoothScaling) {
-    PreviewPane pane;
-    pane.resize(250, 400);
+    // A small picture is enlarged with smooth scaling.
     QImage image(100, 100, QImage::Format_RGB32);
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 100; ++x) image.setPixel(x, y, x < 50 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
     pane.setImage(image);
-    const QImage shot = pane.grab().toImage();
+    const QImage enlarged = pane.grab().toImage();
     EXPECT_EQ(pane.pictureRect(), QRect(0, 75, 250, 250));
     // The edge between black and white is blended, not a hard step.
     bool blended = false;
     for (int x = 115; x < 135; ++x) {
-        const int g = qGray(shot.pixel(x, 200));
+        const int g = qGray(enlarged.pixel(x, 200));
         if (g > 20 && g < 235) blended = true;
     }
     EXPECT_TRUE(blended);
-    EXPECT_EQ(qGray(shot.pixel(10, 200)), 0);
-    EXPECT_EQ(qGray(shot.pixel(240, 200)), 255);
+    EXPECT_EQ(qGray(enlarged.pixel(10, 200)), 0);
+    EXPECT_EQ(qGray(enlarged.pixel(240, 200)), 255);
 }
 
 }  // namespace

@@ -135,18 +135,15 @@ TEST_F(Trimming, EdgesAndTheInsideMoveByTheirZones) {
 }
 
 TEST_F(Trimming, ClearingSelectingAllTheToggleAndTheWheel) {
-    drag({37, 21}, {140, 90});
-    click({50, 50}, Qt::RightButton);
-    EXPECT_EQ(view->cropRect(), CropRect{});
-    EXPECT_EQ(part(0), "切り取り範囲を解除しました。");
-    EXPECT_EQ(part(2), "");
-
-    // A click without movement leaves no rectangle, and removes one.
-    drag({37, 21}, {140, 90});
-    click({300, 300}, Qt::LeftButton);
-    EXPECT_EQ(view->cropRect(), CropRect{});
-    EXPECT_EQ(part(0), "切り取り範囲を解除しました。");
-    EXPECT_EQ(part(2), "");
+    // A right click, or a left one without movement, removes the rectangle.
+    for (auto [at, button] :
+         {std::pair{QPoint(50, 50), Qt::RightButton}, {{300, 300}, Qt::LeftButton}}) {
+        drag({37, 21}, {140, 90});
+        click(at, button);
+        EXPECT_EQ(view->cropRect(), CropRect{});
+        EXPECT_EQ(part(0), "切り取り範囲を解除しました。");
+        EXPECT_EQ(part(2), "");
+    }
 
     press(ID_SELECT_ALL);
     EXPECT_EQ(view->cropRect(), (CropRect{0, 0, 1000, 750}));
@@ -233,14 +230,12 @@ TEST_F(Trimming, SavesTheLosslessCropOfTheRectangle) {
     EXPECT_EQ(text, "切り取り範囲が指定されていません。");
 }
 
-TEST(TrimCommand, CropsTheSelectedRowAndListsTheResult) {
-    test::TempDir dir;
-    test::writeBytes(dir / "photo.jpg", test::makeJpeg({.width = 200, .height = 120, .progressive = true}));
-    CMainFrame frame(dir / "status.ini");
-    frame.show();
-    frame.listChosenFolder(QString::fromStdString(dir.path().string()));
-    frame.fileList().table()->selectRow(0);
-    processEvents();
+using TrimCommand = test::FrameTest;
+
+TEST_F(TrimCommand, CropsTheSelectedRowAndListsTheResult) {
+    test::writeBytes(folder / "photo.jpg",
+                     test::makeJpeg({.width = 200, .height = 120, .progressive = true}));
+    listAndSelect({"photo.jpg"});
 
     auto watch = test::whenShown<TrimmingWindow>("trimmingWindow", [&](TrimmingWindow* w) {
         EXPECT_EQ(w->statusPart(1), "範囲 : 200[16] x 120[16]");
@@ -251,14 +246,14 @@ TEST(TrimCommand, CropsTheSelectedRowAndListsTheResult) {
         w->onCommand(ID_SAVE_AS);
         test::escape(w);
     });
-    frame.onCommand(ID_OP_TRIM);
-    frame.previewThread.wait();
-    ASSERT_EQ(frame.fileList().rowCount(), 2);
-    EXPECT_EQ(frame.fileList().name(1), "photo_trimming.jpg");
-    EXPECT_EQ(frame.fileList().cellText(1, kColImageSize), "208 x 128");
-    EXPECT_EQ(frame.fileList().cellText(1, kColCoding), "Progressive");
-    EXPECT_EQ(frame.settings.forceRegularSize, 1);
-    EXPECT_EQ(frame.listReady, 1);
+    frame->onCommand(ID_OP_TRIM);
+    frame->previewThread.wait();
+    ASSERT_EQ(frame->fileList().rowCount(), 2);
+    EXPECT_EQ(frame->fileList().name(1), "photo_trimming.jpg");
+    EXPECT_EQ(frame->fileList().cellText(1, kColImageSize), "208 x 128");
+    EXPECT_EQ(frame->fileList().cellText(1, kColCoding), "Progressive");
+    EXPECT_EQ(frame->settings.forceRegularSize, 1);
+    EXPECT_EQ(frame->listReady, 1);
 }
 
 }  // namespace
