@@ -33,20 +33,6 @@ using test::child;
 using test::processEvents;
 using test::TempDir;
 
-// Holds the worker at one step of one file until the test lets it go.
-struct Hold {
-    Hold(int index, BatchStep step) {
-        setBatchStepHook([this, index, step](const BatchJob&, int i, BatchStep s) {
-            if (i != index || s != step) return;
-            reached.count_down();
-            go.wait();
-        });
-    }
-    ~Hold() { setBatchStepHook({}); }
-    std::latch reached{1};
-    std::latch go{1};
-};
-
 // Answers every message dialog with the next answer (1 "実行"/"閉じる", 2 "キャンセル").
 using Answers = test::MessageAnswers;
 
@@ -78,10 +64,15 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
     photo("unselected.jpg");
     listAndSelect({"a.jpg", "b.jpg", "c.jpg"});
 
-    Hold hold(0, BatchStep::FileStarted);
-    // Looked at while the worker is held at the first file.
+    // The dialog is looked at while the worker is held at the first file.
+    std::latch reached(1), go(1);
+    setBatchStepHook([&](const BatchJob&, int i, BatchStep s) {
+        if (i != 0 || s != BatchStep::FileStarted) return;
+        reached.count_down();
+        go.wait();
+    });
     auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) {
-        hold.reached.wait();
+        reached.wait();
         processEvents();
         EXPECT_EQ(d->windowTitle(), "クリーン変換中...");
         EXPECT_EQ(child<QLabel>(d, "counter")->text(), "[ 1 / 3 ]");
@@ -99,9 +90,10 @@ TEST_F(LosslessCommands, CleanShowsItsProgressThenWritesWhatConvertLosslessWrite
         EXPECT_LE((d->frameGeometry().center() - frame->frameGeometry().center()).manhattanLength(),
                   2);
         EXPECT_EQ(frame->listReady, 0);
-        hold.go.count_down();
+        go.count_down();
     });
     clickTool(ID_OP_CLEAN);
+    setBatchStepHook({});
     EXPECT_EQ(watcher.shown(), 1);
 
     for (const char* name : {"a", "b", "c"}) {

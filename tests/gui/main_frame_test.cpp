@@ -441,12 +441,10 @@ TEST_F(Frame, SplitterStaysWithinItsLimits) {
     };
     send(QEvent::MouseButtonPress, 250, Qt::LeftButton);
     EXPECT_TRUE(splitter->dragging());
-    send(QEvent::MouseMove, 30, Qt::LeftButton);
-    EXPECT_EQ(frame->splitterPos(), 100);
-    send(QEvent::MouseMove, -5, Qt::LeftButton);
-    EXPECT_EQ(frame->splitterPos(), 100);
-    send(QEvent::MouseMove, w - 10, Qt::LeftButton);
-    EXPECT_EQ(frame->splitterPos(), w - 102);
+    for (auto [x, pos] : {std::pair{30, 100}, {-5, 100}, {w - 10, w - 102}}) {
+        send(QEvent::MouseMove, x, Qt::LeftButton);
+        EXPECT_EQ(frame->splitterPos(), pos) << x;
+    }
     send(QEvent::MouseButtonRelease, 400, Qt::NoButton);
     EXPECT_FALSE(splitter->dragging());
     EXPECT_EQ(frame->splitterPos(), 400);
