@@ -37,31 +37,31 @@ Bytes withSegments(JpegSpec spec, std::vector<Segment> segments) {
     return makeJpeg(spec);
 }
 
-TEST(ConvertLossless, FailureRemovesThePartialOutputAndKeepsAnExistingFile) {
+// A failure removes its partial output and keeps an existing file; an
+// existing output is replaced only when allowed.
+TEST(ConvertLossless, FailuresAndRefusedReplacementsKeepAnExistingOutput) {
     TempDir dir;
+    const Bytes old{'o', 'l', 'd'};
+    const std::vector<std::string> files{"a.jpg", "cmyk.jpg", "out.jpg"};
     writeBytes(dir / "cmyk.jpg", makeSource(kSources[5], 64, 64));
-    writeBytes(dir / "out.jpg", Bytes{'o', 'l', 'd'});
+    writeBytes(dir / "a.jpg", makeSource(kSources[2], 32, 32));
+    writeBytes(dir / "out.jpg", old);
     LosslessOptions o = optionsFor(dir / "cmyk.jpg", dir / "out.jpg");
     o.grayscale = true;
     EXPECT_FALSE(convertLossless(o));
-    EXPECT_EQ(readBytes(dir / "out.jpg"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(readBytes(dir / "out.jpg"), old);
     o.outputPath = dir / "new.jpg";
     EXPECT_FALSE(convertLossless(o));
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"cmyk.jpg", "out.jpg"}));
-}
+    EXPECT_EQ(filesIn(dir.path()), files);
 
-TEST(ConvertLossless, ReplacesAnExistingOutputOnlyWhenAllowed) {
-    TempDir dir;
-    writeBytes(dir / "a.jpg", makeSource(kSources[2], 32, 32));
-    writeBytes(dir / "out.jpg", Bytes{'o', 'l', 'd'});
-    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "out.jpg");
+    o = optionsFor(dir / "a.jpg", dir / "out.jpg");
     o.replaceExisting = false;
     EXPECT_FALSE(convertLossless(o));
-    EXPECT_EQ(readBytes(dir / "out.jpg"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(readBytes(dir / "out.jpg"), old);
     o.replaceExisting = true;
     EXPECT_TRUE(convertLossless(o));
     EXPECT_TRUE(probeJpeg(readBytes(dir / "out.jpg")).ok);
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.jpg", "out.jpg"}));
+    EXPECT_EQ(filesIn(dir.path()), files);
 }
 
 TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
@@ -74,13 +74,9 @@ TEST(ConvertLossless, TruncatedScanDataStillConvertsAndHostileSizesFail) {
 
     // A tiny file declaring 65000 x 65000 pixels: refused by the memory limit.
     Bytes huge = makeSource(kSources[0], 16, 16);
-    for (size_t i = 0; i + 8 < huge.size(); ++i) {
-        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
-            huge[i + 5] = huge[i + 7] = 0xFD;
-            huge[i + 6] = huge[i + 8] = 0xE8;
-            break;
-        }
-    }
+    const std::size_t sof = findFrame(huge);
+    huge[sof + 5] = huge[sof + 7] = 0xFD;
+    huge[sof + 6] = huge[sof + 8] = 0xE8;
     writeBytes(dir / "huge.jpg", huge);
     LosslessOptions o = optionsFor(dir / "huge.jpg", dir / "huge_out.jpg");
     o.transform = TransformKind::Rotate90;
@@ -255,9 +251,12 @@ TEST(ConvertLossless, CropAlignsToTheGridAndMatchesJpegtran) {
     EXPECT_FALSE(convertLossless(o));
 }
 
+// The padding blocks become picture, and the Exif dimensions are compared
+// with the enlarged image.
 TEST(ConvertLossless, ForceRegularSizeTakesInThePaddingBlocks) {
     TempDir dir;
-    const Bytes source = makeSource(kSources[2], 100, 60);
+    const Bytes source = withSegments({.width = 100, .height = 60, .writeJfif = false},
+                                      {{0xE1, makeExifPayload(true, 100, 60)}});
     writeBytes(dir / "a.jpg", source);
     LosslessOptions o = optionsFor(dir / "a.jpg", dir / "c.jpg");
     o.crop = true;
@@ -271,6 +270,15 @@ TEST(ConvertLossless, ForceRegularSizeTakesInThePaddingBlocks) {
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 88; ++x)
             ASSERT_EQ(out.pixels[(size_t(y) * 112 + x) * 3], in.pixels[(size_t(y) * 100 + x) * 3]);
+    ExifDims d;
+    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
+    EXPECT_EQ(d.width, 100u);
+    EXPECT_EQ(d.height, 60u);
+    o.cropLeft = 16, o.cropRight = 50;
+    ASSERT_TRUE(convertLossless(o));
+    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
+    EXPECT_EQ(d.width, 48u);  // right edge rounded up to 64
+    EXPECT_EQ(d.height, 64u);
 
     // Without the flag a flip of the same file loses the partial column, with it nothing.
     o.crop = false;
@@ -288,10 +296,8 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
         {0xED, Bytes{'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p'}},
     };
     for (int s : {2, 5}) {  // YCbCr with JFIF, CMYK with Adobe
-        JpegSpec spec;
-        spec.input = kSources[s].input;
-        spec.stored = kSources[s].stored;
-        spec.writeAdobe = s == 5;
+        const JpegSpec spec{
+            .input = kSources[s].input, .stored = kSources[s].stored, .writeAdobe = s == 5};
         writeBytes(dir / "a.jpg", withSegments(spec, segments));
         const LosslessOptions o = losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg",
                                                      dir / "b.jpg", true, false, false);
@@ -318,8 +324,7 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
 TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
-    JpegSpec spec;
-    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(false, 64, 48)}});
+    const Bytes source = withSegments({}, {{0xE1, makeExifPayload(false, 64, 48)}});
     writeBytes(dir / "a.jpg", source);
     const LosslessOptions o =
         losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
@@ -334,9 +339,8 @@ TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
 TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
-    JpegSpec spec;
-    spec.writeJfif = false;
-    const Bytes source = withSegments(spec, {{0xE1, makeExifPayload(true, 64, 48)}});
+    const Bytes source =
+        withSegments({.writeJfif = false}, {{0xE1, makeExifPayload(true, 64, 48)}});
     writeBytes(dir / "a.jpg", source);
     const LosslessOptions o = losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg",
                                                  dir / "b.jpg", false, false, false);
@@ -353,10 +357,7 @@ TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
 // 1.01) and densities carry over, in the library's own JFIF segment only.
 TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
     TempDir dir;
-    JpegSpec spec;
-    spec.densityUnit = 1;
-    spec.xDensity = spec.yDensity = 300;
-    Bytes source = makeJpeg(spec);
+    Bytes source = makeJpeg({.densityUnit = 1, .xDensity = 300, .yDensity = 300});
     ASSERT_TRUE(startsWith(Bytes(source.begin() + 6, source.end()), std::string("JFIF\0", 5)));
     using Version = std::array<int, 4>;  // in: major, minor; out: major, minor
     for (const Version& v : {Version{1, 2, 1, 2}, Version{2, 1, 2, 1}, Version{3, 0, 1, 1}}) {
@@ -379,10 +380,7 @@ TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
 
 TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
     TempDir dir;
-    JpegSpec spec;
-    spec.width = 400;
-    spec.height = 300;
-    spec.writeJfif = false;
+    JpegSpec spec{.width = 400, .height = 300, .writeJfif = false};
     writeBytes(dir / "first.jpg", withSegments(spec, {{0xE1, makeExifPayload(false, 400, 300)}}));
     LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "first.jpg",
                                            dir / "r.jpg", false, false, false);
@@ -407,30 +405,6 @@ TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
     ASSERT_TRUE(readExifDims(p.segments.at(1).data, d));
     EXPECT_EQ(d.width, 400u);
     EXPECT_EQ(d.height, 300u);
-}
-
-TEST(ConvertLossless, RegularSizeCropComparesExifWithTheEnlargedImage) {
-    TempDir dir;
-    JpegSpec spec;
-    spec.width = 100;
-    spec.height = 60;
-    spec.writeJfif = false;
-    writeBytes(dir / "a.jpg", withSegments(spec, {{0xE1, makeExifPayload(true, 100, 60)}}));
-    LosslessOptions o = optionsFor(dir / "a.jpg", dir / "c.jpg");
-    o.crop = true;
-    o.forceRegularSize = true;
-    o.cropRight = 100, o.cropBottom = 60;
-    ASSERT_TRUE(convertLossless(o));
-    ExifDims d;
-    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
-    EXPECT_EQ(d.width, 100u);
-    EXPECT_EQ(d.height, 60u);
-
-    o.cropLeft = 16, o.cropRight = 50;
-    ASSERT_TRUE(convertLossless(o));
-    ASSERT_TRUE(readExifDims(probeJpeg(readBytes(dir / "c.jpg")).segments.at(0).data, d));
-    EXPECT_EQ(d.width, 48u);  // right edge rounded up to 64
-    EXPECT_EQ(d.height, 64u);
 }
 
 TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
