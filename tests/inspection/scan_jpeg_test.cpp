@@ -44,12 +44,7 @@ protected:
 };
 
 JpegSpec sized(int w, int h, int hs, int vs) {
-    JpegSpec s;
-    s.width = w;
-    s.height = h;
-    s.h0 = hs;
-    s.v0 = vs;
-    return s;
+    return {.width = w, .height = h, .h0 = hs, .v0 = vs};
 }
 
 TEST_F(ScanJpegTest, SizesAndBlockUnitsPerSampling) {
@@ -280,24 +275,19 @@ TEST_F(ScanJpegTest, JpegtranRotatedCopiesKeepTheirLabels) {
     if (!test::haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     JpegSpec s = sized(64, 48, 2, 2);
     s.quality = 75;
-    const fs::path src = test::writeBytes(dir / "src.jpg", makeJpeg(s));
+    const Bytes src = makeJpeg(s);
+    auto scanJpegtran = [&](const char* args) {
+        const Bytes out = test::runJpegtran(args, src);
+        EXPECT_FALSE(out.empty()) << "jpegtran " << args;
+        return scanOk(out);
+    };
     for (const char* op : {"-rotate 90", "-rotate 270", "-transpose", "-rotate 180", "-flip horizontal"}) {
         SCOPED_TRACE(op);
-        const fs::path out = dir / "out.jpg";
-        ASSERT_EQ(test::runCommand(std::string("jpegtran ") + op + " -outfile '" + out.string() +
-                                   "' '" + src.string() + "'"),
-                  0);
-        JpegInfo info;
-        ASSERT_TRUE(db.ScanJpeg(out, info));
+        const JpegInfo info = scanJpegtran(op);
         EXPECT_EQ(info.fields[kColLumaQuality], "IJG 75");
         EXPECT_EQ(info.fields[kColChromaQuality], "IJG 75");
     }
-    const fs::path gray = dir / "gray.jpg";
-    ASSERT_EQ(test::runCommand("jpegtran -grayscale -outfile '" + gray.string() + "' '" +
-                               src.string() + "'"),
-              0);
-    JpegInfo info;
-    ASSERT_TRUE(db.ScanJpeg(gray, info));
+    const JpegInfo info = scanJpegtran("-grayscale");
     EXPECT_EQ(info.fields[kColChromaQuality], "None");
     EXPECT_EQ(info.fields[kColColorSpace], "Gray");
 }
