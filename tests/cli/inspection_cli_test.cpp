@@ -46,9 +46,8 @@ std::vector<std::vector<std::string>> tsv(const std::string& text) {
 // Sorted by name, a tab in a name written as a backslash and a "t" so that
 // it stays in its cell; every cell of a row is the golden row's test below.
 TEST_F(CliTest, ScanListsTheFolderSortedByName) {
-    test::JpegSpec gray;
-    gray.input = gray.stored = test::Space::Gray;
-    gray.h0 = gray.v0 = 1;
+    const test::JpegSpec gray{
+        .input = test::Space::Gray, .stored = test::Space::Gray, .h0 = 1, .v0 = 1};
     test::writeBytes(photos / "b.JPEG", test::makeJpeg({}));
     test::writeBytes(photos / "A.jpg", test::makeJpeg(gray));
     test::writeBytes(photos / "tab\there.jpg", test::makeJpeg({}));

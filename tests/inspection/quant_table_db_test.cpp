@@ -161,11 +161,10 @@ TEST_F(QuantTableDbTest, CameraPairsInAPhotoReadTheirLabels) {
 
     test::TempDir dir;
     auto scanPair = [&](const QuantValues& luma, const QuantValues& chroma) {
-        test::JpegSpec s;
-        s.width = s.height = 16;
-        s.quantTables = {luma, chroma};
+        const test::Bytes jpeg =
+            test::makeJpeg({.width = 16, .height = 16, .quantTables = {luma, chroma}});
         JpegInfo info;
-        EXPECT_TRUE(db.ScanJpeg(test::writeBytes(dir / "camera.jpg", test::makeJpeg(s)), info));
+        EXPECT_TRUE(db.ScanJpeg(test::writeBytes(dir / "camera.jpg", jpeg), info));
         return info;
     };
 
@@ -217,12 +216,12 @@ TEST_F(QuantTableDbTest, CameraQualityAgreesWithIdentify) {
     test::TempDir dir;
     std::map<std::string, int> ours;
     for (const auto& [index, pair] : cameraPairs()) {
-        test::JpegSpec s;
-        s.width = s.height = 16;
-        s.quantTables = {natural(pair[0].values), natural(pair[1].values)};
+        const QuantValues luma = natural(pair[0].values), chroma = natural(pair[1].values);
+        const test::Bytes jpeg =
+            test::makeJpeg({.width = 16, .height = 16, .quantTables = {luma, chroma}});
         const std::string name = std::to_string(index) + ".jpg";
         JpegInfo info;
-        ASSERT_TRUE(db.ScanJpeg(test::writeBytes(dir / name, test::makeJpeg(s)), info));
+        ASSERT_TRUE(db.ScanJpeg(test::writeBytes(dir / name, jpeg), info));
         ours[name] = std::stoi(info.fields[kColOther]);
     }
     ASSERT_EQ(test::runCommand("cd '" + dir.path().string() +
