@@ -37,6 +37,17 @@ Bytes withSegments(JpegSpec spec, std::vector<Segment> segments) {
     return makeJpeg(spec);
 }
 
+// Writes `source` to a.jpg, converts it with `op` into a new b.jpg (the
+// source's APP0 and progressive mode as given) and returns b.jpg's bytes.
+Bytes convertWith(const TempDir& dir, LosslessOp op, const Bytes& source, bool hasApp0 = true,
+                  bool progressive = false, bool forceProgressive = false) {
+    writeBytes(dir / "a.jpg", source);
+    fs::remove(dir / "b.jpg");
+    EXPECT_TRUE(convertLossless(losslessOptionsFor(op, dir / "a.jpg", dir / "b.jpg", hasApp0,
+                                                   progressive, forceProgressive)));
+    return readBytes(dir / "b.jpg");
+}
+
 // A failure removes its partial output and keeps an existing file; an
 // existing output is replaced only when allowed.
 TEST(ConvertLossless, FailuresAndRefusedReplacementsKeepAnExistingOutput) {
@@ -164,15 +175,13 @@ TEST(ConvertLossless, TablesDefinedBetweenScansFollowWhatEachComponentUsed) {
     };
     for (const auto& [name, source] : sources) {
         const Decoded in = decodeJpeg(source);
-        writeBytes(dir / "a.jpg", source);
         for (LosslessOp op : {LosslessOp::OpRotateRight90, LosslessOp::OpBaseline}) {
             SCOPED_TRACE(std::string(name) + " op " + std::to_string(int(op)));
-            ASSERT_TRUE(convertLossless(
-                losslessOptionsFor(op, dir / "a.jpg", dir / "b.jpg", true, true, false)));
+            const Decoded out = decodeJpeg(convertWith(dir, op, source, true, true));
             const TransformKind kind =
                 op == LosslessOp::OpBaseline ? TransformKind::None : TransformKind::Rotate90;
             // Tables from the wrong scan put it off by tens (13 to 14 dB).
-            EXPECT_LE(transformDifference(in, decodeJpeg(readBytes(dir / "b.jpg")), kind), 3);
+            EXPECT_LE(transformDifference(in, out, kind), 3);
         }
     }
     EXPECT_EQ(probeJpeg(readBytes(dir / "b.jpg")).quantSlot, (std::vector<int>{0, 1, 1}));
@@ -220,11 +229,7 @@ TEST(ConvertLossless, BatchFlipTrimsAndMatchesJpegtran) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
     const Bytes source = makeSource(kSources[2], 100, 60);
-    writeBytes(dir / "a.jpg", source);
-    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpFlipHorizontal, dir / "a.jpg",
-                                                 dir / "b.jpg", true, false, false);
-    ASSERT_TRUE(convertLossless(o));
-    const Bytes ours = readBytes(dir / "b.jpg");
+    const Bytes ours = convertWith(dir, LosslessOp::OpFlipHorizontal, source);
     EXPECT_EQ(probeJpeg(ours).width, 96);
     EXPECT_EQ(ours, runJpegtran("-copy all -optimize -trim -flip horizontal", source));
 }
@@ -298,11 +303,8 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
     for (int s : {2, 5}) {  // YCbCr with JFIF, CMYK with Adobe
         const JpegSpec spec{
             .input = kSources[s].input, .stored = kSources[s].stored, .writeAdobe = s == 5};
-        writeBytes(dir / "a.jpg", withSegments(spec, segments));
-        const LosslessOptions o = losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg",
-                                                     dir / "b.jpg", true, false, false);
-        ASSERT_TRUE(convertLossless(o));
-        const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+        const JpegProbe p =
+            probeJpeg(convertWith(dir, LosslessOp::OpClean, withSegments(spec, segments)));
         if (s == 5) {
             ASSERT_EQ(p.segments.size(), 1u);
             EXPECT_EQ(p.segments[0].marker, 0xEE);
@@ -313,10 +315,9 @@ TEST(ConvertLossless, CleanLeavesOnlyTheLibrarysAdobeSegment) {
         EXPECT_FALSE(p.progressive);
     }
     // The force-progressive toggle applies to clean.
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, true);
-    ASSERT_TRUE(convertLossless(o));
-    EXPECT_TRUE(probeJpeg(readBytes(dir / "b.jpg")).progressive);
+    const Bytes source = readBytes(dir / "a.jpg");
+    EXPECT_TRUE(
+        probeJpeg(convertWith(dir, LosslessOp::OpClean, source, true, false, true)).progressive);
 }
 
 // Clean writes what jpegtran -copy none writes, minus the JFIF segment that
@@ -325,15 +326,12 @@ TEST(ConvertLossless, CleanDiffersFromJpegtranOnlyByTheJfifSegment) {
     if (!haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     TempDir dir;
     const Bytes source = withSegments({}, {{0xE1, makeExifPayload(false, 64, 48)}});
-    writeBytes(dir / "a.jpg", source);
-    const LosslessOptions o =
-        losslessOptionsFor(LosslessOp::OpClean, dir / "a.jpg", dir / "b.jpg", true, false, false);
-    ASSERT_TRUE(convertLossless(o));
+    const Bytes ours = convertWith(dir, LosslessOp::OpClean, source);
     Bytes ref = runJpegtran("-copy none -optimize", source);
     ASSERT_GT(ref.size(), 20u);
     ASSERT_EQ(ref[3], 0xE0);
     ref.erase(ref.begin() + 2, ref.begin() + 4 + (ref[4] << 8 | ref[5]));
-    EXPECT_EQ(readBytes(dir / "b.jpg"), ref);
+    EXPECT_EQ(ours, ref);
 }
 
 TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
@@ -341,11 +339,7 @@ TEST(ConvertLossless, LeadingExifSuppressesJfifAndIsCopied) {
     TempDir dir;
     const Bytes source =
         withSegments({.writeJfif = false}, {{0xE1, makeExifPayload(true, 64, 48)}});
-    writeBytes(dir / "a.jpg", source);
-    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg",
-                                                 dir / "b.jpg", false, false, false);
-    ASSERT_TRUE(convertLossless(o));
-    const Bytes ours = readBytes(dir / "b.jpg");
+    const Bytes ours = convertWith(dir, LosslessOp::OpBaseline, source, false);
     const JpegProbe p = probeJpeg(ours);
     EXPECT_FALSE(p.jfif);
     ASSERT_EQ(p.segments.size(), 1u);
@@ -363,11 +357,7 @@ TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
     for (const Version& v : {Version{1, 2, 1, 2}, Version{2, 1, 2, 1}, Version{3, 0, 1, 1}}) {
         source[11] = std::uint8_t(v[0]);
         source[12] = std::uint8_t(v[1]);
-        writeBytes(dir / "a.jpg", source);
-        fs::remove(dir / "b.jpg");
-        ASSERT_TRUE(convertLossless(
-            losslessOptionsFor(LosslessOp::OpBaseline, dir / "a.jpg", dir / "b.jpg", true, true, false)));
-        const JpegProbe p = probeJpeg(readBytes(dir / "b.jpg"));
+        const JpegProbe p = probeJpeg(convertWith(dir, LosslessOp::OpBaseline, source, true, true));
         EXPECT_EQ(p.jfifMajor, v[2]);
         EXPECT_EQ(p.jfifMinor, v[3]);
         EXPECT_EQ(p.densityUnit, 1);
@@ -409,11 +399,8 @@ TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
 
 TEST(ConvertLossless, GrayscaleKeepsLuminanceOnly) {
     TempDir dir;
-    writeBytes(dir / "a.jpg", makeSource(kSources[2], 64, 48));
-    const LosslessOptions o = losslessOptionsFor(LosslessOp::OpGrayscale, dir / "a.jpg",
-                                                 dir / "g.jpg", true, false, false);
-    ASSERT_TRUE(convertLossless(o));
-    const JpegProbe p = probeJpeg(readBytes(dir / "g.jpg"));
+    const JpegProbe p =
+        probeJpeg(convertWith(dir, LosslessOp::OpGrayscale, makeSource(kSources[2], 64, 48)));
     EXPECT_EQ(p.components, 1);
     EXPECT_EQ(p.sampling[0], std::make_pair(1, 1));
     EXPECT_EQ(p.quantSlot[0], 0);
