@@ -19,8 +19,7 @@ test::CommandResult cli(const TempDir& dir, const std::string& args) {
 }
 
 int components(const fs::path& jpeg) {
-    test::Decoded d = test::decodeJpeg(test::readBytes(jpeg));
-    return d.components;
+    return test::decodeJpeg(test::readBytes(jpeg)).components;
 }
 
 TEST(RecompressCli, WritesBesideSourceAndPrintsThePath) {

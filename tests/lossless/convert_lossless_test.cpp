@@ -371,11 +371,8 @@ TEST(ConvertLossless, JfifVersionAndDensityCarryOverOnce) {
 TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
     TempDir dir;
     JpegSpec spec{.width = 400, .height = 300, .writeJfif = false};
-    writeBytes(dir / "first.jpg", withSegments(spec, {{0xE1, makeExifPayload(false, 400, 300)}}));
-    LosslessOptions o = losslessOptionsFor(LosslessOp::OpRotateRight90, dir / "first.jpg",
-                                           dir / "r.jpg", false, false, false);
-    ASSERT_TRUE(convertLossless(o));
-    JpegProbe p = probeJpeg(readBytes(dir / "r.jpg"));
+    spec.segments = {{0xE1, makeExifPayload(false, 400, 300)}};
+    JpegProbe p = probeJpeg(convertWith(dir, LosslessOp::OpRotateRight90, makeJpeg(spec), false));
     EXPECT_EQ(p.width, 288);  // 300 trimmed to whole 16-pixel iMCUs
     EXPECT_EQ(p.height, 400);
     EXPECT_FALSE(p.jfif);
@@ -386,11 +383,7 @@ TEST(ConvertLossless, ExifDimensionsFollowTheOutputOnlyWhenExifComesFirst) {
     EXPECT_EQ(d.widthType, 4);
 
     spec.writeJfif = true;
-    writeBytes(dir / "second.jpg", withSegments(spec, {{0xE1, makeExifPayload(false, 400, 300)}}));
-    o.sourcePath = dir / "second.jpg";
-    o.keepJfif = true;
-    ASSERT_TRUE(convertLossless(o));
-    p = probeJpeg(readBytes(dir / "r.jpg"));
+    p = probeJpeg(convertWith(dir, LosslessOp::OpRotateRight90, makeJpeg(spec)));
     EXPECT_TRUE(p.jfif);
     ASSERT_TRUE(readExifDims(p.segments.at(1).data, d));
     EXPECT_EQ(d.width, 400u);
