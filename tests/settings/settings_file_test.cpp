@@ -89,6 +89,13 @@ AppSettings customSettings() {
 const std::string kCustomWidths = "2C010000" + std::string(31 * 8, '0') + "3C000000" + "69";
 const std::string kNoWidths(133 * 2, '0');
 
+// Our keys as the defaults write them, with the viewer path's value as given.
+std::string defaultKeys(const std::string& viewerPath = "") {
+    return "[setting]\n11=" + kDefaultCompression + "\n21=0\n22=0\n31=0\n32=" + viewerPath +
+           "\n33=0\n34=" + kDefaultTimestamp + "\n41=0\n51=0\n52=0\n53=" + kNoWidths +
+           "\n54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n";
+}
+
 WindowPlacement maximisedPlacement() {
     WindowPlacement p;
     p.length = 44;
@@ -129,13 +136,7 @@ TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
     EXPECT_EQ(p, maximisedPlacement());
 
     ASSERT_TRUE(saveSettings(file, AppSettings{}, WindowPlacement{}));
-    EXPECT_EQ(textOf(file), "[setting]\n"
-                            "11=" + kDefaultCompression + "\n"
-                            "21=0\n22=0\n31=0\n32=\n33=0\n"
-                            "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n51=0\n52=0\n"
-                            "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n");
+    EXPECT_EQ(textOf(file), defaultKeys());
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -232,15 +233,7 @@ TEST(SettingsFile, SavingKeepsForeignContentAndOrdersOurKeys) {
     AppSettings s;
     s.viewerPath = " padded ";
     ASSERT_TRUE(saveSettings(file, s, WindowPlacement{}));
-    EXPECT_EQ(textOf(file), "[setting]\n"
-                            "11=" + kDefaultCompression + "\n"
-                            "21=0\n22=0\n31=0\n32=\" padded \"\n33=0\n"
-                            "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n51=0\n52=0\n"
-                            "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n"
-                            "extra=keep me\n"
-                            "[other]\nx=y\n");
+    EXPECT_EQ(textOf(file), defaultKeys("\" padded \"") + "extra=keep me\n[other]\nx=y\n");
     EXPECT_EQ(loaded(file).viewerPath, " padded ");
 }
 
