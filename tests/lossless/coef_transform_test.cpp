@@ -205,17 +205,17 @@ TEST(FixExifDimensions, LeavesMalformedStructuresUntouched) {
         return tiff == before;
     };
     const size_t sub = 8 + 2 + 24 + 4;
-    const std::pair<size_t, std::uint8_t> patches[] = {
-        {6, 1},                   // IFD0 offset 65536 + 8
-        {4, 0xF0},                // IFD0 offset past the end
-        {2, 43},                  // not a TIFF magic
-        {0, 'X'},                 // no byte order
-        {sub, 1},                 // sub-IFD with a single entry
-        {8 + 2 + 12 + 8 + 2, 1},  // sub-IFD pointer with its upper half set
+    const std::pair<size_t, Bytes> patches[] = {
+        {6, {1}},                   // IFD0 offset 65536 + 8
+        {4, {0xF0}},                // IFD0 offset past the end
+        {2, {43}},                  // not a TIFF magic
+        {0, {'X', 'X'}},            // no byte order
+        {sub, {1}},                 // sub-IFD with a single entry
+        {8 + 2 + 12 + 8 + 2, {1}},  // sub-IFD pointer with its upper half set
     };
-    for (const auto& [at, value] : patches) {
+    for (const auto& [at, bytes] : patches) {
         Bytes b = good;
-        b[at] = value;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + std::ptrdiff_t(at));
         EXPECT_TRUE(unchanged(b)) << "byte " << at;
     }
     // Too short to hold an entry.
