@@ -67,16 +67,6 @@ std::vector<Row> readCsv(const std::string& path) {
     return rows;
 }
 
-struct Estimate {
-    std::string luma, chroma, grade;
-};
-
-Estimate estimate(const QuantTableDb& db, const QuantValues& luma, const QuantValues& chroma) {
-    Estimate e;
-    EstimateQuality(db, luma, chroma, e.luma, e.chroma, e.grade);
-    return e;
-}
-
 class QuantTableDbTest : public ::testing::Test {
 protected:
     QuantTableDb db;
@@ -309,14 +299,15 @@ TEST_F(QuantTableDbTest, EstimatesNameTheLowestEqualEntry) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lumaLabel);
-        const Estimate e = estimate(db, c.luma, c.chroma);
-        EXPECT_EQ(e.luma, c.lumaLabel);
+        std::string luma, chroma, grade;
+        EstimateQuality(db, c.luma, c.chroma, luma, chroma, grade);
+        EXPECT_EQ(luma, c.lumaLabel);
         if (*c.chromaLabel) {
-            EXPECT_EQ(e.chroma, c.chromaLabel);
+            EXPECT_EQ(chroma, c.chromaLabel);
         }
-        EXPECT_FALSE(e.grade.empty());
+        EXPECT_FALSE(grade.empty());
         if (*c.grade) {
-            EXPECT_EQ(e.grade, c.grade);
+            EXPECT_EQ(grade, c.grade);
         }
     }
 }
