@@ -118,8 +118,7 @@ TEST_F(CliTest, GoldenRowOfOneFile) {
         "golden.jpg\t" + size +
         "\t2000/01/01 01:02:03\t1000 x 750\t1008 x 752\t16 x 16\tIJG 85\tIJG 85\tC\t24\tYCbCr"
         "\t4：2：0\tProgressive\t72\t72\tO\tO\tO\t\t\t\t\t\t\t\t\t\t\t\t\t\tO\t85\n";
-    std::string got = r.out.substr(r.out.find('\n') + 1);
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), expected);
 }
 
 TEST_F(CliTest, ScanAsJson) {

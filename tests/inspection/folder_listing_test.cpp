@@ -81,8 +81,7 @@ TEST_F(FolderScanTest, UnreadableFolder) {
     EXPECT_FALSE(listFolderByName(dir / "missing"));
     test::writeBytes(dir / "file.jpg", jpeg);
     EXPECT_FALSE(listFolderByName(dir / "file.jpg"));
-    const auto empty = listFolderByName(dir / "..");  // readable, maybe without JPEGs
-    EXPECT_TRUE(empty);
+    EXPECT_TRUE(listFolderByName(dir / ".."));  // readable, maybe without JPEGs
 }
 
 TEST_F(FolderScanTest, RowsSortedByNameWithOnlyAsciiFolded) {

@@ -88,9 +88,7 @@ struct BatchFixture : ::testing::Test {
     Bytes original = makeSource(kSources[2], 64, 32);
     void SetUp() override { writeBytes(source, original); }
     LosslessFileResult run(bool overwrite, bool answer, int* asked = nullptr) {
-        LosslessBatchSettings s;
-        s.op = LosslessOp::OpRotateRight90;
-        s.overwrite = overwrite;
+        const LosslessBatchSettings s{.op = LosslessOp::OpRotateRight90, .overwrite = overwrite};
         return convertBatchFile(s, source, true, false, [&](const fs::path& p) {
             EXPECT_EQ(p, source);
             if (asked) ++*asked;
