@@ -108,24 +108,23 @@ TEST_F(ScanJpegTest, SizeTextIsGroupedByThousandsPast32Bits) {
 }
 
 TEST_F(ScanJpegTest, ColourSpacesAndDepth) {
-    JpegSpec gray = sized(40, 30, 1, 1), cmyk = gray, ycck, rgb = gray;
-    gray.input = gray.stored = Space::Gray;
-    cmyk.input = cmyk.stored = Space::CMYK;
-    cmyk.writeJfif = false;
-    cmyk.writeAdobe = true;
-    ycck = cmyk;
-    ycck.stored = Space::YCCK;
-    ycck.h0 = ycck.v0 = 2;
-    rgb.stored = Space::RGB;
-    rgb.writeJfif = false;
-    rgb.writeAdobe = true;
+    // All but gray carry an Adobe segment in place of JFIF.
+    auto spec = [](Space input, Space stored, int sampling) {
+        JpegSpec s = sized(40, 30, sampling, sampling);
+        s.input = input;
+        s.stored = stored;
+        s.writeAdobe = stored != Space::Gray;
+        s.writeJfif = !s.writeAdobe;
+        return s;
+    };
+    const JpegSpec gray = spec(Space::Gray, Space::Gray, 1);
     const struct {
-        const JpegSpec& spec;
+        JpegSpec spec;
         const char *space, *depth, *sampling, *app0, *app14;
     } cases[] = {{gray, "Gray", "8", "4：4：4", "O", ""},
-                 {cmyk, "CMYK", "32", "4：4：4", "", "O"},
-                 {ycck, "YCCK", "32", "4：2：0", "", "O"},
-                 {rgb, "RGB", "24", "4：4：4", "", "O"}};
+                 {spec(Space::CMYK, Space::CMYK, 1), "CMYK", "32", "4：4：4", "", "O"},
+                 {spec(Space::CMYK, Space::YCCK, 2), "YCCK", "32", "4：2：0", "", "O"},
+                 {spec(Space::RGB, Space::RGB, 1), "RGB", "24", "4：4：4", "", "O"}};
     for (const auto& c : cases) {
         const JpegInfo info = scanOk(makeJpeg(c.spec));
         EXPECT_EQ(info.fields[kColColorSpace], c.space);

@@ -210,7 +210,6 @@ TEST(KeepTime, OutputsAndReplacedSourcesKeepTheSourcesTime) {
         EXPECT_TRUE(setFileTimes(p, past, past));
         return p;
     };
-    auto modified = [](const fs::path& p) { return statFile(p)->modified; };
     for (bool keep : {false, true}) {
         SCOPED_TRACE(keep);
         LosslessBatchSettings s{.op = LosslessOp::OpRotate180, .keepTime = keep};
@@ -222,7 +221,7 @@ TEST(KeepTime, OutputsAndReplacedSourcesKeepTheSourcesTime) {
                              .crop = true, .cropRight = 16, .cropBottom = 16, .keepTime = keep};
         ASSERT_TRUE(convertLossless(crop));
         for (const fs::path& out : {beside.outputPath, over.outputPath, crop.outputPath}) {
-            const std::timespec t = modified(out);
+            const std::timespec t = statFile(out)->modified;
             EXPECT_EQ(t.tv_sec == past.tv_sec && t.tv_nsec == past.tv_nsec, keep) << out;
         }
     }
