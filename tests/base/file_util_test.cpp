@@ -56,8 +56,7 @@ TEST(DuplicateFiles, SameBytesInTwoFilesOnly) {
 TEST(FileStatus, SizeTimesAndWritableBit) {
     TempDir dir;
     writeBytes(dir / "f", Bytes(1234, 0));
-    std::timespec t{};
-    t.tv_sec = 1600000000;
+    const std::timespec t{1600000000, 0};
     ASSERT_TRUE(setFileTimes(dir / "f", t, t));
     auto st = statFile(dir / "f");
     ASSERT_TRUE(st);

@@ -21,9 +21,7 @@ TEST(OrderedBatch, FinishesInOrderOneAtATimeWhileLaterFilesAreDoneFirst) {
     std::latch laterDone(2);
     std::atomic<int> finishing{0};
     bool overlapped = false;
-    OrderedBatch batch;
-    batch.count = 8;
-    batch.workers = 3;
+    OrderedBatch batch{.count = 8, .workers = 3};
     batch.work = [&](int i) {
         if (i == 0) laterDone.wait();  // file 0 ends only after files 1 and 2
         {
@@ -49,10 +47,7 @@ TEST(OrderedBatch, CancelFinishesTheFilesInFlightAndStartsNoOther) {
     std::latch reached(2), go(1);
     std::atomic<bool> cancel{false};
     std::vector<int> finished;
-    OrderedBatch batch;
-    batch.count = 6;
-    batch.workers = 2;
-    batch.cancelled = [&] { return cancel.load(); };
+    OrderedBatch batch{.count = 6, .workers = 2, .cancelled = [&] { return cancel.load(); }};
     batch.work = [&](int i) {
         if (i < 2) {
             reached.count_down();
@@ -72,9 +67,7 @@ TEST(OrderedBatch, CancelFinishesTheFilesInFlightAndStartsNoOther) {
 
 TEST(OrderedBatch, AFailingFileEndsTheBatchAndItsErrorReachesTheCaller) {
     std::atomic<int> worked{0};
-    OrderedBatch batch;
-    batch.count = 50;
-    batch.workers = 2;
+    OrderedBatch batch{.count = 50, .workers = 2};
     batch.work = [&](int i) {
         ++worked;
         if (i == 3) throw std::runtime_error("file 3");

@@ -40,12 +40,6 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
-int entries(const TempDir& dir) {
-    int count = 0;
-    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++count;
-    return count;
-}
-
 unsigned modeOf(const std::filesystem::path& p) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 0777 : ~0u;
@@ -64,7 +58,7 @@ TEST(StagedFile, LongestNameFitsOneMoreIsRefusedBeforeAnyWork) {
     EXPECT_EQ(failureText(tooLong, TextLanguage::Japanese).rfind("ファイル名が長すぎます。", 0),
               0u);
     EXPECT_EQ(writeStaged(dir / "none" / "x", data, Placement::New).reason, FailReason::NotFound);
-    EXPECT_EQ(entries(dir), 1);
+    EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{name});
 }
 
 TEST(StagedFile, NewNeverReplacesReplaceKeepsTheOldModeNothingLeftBehind) {
@@ -80,7 +74,7 @@ TEST(StagedFile, NewNeverReplacesReplaceKeepsTheOldModeNothingLeftBehind) {
         StagedFile abandoned(dir / "y");
         ASSERT_TRUE(abandoned.write(Bytes{1, 2}));
     }
-    EXPECT_EQ(entries(dir), 1);
+    EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"x"});
 }
 
 TEST(StagedFile, CreatesUnderTheUmaskWithoutChangingIt) {
@@ -136,7 +130,8 @@ TEST(StagedFile, StaleTemporariesOfOursGoBeforeTheFirstWriteIntoTheirFolder) {
     for (const char* name : kept) EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(dir / ".dir.0a1b2c3d.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir / ".photo_0002.jpg.0a1b2c3d.tmp"));
-    EXPECT_EQ(entries(dir), 8);  // the kept, the folder, the fresh one, new.jpg
+    // The kept, the folder, the fresh one, new.jpg.
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 8u);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ test::CommandResult cli(const TempDir& dir, const std::string& args) {
 }
 
 int components(const fs::path& jpeg) {
-    test::Decoded d = test::decodeJpeg(test::readBytes(jpeg));
-    return d.components;
+    return test::decodeJpeg(test::readBytes(jpeg)).components;
 }
 
 TEST(RecompressCli, WritesBesideSourceAndPrintsThePath) {
@@ -130,11 +129,10 @@ TEST(RecompressCli, KeepTime) {
 TEST(RecompressCli, UsageErrors) {
     TempDir dir;
     writeBytes(dir / "p.jpg", test::makeJpeg({}));
-    EXPECT_EQ(cli(dir, "recompress").status, 2);
-    EXPECT_EQ(cli(dir, "recompress p.jpg --quality 101").status, 2);
-    EXPECT_EQ(cli(dir, "recompress p.jpg --scale 3").status, 2);
-    EXPECT_EQ(cli(dir, "recompress p.jpg --lanczos 0x5").status, 2);
-    EXPECT_EQ(cli(dir, "recompress p.jpg --quality").status, 2);
+    for (const char* args :
+         {"recompress", "recompress p.jpg --quality 101", "recompress p.jpg --scale 3",
+          "recompress p.jpg --lanczos 0x5", "recompress p.jpg --quality"})
+        EXPECT_EQ(cli(dir, args).status, 2) << args;
     EXPECT_FALSE(fs::exists(dir / "p_compress.jpg"));
 }
 

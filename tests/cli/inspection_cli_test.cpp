@@ -46,9 +46,8 @@ std::vector<std::vector<std::string>> tsv(const std::string& text) {
 // Sorted by name, a tab in a name written as a backslash and a "t" so that
 // it stays in its cell; every cell of a row is the golden row's test below.
 TEST_F(CliTest, ScanListsTheFolderSortedByName) {
-    test::JpegSpec gray;
-    gray.input = gray.stored = test::Space::Gray;
-    gray.h0 = gray.v0 = 1;
+    const test::JpegSpec gray{
+        .input = test::Space::Gray, .stored = test::Space::Gray, .h0 = 1, .v0 = 1};
     test::writeBytes(photos / "b.JPEG", test::makeJpeg({}));
     test::writeBytes(photos / "A.jpg", test::makeJpeg(gray));
     test::writeBytes(photos / "tab\there.jpg", test::makeJpeg({}));
@@ -119,8 +118,7 @@ TEST_F(CliTest, GoldenRowOfOneFile) {
         "golden.jpg\t" + size +
         "\t2000/01/01 01:02:03\t1000 x 750\t1008 x 752\t16 x 16\tIJG 85\tIJG 85\tC\t24\tYCbCr"
         "\t4：2：0\tProgressive\t72\t72\tO\tO\tO\t\t\t\t\t\t\t\t\t\t\t\t\t\tO\t85\n";
-    std::string got = r.out.substr(r.out.find('\n') + 1);
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), expected);
 }
 
 TEST_F(CliTest, ScanAsJson) {

@@ -53,6 +53,17 @@ void expectDibShape(const LoadedImage& img, int w, int h) {
     EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(hd), img.pixels.get() + stride * h);
 }
 
+// The DIB shape, the source's depth, and every pixel against expect(x, y).
+void expectPicture(const LoadedImage& img, int w, int h, int bits,
+                   const std::function<Rgb(int, int)>& expect) {
+    expectDibShape(img, w, h);
+    EXPECT_EQ(img.sourceBits, bits);
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) wrong += pixelAt(img, x, y) != expect(x, y);
+    EXPECT_EQ(wrong, 0);
+}
+
 // The extension, in any case, picks the loader (other extensions, and
 // content of another format, are among the refusals below). A name without
 // one leaves the record as it was; any other failure empties it.
@@ -406,13 +417,9 @@ TEST(PngLoad, EveryColourTypeAndDepthBecomes24Bit) {
     for (const PngCase& c : cases) {
         const fs::path in = writeBytes(dir / "in.png", test::makePng(c.spec));
         LoadedImage img;
-        ASSERT_TRUE(LoadPng(img, in)) << c.name;
-        expectDibShape(img, c.spec.width, c.spec.height);
-        EXPECT_EQ(img.sourceBits, c.sourceBits) << c.name;
-        int wrong = 0;
-        for (int y = 0; y < c.spec.height; ++y)
-            for (int x = 0; x < c.spec.width; ++x) wrong += pixelAt(img, x, y) != c.expect(x, y);
-        EXPECT_EQ(wrong, 0) << c.name;
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(LoadPng(img, in));
+        expectPicture(img, c.spec.width, c.spec.height, c.sourceBits, c.expect);
     }
 }
 
@@ -429,13 +436,9 @@ TEST(GifLoad, FullFrameInterlacedAndNonAsciiName) {
                                .index = [](int x, int y) { return std::uint8_t((y + x) % 32); }});
         const fs::path in = writeBytes(dir / "写真.gif", test::makeGif(spec));
         LoadedImage img;
+        SCOPED_TRACE(interlace);
         ASSERT_TRUE(img.LoadImageFile(in, 0));
-        expectDibShape(img, 7, 21);
-        EXPECT_EQ(img.sourceBits, 5);
-        int wrong = 0;
-        for (int y = 0; y < 21; ++y)
-            for (int x = 0; x < 7; ++x) wrong += pixelAt(img, x, y) != map[(y + x) % 32];
-        EXPECT_EQ(wrong, 0) << "interlace " << interlace;
+        expectPicture(img, 7, 21, 5, [&](int x, int y) { return map[(y + x) % 32]; });
     }
 }
 
@@ -530,14 +533,10 @@ TEST(BmpLoad, EveryBitCountConvertsExactly) {
     for (const Case& c : cases) {
         // Odd widths exercise the row padding of every depth.
         test::BmpSpec spec{.width = 13, .height = 5, .bitCount = c.bits, .palette = c.palette, .value = c.value};
+        SCOPED_TRACE(c.bits);
         LoadedImage img;
-        ASSERT_TRUE(LoadBmp(img, writeBytes(dir / "a.bmp", test::makeBmp(spec)))) << c.bits;
-        expectDibShape(img, 13, 5);
-        EXPECT_EQ(img.sourceBits, c.bits);
-        int wrong = 0;
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 13; ++x) wrong += pixelAt(img, x, y) != c.expect(x, y);
-        EXPECT_EQ(wrong, 0) << c.bits << " bits";
+        ASSERT_TRUE(LoadBmp(img, writeBytes(dir / "a.bmp", test::makeBmp(spec))));
+        expectPicture(img, 13, 5, c.bits, c.expect);
     }
 }
 
@@ -581,15 +580,11 @@ TEST(BmpLoad, EveryHeaderAndCodingVariantReadsThePicture) {
         test::BmpSpec spec = v.spec;
         spec.width = 11;
         if (spec.height > 0) spec.height = 5;
+        SCOPED_TRACE(v.name);
         LoadedImage img;
         const FileResult r = LoadBmp(img, writeBytes(dir / "a.bmp", test::makeBmp(spec)));
-        ASSERT_TRUE(r) << v.name << ": " << failureText(r);
-        expectDibShape(img, 11, 5);
-        EXPECT_EQ(img.sourceBits, spec.bitCount) << v.name;
-        int wrong = 0;
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 11; ++x) wrong += pixelAt(img, x, y) != v.expect(x, y);
-        EXPECT_EQ(wrong, 0) << v.name;
+        ASSERT_TRUE(r) << failureText(r);
+        expectPicture(img, 11, 5, spec.bitCount, v.expect);
     }
 }
 

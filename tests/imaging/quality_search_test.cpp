@@ -34,25 +34,24 @@ struct Case {
 };
 
 std::vector<Case> cases() {
-    auto with = [](auto change) {
-        CompressionSettings s;
-        change(s);
-        return s;
-    };
     return {
         {"defaults", {}},
-        {"islow 4:2:0, restart every MCU row", with([](auto& s) { s.dctMethod = 1, s.sampling = 2, s.restartMode = 1, s.restartRows = 1; })},
-        {"float 4:2:2, smoothing", with([](auto& s) { s.dctMethod = 2, s.sampling = 1, s.smoothingEnabled = 1, s.smoothing = 40; })},
-        {"4:1:1, restart every 3 MCUs", with([](auto& s) { s.sampling = 3, s.restartMode = 2, s.restartInterval = 3; })},
-        {"gray 4:2:0, float", with([](auto& s) { s.colorSpace = 0, s.sampling = 2, s.dctMethod = 2; })},
-        {"RGB 4:2:0, JFIF", with([](auto& s) { s.colorSpace = 1, s.sampling = 2, s.jfifMarker = 1; })},
-        {"CMYK 4:2:2, islow", with([](auto& s) { s.colorSpace = 3, s.sampling = 1, s.dctMethod = 1; })},
-        {"YCCK 4:2:0, smoothing", with([](auto& s) { s.colorSpace = 4, s.sampling = 2, s.smoothingEnabled = 1, s.smoothing = 100; })},
-        {"scale 1/2", with([](auto& s) { s.scaleIndex = 4, s.sampling = 2; })},
-        {"scale 2.0, islow", with([](auto& s) { s.scaleIndex = 2, s.dctMethod = 1; })},
-        {"optimized 4:2:0", with([](auto& s) { s.optimizeHuffman = 1, s.sampling = 2; })},
-        {"optimized, float, restart", with([](auto& s) { s.optimizeHuffman = 1, s.dctMethod = 2, s.restartMode = 1, s.restartRows = 2; })},
-        {"progressive", with([](auto& s) { s.progressive = 1, s.sampling = 2; })},
+        {"islow 4:2:0, restart every MCU row",
+         {.sampling = 2, .restartMode = 1, .restartRows = 1, .dctMethod = 1}},
+        {"float 4:2:2, smoothing",
+         {.sampling = 1, .smoothingEnabled = 1, .smoothing = 40, .dctMethod = 2}},
+        {"4:1:1, restart every 3 MCUs", {.sampling = 3, .restartMode = 2, .restartInterval = 3}},
+        {"gray 4:2:0, float", {.colorSpace = 0, .sampling = 2, .dctMethod = 2}},
+        {"RGB 4:2:0, JFIF", {.jfifMarker = 1, .colorSpace = 1, .sampling = 2}},
+        {"CMYK 4:2:2, islow", {.colorSpace = 3, .sampling = 1, .dctMethod = 1}},
+        {"YCCK 4:2:0, smoothing",
+         {.colorSpace = 4, .sampling = 2, .smoothingEnabled = 1, .smoothing = 100}},
+        {"scale 1/2", {.scaleIndex = 4, .sampling = 2}},
+        {"scale 2.0, islow", {.scaleIndex = 2, .dctMethod = 1}},
+        {"optimized 4:2:0", {.optimizeHuffman = 1, .sampling = 2}},
+        {"optimized, float, restart",
+         {.optimizeHuffman = 1, .restartMode = 1, .restartRows = 2, .dctMethod = 2}},
+        {"progressive", {.progressive = 1, .sampling = 2}},
     };
 }
 

@@ -47,9 +47,7 @@ TEST(Recompress, SecondRunTakesNextNameUnlessOverwriting) {
     EXPECT_LT(fs::file_size(dir / "photo_compress.jpg"), before);
     EXPECT_FALSE(fs::exists(dir / "photo_compress(02).jpg"));
     EXPECT_EQ(test::readBytes(src), original);  // sources never change
-    int files = 0;
-    for (auto& e : fs::directory_iterator(dir.path())) files += e.is_regular_file();
-    EXPECT_EQ(files, 3);  // no temporaries left
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 3u);  // no temporaries left
 }
 
 TEST(Recompress, OverwriteLeavesReadOnlyOutputAlone) {
@@ -111,9 +109,7 @@ TEST(Recompress, KeepTimeGivesTheOutputTheSourcesTime) {
     const fs::path jpg = writeBytes(dir / "a.jpg", photo());
     const fs::path png = writeBytes(dir / "b.png", test::makePng({.width = 8, .height = 8, .sample = [](int x, int, int) { return unsigned(x * 30); }}));
     for (const fs::path& p : {jpg, png}) ASSERT_TRUE(setFileTimes(p, past, past));
-    CompressionSettings limited;
-    limited.sizeLimitEnabled = 1;
-    limited.sizeLimit = 100000;
+    const CompressionSettings limited{.sizeLimitEnabled = 1, .sizeLimit = 100000};
     for (bool keep : {false, true}) {
         for (const auto& [settings, source] : {std::pair{CompressionSettings{}, jpg}, std::pair{limited, jpg},
                                                std::pair{CompressionSettings{}, png}}) {
@@ -130,8 +126,7 @@ TEST(Recompress, QualitySearchTakesFirstFitFromTheTop) {
     const fs::path src = writeBytes(dir / "p.jpg", photo(160, 120));
     LoadedImage img;
     ASSERT_TRUE(img.LoadImageFile(src, 0));
-    CompressionSettings s;
-    s.sizeLimitEnabled = 1;
+    CompressionSettings s{.sizeLimitEnabled = 1};
     // Sizes at every quality, as the search would see them.
     std::vector<std::size_t> size(101);
     std::vector<std::uint8_t> data;
@@ -167,9 +162,8 @@ TEST(Recompress, QualitySearchTakesFirstFitFromTheTop) {
 TEST(Recompress, LanczosResampleBeforeEncoding) {
     TempDir dir;
     const fs::path src = writeBytes(dir / "p.jpg", photo(400, 300));
-    CompressionSettings s;
-    s.lanczosEnabled = 1;
-    s.scaleIndex = 0;  // ignored once resampled
+    // The scale is ignored once resampled.
+    CompressionSettings s{.scaleIndex = 0, .lanczosEnabled = 1};
     RecompressFileResult r = recompressFile(s, src, false);
     ASSERT_EQ(r.outcome, RecompressOutcome::Written);
     LoadedImage out;

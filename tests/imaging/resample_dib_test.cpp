@@ -51,20 +51,19 @@ TEST(ResampleDib, KeepCanvasCentresWithBars) {
     ASSERT_EQ(out.width(), 200);
     ASSERT_EQ(out.height(), 200);
     // offY = ceil((200 - 150) * 0.5) = 25: memory rows 0..24 and 175..199 black.
-    for (int row = 0; row < 200; ++row) {
-        const std::uint8_t* p = out.row(row) + 3 * 100;
-        const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
-        EXPECT_EQ(black, row < 25 || row >= 175) << "memory row " << row;
-    }
+    auto expectBarRows = [&](int column, int firstPicture, int lastPicture) {
+        for (int row = 0; row < out.height(); ++row) {
+            const std::uint8_t* p = out.row(row) + 3 * column;
+            const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+            EXPECT_EQ(black, row < firstPicture || row > lastPicture) << "memory row " << row;
+        }
+    };
+    expectBarRows(100, 25, 174);
 
     // 301 x 100 into 100 x 100: scale 100/301, picture 33 rows, offY 34.
     const Dib wide = makeDib(301, 100, [](int, int) { return Rgb{10, 200, 30}; });
     ASSERT_TRUE(ResampleDib(ResampleLanczos3, wide.info, wide.pixels.get(), 100, 100, true, out));
-    for (int row = 0; row < 100; ++row) {
-        const std::uint8_t* p = out.row(row) + 3 * 50;
-        const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
-        EXPECT_EQ(black, row < 34 || row > 66) << "memory row " << row;
-    }
+    expectBarRows(50, 34, 66);
 
     // Odd spare columns: the extra one goes to the left.
     const Dib tall = makeDib(10, 20, [](int, int) { return Rgb{50, 50, 50}; });
@@ -171,15 +170,9 @@ TEST(ConvertDibTo24, ConvertsThroughTheColourTable) {
         BitmapInfoHeader h;
         std::uint8_t table[8];
         std::uint8_t rows[8];
-    } mem{};
-    mem.h.biWidth = 3;
-    mem.h.biHeight = 2;
-    mem.h.biBitCount = 8;
-    mem.h.biClrUsed = 2;
-    const std::uint8_t table[8] = {10, 20, 30, 0, 40, 50, 60, 0};
-    std::memcpy(mem.table, table, 8);
-    const std::uint8_t rows[8] = {0, 1, 1, 0, 1, 0, 9, 0};  // stride 4; index 9 is past the table
-    std::memcpy(mem.rows, rows, 8);
+    } mem{.h = {.biWidth = 3, .biHeight = 2, .biBitCount = 8, .biClrUsed = 2},
+          .table = {10, 20, 30, 0, 40, 50, 60, 0},
+          .rows = {0, 1, 1, 0, 1, 0, 9, 0}};  // stride 4; index 9 is past the table
     Dib out;
     ASSERT_TRUE(ConvertDibTo24(&mem.h, mem.rows, out));
     ASSERT_EQ(out.width(), 3);
@@ -189,10 +182,7 @@ TEST(ConvertDibTo24, ConvertsThroughTheColourTable) {
     EXPECT_EQ(pixelAt(out, 1, 0), (Rgb{30, 20, 10}));
     EXPECT_EQ(pixelAt(out, 2, 0), (Rgb{0, 0, 0}));
 
-    BitmapInfoHeader h16{};
-    h16.biWidth = 2;
-    h16.biHeight = 1;
-    h16.biBitCount = 16;
+    BitmapInfoHeader h16{.biWidth = 2, .biHeight = 1, .biBitCount = 16};
     const std::uint8_t px16[4] = {0xFF, 0x7F, 0x21, 0x04};  // 0x7FFF, then r=1 g=1 b=1
     ASSERT_TRUE(ConvertDibTo24(&h16, px16, out));
     EXPECT_EQ(pixelAt(out, 0, 0), (Rgb{255, 255, 255}));

@@ -67,16 +67,6 @@ std::vector<Row> readCsv(const std::string& path) {
     return rows;
 }
 
-struct Estimate {
-    std::string luma, chroma, grade;
-};
-
-Estimate estimate(const QuantTableDb& db, const QuantValues& luma, const QuantValues& chroma) {
-    Estimate e;
-    EstimateQuality(db, luma, chroma, e.luma, e.chroma, e.grade);
-    return e;
-}
-
 class QuantTableDbTest : public ::testing::Test {
 protected:
     QuantTableDb db;
@@ -161,11 +151,10 @@ TEST_F(QuantTableDbTest, CameraPairsInAPhotoReadTheirLabels) {
 
     test::TempDir dir;
     auto scanPair = [&](const QuantValues& luma, const QuantValues& chroma) {
-        test::JpegSpec s;
-        s.width = s.height = 16;
-        s.quantTables = {luma, chroma};
+        const test::Bytes jpeg =
+            test::makeJpeg({.width = 16, .height = 16, .quantTables = {luma, chroma}});
         JpegInfo info;
-        EXPECT_TRUE(db.ScanJpeg(test::writeBytes(dir / "camera.jpg", test::makeJpeg(s)), info));
+        EXPECT_TRUE(db.ScanJpeg(test::writeBytes(dir / "camera.jpg", jpeg), info));
         return info;
     };
 
@@ -217,12 +206,12 @@ TEST_F(QuantTableDbTest, CameraQualityAgreesWithIdentify) {
     test::TempDir dir;
     std::map<std::string, int> ours;
     for (const auto& [index, pair] : cameraPairs()) {
-        test::JpegSpec s;
-        s.width = s.height = 16;
-        s.quantTables = {natural(pair[0].values), natural(pair[1].values)};
+        const QuantValues luma = natural(pair[0].values), chroma = natural(pair[1].values);
+        const test::Bytes jpeg =
+            test::makeJpeg({.width = 16, .height = 16, .quantTables = {luma, chroma}});
         const std::string name = std::to_string(index) + ".jpg";
         JpegInfo info;
-        ASSERT_TRUE(db.ScanJpeg(test::writeBytes(dir / name, test::makeJpeg(s)), info));
+        ASSERT_TRUE(db.ScanJpeg(test::writeBytes(dir / name, jpeg), info));
         ours[name] = std::stoi(info.fields[kColOther]);
     }
     ASSERT_EQ(test::runCommand("cd '" + dir.path().string() +
@@ -310,14 +299,15 @@ TEST_F(QuantTableDbTest, EstimatesNameTheLowestEqualEntry) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lumaLabel);
-        const Estimate e = estimate(db, c.luma, c.chroma);
-        EXPECT_EQ(e.luma, c.lumaLabel);
+        std::string luma, chroma, grade;
+        EstimateQuality(db, c.luma, c.chroma, luma, chroma, grade);
+        EXPECT_EQ(luma, c.lumaLabel);
         if (*c.chromaLabel) {
-            EXPECT_EQ(e.chroma, c.chromaLabel);
+            EXPECT_EQ(chroma, c.chromaLabel);
         }
-        EXPECT_FALSE(e.grade.empty());
+        EXPECT_FALSE(grade.empty());
         if (*c.grade) {
-            EXPECT_EQ(e.grade, c.grade);
+            EXPECT_EQ(grade, c.grade);
         }
     }
 }

@@ -44,12 +44,7 @@ protected:
 };
 
 JpegSpec sized(int w, int h, int hs, int vs) {
-    JpegSpec s;
-    s.width = w;
-    s.height = h;
-    s.h0 = hs;
-    s.v0 = vs;
-    return s;
+    return {.width = w, .height = h, .h0 = hs, .v0 = vs};
 }
 
 TEST_F(ScanJpegTest, SizesAndBlockUnitsPerSampling) {
@@ -113,24 +108,23 @@ TEST_F(ScanJpegTest, SizeTextIsGroupedByThousandsPast32Bits) {
 }
 
 TEST_F(ScanJpegTest, ColourSpacesAndDepth) {
-    JpegSpec gray = sized(40, 30, 1, 1), cmyk = gray, ycck, rgb = gray;
-    gray.input = gray.stored = Space::Gray;
-    cmyk.input = cmyk.stored = Space::CMYK;
-    cmyk.writeJfif = false;
-    cmyk.writeAdobe = true;
-    ycck = cmyk;
-    ycck.stored = Space::YCCK;
-    ycck.h0 = ycck.v0 = 2;
-    rgb.stored = Space::RGB;
-    rgb.writeJfif = false;
-    rgb.writeAdobe = true;
+    // All but gray carry an Adobe segment in place of JFIF.
+    auto spec = [](Space input, Space stored, int sampling) {
+        JpegSpec s = sized(40, 30, sampling, sampling);
+        s.input = input;
+        s.stored = stored;
+        s.writeAdobe = stored != Space::Gray;
+        s.writeJfif = !s.writeAdobe;
+        return s;
+    };
+    const JpegSpec gray = spec(Space::Gray, Space::Gray, 1);
     const struct {
-        const JpegSpec& spec;
+        JpegSpec spec;
         const char *space, *depth, *sampling, *app0, *app14;
     } cases[] = {{gray, "Gray", "8", "4：4：4", "O", ""},
-                 {cmyk, "CMYK", "32", "4：4：4", "", "O"},
-                 {ycck, "YCCK", "32", "4：2：0", "", "O"},
-                 {rgb, "RGB", "24", "4：4：4", "", "O"}};
+                 {spec(Space::CMYK, Space::CMYK, 1), "CMYK", "32", "4：4：4", "", "O"},
+                 {spec(Space::CMYK, Space::YCCK, 2), "YCCK", "32", "4：2：0", "", "O"},
+                 {spec(Space::RGB, Space::RGB, 1), "RGB", "24", "4：4：4", "", "O"}};
     for (const auto& c : cases) {
         const JpegInfo info = scanOk(makeJpeg(c.spec));
         EXPECT_EQ(info.fields[kColColorSpace], c.space);
@@ -280,24 +274,19 @@ TEST_F(ScanJpegTest, JpegtranRotatedCopiesKeepTheirLabels) {
     if (!test::haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
     JpegSpec s = sized(64, 48, 2, 2);
     s.quality = 75;
-    const fs::path src = test::writeBytes(dir / "src.jpg", makeJpeg(s));
+    const Bytes src = makeJpeg(s);
+    auto scanJpegtran = [&](const char* args) {
+        const Bytes out = test::runJpegtran(args, src);
+        EXPECT_FALSE(out.empty()) << "jpegtran " << args;
+        return scanOk(out);
+    };
     for (const char* op : {"-rotate 90", "-rotate 270", "-transpose", "-rotate 180", "-flip horizontal"}) {
         SCOPED_TRACE(op);
-        const fs::path out = dir / "out.jpg";
-        ASSERT_EQ(test::runCommand(std::string("jpegtran ") + op + " -outfile '" + out.string() +
-                                   "' '" + src.string() + "'"),
-                  0);
-        JpegInfo info;
-        ASSERT_TRUE(db.ScanJpeg(out, info));
+        const JpegInfo info = scanJpegtran(op);
         EXPECT_EQ(info.fields[kColLumaQuality], "IJG 75");
         EXPECT_EQ(info.fields[kColChromaQuality], "IJG 75");
     }
-    const fs::path gray = dir / "gray.jpg";
-    ASSERT_EQ(test::runCommand("jpegtran -grayscale -outfile '" + gray.string() + "' '" +
-                               src.string() + "'"),
-              0);
-    JpegInfo info;
-    ASSERT_TRUE(db.ScanJpeg(gray, info));
+    const JpegInfo info = scanJpegtran("-grayscale");
     EXPECT_EQ(info.fields[kColChromaQuality], "None");
     EXPECT_EQ(info.fields[kColColorSpace], "Gray");
 }

@@ -10,6 +10,7 @@
 #include "inspection/ijg_quality.h"
 #include "inspection/quant_table_data.h"
 #include "inspection/quant_table_db.h"
+#include "tests/support/jpeg_probe.h"
 #include "tests/support/test_files.h"
 
 namespace quill {
@@ -35,22 +36,18 @@ namespace {
 TEST(SearchOrder, AnExactMatchBeatsATransposedOneAtALowerIndex) {
     const QuantTableDb db;
     ASSERT_EQ(QualityLabel(0, 1744), "Nikon 120");
-    test::JpegSpec s;
-    s.quality = 95;
-    s.width = s.height = 64;
     test::TempDir dir;
-    const fs::path src = test::writeBytes(dir / "q95.jpg", test::makeJpeg(s));
+    const test::Bytes q95 = test::makeJpeg({.width = 64, .height = 64, .quality = 95});
+    const fs::path src = test::writeBytes(dir / "q95.jpg", q95);
     JpegInfo info;
     ASSERT_TRUE(db.ScanJpeg(src, info));
     EXPECT_EQ(info.fields[kColLumaQuality], "IJG 95");
 
     if (!test::haveTool("jpegtran")) GTEST_SKIP() << "jpegtran not installed";
-    const fs::path rotated = dir / "rotated.jpg";
-    ASSERT_EQ(test::runCommand("jpegtran -rotate 90 -outfile '" + rotated.string() + "' '" +
-                               src.string() + "'"),
-              0);
+    const test::Bytes rotated = test::runJpegtran("-rotate 90", q95);
+    ASSERT_FALSE(rotated.empty());
     JpegInfo turned;
-    ASSERT_TRUE(db.ScanJpeg(rotated, turned));
+    ASSERT_TRUE(db.ScanJpeg(test::writeBytes(dir / "rotated.jpg", rotated), turned));
     // Order 0 over the whole list first: index 1744, not IJG 95 (index 5) by
     // transposing.
     EXPECT_EQ(turned.fields[kColLumaQuality], "Nikon 120");

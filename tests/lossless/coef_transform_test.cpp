@@ -4,12 +4,13 @@
 #include "lossless/coef_transform.h"
 
 #include <gtest/gtest.h>
-
 #include <sanitizer/asan_interface.h>
+
 #include <string>
 
 #include "base/jpeg_guard.h"
 #include "tests/lossless/lossless_test_util.h"
+#include "tests/support/jpeg_patch.h"
 
 namespace quill {
 namespace {
@@ -37,14 +38,7 @@ struct MessageCapture {
 
 TransformRequest cropRequest(TransformKind t, std::uint32_t w, std::uint32_t h, std::uint32_t x,
                              std::uint32_t y) {
-    TransformRequest req{};
-    req.transform = t;
-    req.crop = true;
-    req.cropWidth = w;
-    req.cropHeight = h;
-    req.cropX = x;
-    req.cropY = y;
-    return req;
+    return {.transform = t, .crop = true, .cropWidth = w, .cropHeight = h, .cropX = x, .cropY = y};
 }
 
 // Transcodes `source` as `req` asks and compares the bytes with what
@@ -126,19 +120,15 @@ TEST(CoefTransformPixels, DecodedOutputIsTheTransformedPicture) {
         const Decoded in = decodeJpeg(source);
         for (TransformKind t : kAllKinds) {
             SCOPED_TRACE(kSources[s].name + " kind " + std::to_string(int(t)));
-            TransformRequest req{};
-            req.transform = t;
-            EXPECT_LE(transformDifference(in, decodeJpeg(transcode(source, req)), t), 2);
+            EXPECT_LE(transformDifference(in, decodeJpeg(transcode(source, {.transform = t})), t),
+                      2);
         }
     }
 }
 
 TEST(CoefTransformGeometry, ImageNarrowerThanOneIMCUIsNotMirrored) {
     const Bytes source = makeSource(kSources[2], 12, 40);
-    TransformRequest req{};
-    req.transform = TransformKind::FlipH;
-    req.trim = true;
-    const Bytes out = transcode(source, req);
+    const Bytes out = transcode(source, {.transform = TransformKind::FlipH, .trim = true});
     const Decoded a = decodeJpeg(source), b = decodeJpeg(out);
     EXPECT_EQ(b.width, 12);
     EXPECT_EQ(a.pixels, b.pixels);
@@ -155,50 +145,34 @@ TEST(CoefTransformCrop, InvalidRequestsFailWithTheLibraryMessage) {
     EXPECT_TRUE(transcode(source, cropRequest(TransformKind::None, 10, 61, 0, 0)).empty());
 }
 
+// Component entries of a frame header start 10 bytes behind its marker.
+constexpr std::size_t kFirstComponent = 2 + 8;
+
 TEST(CoefTransformGrayscale, RefusesWhatHasNoLuminanceToKeep) {
     MessageCapture capture;
-    TransformRequest req{};
-    req.forceGrayscale = true;
+    const TransformRequest req{.forceGrayscale = true};
     EXPECT_TRUE(transcode(makeSource(kSources[5], 32, 32), req).empty());  // CMYK
     EXPECT_NE(gMessages.find("Unsupported color conversion request"), std::string::npos);
 
-    // Luminance subsampled relative to chroma: patch a 4:4:4 frame header so
-    // component 2 claims 2x2.
+    // Luminance subsampled relative to chroma: component 2 of a 4:4:4 frame claims 2x2.
     Bytes odd = makeSource(kSources[0], 32, 32);
-    for (size_t i = 0; i + 1 < odd.size(); ++i) {
-        if (odd[i] == 0xFF && odd[i + 1] == 0xC0) {
-            odd[i + 2 + 8 + 3 * 1 + 1] = 0x22;
-            break;
-        }
-    }
+    odd[findFrame(odd) + kFirstComponent + 3 * 1 + 1] = 0x22;
     EXPECT_TRUE(transcode(odd, req).empty());
 }
 
-TEST(CoefTransformGrayscale, SubsampledSingleComponentBecomesOneByOne) {
-    SourceKind gray22 = {"gray22", Space::Gray, Space::Gray, 2, 2};
-    const Bytes source = makeSource(gray22, 40, 24);
-    ASSERT_EQ(probeJpeg(source).sampling[0], std::make_pair(2, 2));
-    TransformRequest req{};
-    req.forceGrayscale = true;
-    const Bytes out = transcode(source, req);
+TEST(CoefTransformGrayscale, KeepsTheLuminanceTableSlotAndMakesItOneByOne) {
+    const TransformRequest req{.forceGrayscale = true};
+    const Bytes gray22 = makeSource({"gray22", Space::Gray, Space::Gray, 2, 2}, 40, 24);
+    ASSERT_EQ(probeJpeg(gray22).sampling[0], std::make_pair(2, 2));
+    const Bytes out = transcode(gray22, req);
     EXPECT_EQ(probeJpeg(out).sampling[0], std::make_pair(1, 1));
-    EXPECT_EQ(decodeJpeg(out).pixels, decodeJpeg(source).pixels);
-}
+    EXPECT_EQ(decodeJpeg(out).pixels, decodeJpeg(gray22).pixels);
 
-TEST(CoefTransformGrayscale, LuminanceKeepsItsTableSlot) {
-    // Move the luminance to table 1 by patching the frame header of a 4:2:0
-    // file: component 1 takes slot 1, the chroma slot 0.
+    // A 4:2:0 frame with the luminance on table 1 and the chroma on slot 0.
     Bytes source = makeSource(kSources[2], 32, 32);
-    for (size_t i = 0; i + 1 < source.size(); ++i) {
-        if (source[i] == 0xFF && source[i + 1] == 0xC0) {
-            source[i + 2 + 8 + 2] = 1;
-            source[i + 2 + 8 + 3 + 2] = 0;
-            source[i + 2 + 8 + 6 + 2] = 0;
-            break;
-        }
-    }
-    TransformRequest req{};
-    req.forceGrayscale = true;
+    const std::size_t first = findFrame(source) + kFirstComponent;
+    source[first + 2] = 1;
+    source[first + 3 + 2] = source[first + 6 + 2] = 0;
     const JpegProbe p = probeJpeg(transcode(source, req));
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.quantSlot[0], 1);
@@ -213,10 +187,7 @@ Bytes tiffOf(const Bytes& payload) {
 TEST(FixExifDimensions, RewritesBothByteOrdersAsLong) {
     for (bool big : {false, true}) {
         Bytes payload = makeExifPayload(big, 4032, 3024);
-        Bytes tiff = tiffOf(payload);
-        fixExifDimensions(tiff.data(), std::uint32_t(tiff.size()), 3024, 4032);
-        payload.resize(6);
-        payload.insert(payload.end(), tiff.begin(), tiff.end());
+        fixExifDimensions(payload.data() + 6, std::uint32_t(payload.size() - 6), 3024, 4032);
         ExifDims d;
         ASSERT_TRUE(readExifDims(payload, d));
         EXPECT_EQ(d.width, 3024u);
@@ -233,27 +204,20 @@ TEST(FixExifDimensions, LeavesMalformedStructuresUntouched) {
         fixExifDimensions(tiff.data(), std::uint32_t(tiff.size()), 1, 2);
         return tiff == before;
     };
-    Bytes b = good;
-    b[6] = 1;  // IFD0 offset 65536 + 8
-    EXPECT_TRUE(unchanged(b));
-    b = good;
-    b[4] = 0xF0;  // IFD0 offset past the end
-    EXPECT_TRUE(unchanged(b));
-    b = good;
-    b[2] = 43;  // not a TIFF magic
-    EXPECT_TRUE(unchanged(b));
-    b = good;
-    b[0] = b[1] = 'X';
-    EXPECT_TRUE(unchanged(b));
-    // Sub-IFD with a single entry.
-    b = good;
     const size_t sub = 8 + 2 + 24 + 4;
-    b[sub] = 1;
-    EXPECT_TRUE(unchanged(b));
-    // Sub-IFD pointer with its upper half set.
-    b = good;
-    b[8 + 2 + 12 + 8 + 2] = 1;
-    EXPECT_TRUE(unchanged(b));
+    const std::pair<size_t, Bytes> patches[] = {
+        {6, {1}},                   // IFD0 offset 65536 + 8
+        {4, {0xF0}},                // IFD0 offset past the end
+        {2, {43}},                  // not a TIFF magic
+        {0, {'X', 'X'}},            // no byte order
+        {sub, {1}},                 // sub-IFD with a single entry
+        {8 + 2 + 12 + 8 + 2, {1}},  // sub-IFD pointer with its upper half set
+    };
+    for (const auto& [at, bytes] : patches) {
+        Bytes b = good;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + std::ptrdiff_t(at));
+        EXPECT_TRUE(unchanged(b)) << "byte " << at;
+    }
     // Too short to hold an entry.
     EXPECT_TRUE(unchanged(Bytes(good.begin(), good.begin() + 11)));
     // Cut inside the sub-IFD: the entries that lie outside are not touched.

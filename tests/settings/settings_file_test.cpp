@@ -33,6 +33,15 @@ std::string textOf(const fs::path& p) {
     return std::string(b.begin(), b.end());
 }
 
+// The settings read from `file`, which must be readable; its placement into `placement`.
+AppSettings loaded(const fs::path& file, WindowPlacement* placement = nullptr) {
+    AppSettings s;
+    WindowPlacement p;
+    EXPECT_TRUE(loadSettings(file, s, p)) << file;
+    if (placement) *placement = p;
+    return s;
+}
+
 // Hex blocks worked out by hand from the field tables (little-endian, then the
 // low byte of the sum).
 const std::string kPlacementMaximised =
@@ -80,6 +89,13 @@ AppSettings customSettings() {
 const std::string kCustomWidths = "2C010000" + std::string(31 * 8, '0') + "3C000000" + "69";
 const std::string kNoWidths(133 * 2, '0');
 
+// Our keys as the defaults write them, with the viewer path's value as given.
+std::string defaultKeys(const std::string& viewerPath = "") {
+    return "[setting]\n11=" + kDefaultCompression + "\n21=0\n22=0\n31=0\n32=" + viewerPath +
+           "\n33=0\n34=" + kDefaultTimestamp + "\n41=0\n51=0\n52=0\n53=" + kNoWidths +
+           "\n54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n";
+}
+
 WindowPlacement maximisedPlacement() {
     WindowPlacement p;
     p.length = 44;
@@ -120,13 +136,7 @@ TEST(SettingsFile, WritesEveryKeyInOrderExactlyAndReadsItBack) {
     EXPECT_EQ(p, maximisedPlacement());
 
     ASSERT_TRUE(saveSettings(file, AppSettings{}, WindowPlacement{}));
-    EXPECT_EQ(textOf(file), "[setting]\n"
-                            "11=" + kDefaultCompression + "\n"
-                            "21=0\n22=0\n31=0\n32=\n33=0\n"
-                            "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n51=0\n52=0\n"
-                            "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n");
+    EXPECT_EQ(textOf(file), defaultKeys());
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(file.parent_path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -148,11 +158,8 @@ TEST(SettingsFile, DamagedStructKeysFallBackAloneWhileOthersAreRead) {
     text.replace(ts, kTimestamp20210304.size(), kTimestamp20210304.substr(2));
     std::size_t pl = text.find("01=") + 3;
     text[pl] = 'G';
-    fs::path file = writeBytes(dir / "status.ini", bytesOf(text));
-
-    AppSettings s;
     WindowPlacement p;
-    ASSERT_TRUE(loadSettings(file, s, p));
+    const AppSettings s = loaded(writeBytes(dir / "status.ini", bytesOf(text)), &p);
     EXPECT_EQ(s.compression, CompressionSettings{});
     EXPECT_EQ(s.timestamp, SystemTime{});
     EXPECT_FALSE(p.valid());
@@ -177,10 +184,7 @@ TEST(SettingsFile, ReadsLikeThePlatformProfileReader) {
         "32 = \"  quoted path  \"\r\n"
         "34=" + std::string("e507030004000400050006000700590062") + "\r\n"
         "41=\r\n";
-    fs::path file = writeBytes(dir / "status.ini", bytesOf(text));
-    AppSettings s;
-    WindowPlacement p;
-    ASSERT_TRUE(loadSettings(file, s, p));
+    const AppSettings s = loaded(writeBytes(dir / "status.ini", bytesOf(text)));
     EXPECT_EQ(s.overwrite, 1);
     EXPECT_EQ(s.forceProgressive, 12);
     EXPECT_EQ(s.useViewer, 0);
@@ -205,10 +209,7 @@ TEST(SettingsFile, ReadsUtf16AndUtf8WithByteOrderMarks) {
     // U+1F4F7 (a camera) needs a surrogate pair.
     std::u16string text = u"[setting]\r\n21=1\r\n32=/home/ユーザー/\U0001F4F7 view\r\n34=E507030004000400050006000700590062\r\n";
     for (bool bigEndian : {false, true}) {
-        fs::path file = writeBytes(dir / "status.ini", utf16(text, bigEndian));
-        AppSettings s;
-        WindowPlacement p;
-        ASSERT_TRUE(loadSettings(file, s, p));
+        const AppSettings s = loaded(writeBytes(dir / "status.ini", utf16(text, bigEndian)));
         EXPECT_EQ(s.overwrite, 1);
         EXPECT_EQ(s.viewerPath, "/home/ユーザー/\U0001F4F7 view");
         EXPECT_EQ(s.timestamp.year, 2021);
@@ -216,15 +217,12 @@ TEST(SettingsFile, ReadsUtf16AndUtf8WithByteOrderMarks) {
     Bytes withBom{0xEF, 0xBB, 0xBF};
     Bytes body = bytesOf("[setting]\n22=1\n");
     withBom.insert(withBom.end(), body.begin(), body.end());
-    AppSettings s;
-    WindowPlacement p;
-    ASSERT_TRUE(loadSettings(writeBytes(dir / "status.ini", withBom), s, p));
-    EXPECT_EQ(s.forceProgressive, 1);
+    EXPECT_EQ(loaded(writeBytes(dir / "status.ini", withBom)).forceProgressive, 1);
 
     // A lone surrogate and an odd trailing byte do not break the rest.
     Bytes broken = utf16(u"[setting]\n32=a\xD800z\n21=1\n", false);
     broken.push_back(0x41);
-    ASSERT_TRUE(loadSettings(writeBytes(dir / "status.ini", broken), s, p));
+    const AppSettings s = loaded(writeBytes(dir / "status.ini", broken));
     EXPECT_EQ(s.viewerPath, "a\xEF\xBF\xBDz");
     EXPECT_EQ(s.overwrite, 1);
 }
@@ -235,19 +233,8 @@ TEST(SettingsFile, SavingKeepsForeignContentAndOrdersOurKeys) {
     AppSettings s;
     s.viewerPath = " padded ";
     ASSERT_TRUE(saveSettings(file, s, WindowPlacement{}));
-    EXPECT_EQ(textOf(file), "[setting]\n"
-                            "11=" + kDefaultCompression + "\n"
-                            "21=0\n22=0\n31=0\n32=\" padded \"\n33=0\n"
-                            "34=" + kDefaultTimestamp + "\n"
-                            "41=0\n51=0\n52=0\n"
-                            "53=" + kNoWidths + "\n"
-                            "54=0\n55=0\n61=0\n62=0\n63=0\n64=0\n71=0\n"
-                            "extra=keep me\n"
-                            "[other]\nx=y\n");
-    AppSettings back;
-    WindowPlacement p;
-    ASSERT_TRUE(loadSettings(file, back, p));
-    EXPECT_EQ(back.viewerPath, " padded ");
+    EXPECT_EQ(textOf(file), defaultKeys("\" padded \"") + "extra=keep me\n[other]\nx=y\n");
+    EXPECT_EQ(loaded(file).viewerPath, " padded ");
 }
 
 TEST(SettingsFile, PathWithLineBreakCannotForgeKeys) {
@@ -256,9 +243,7 @@ TEST(SettingsFile, PathWithLineBreakCannotForgeKeys) {
     AppSettings s;
     s.viewerPath = "/x\n[setting]\n41=5\r\n21=9";
     ASSERT_TRUE(saveSettings(file, s, WindowPlacement{}));
-    AppSettings back;
-    WindowPlacement p;
-    ASSERT_TRUE(loadSettings(file, back, p));
+    const AppSettings back = loaded(file);
     EXPECT_EQ(back.viewerPath, "");
     EXPECT_EQ(back.forceRegularSize, 0);
     EXPECT_EQ(back.overwrite, 0);
@@ -285,28 +270,34 @@ TEST(SettingsFile, HostileFilesGiveDefaults) {
     EXPECT_FALSE(loadSettings(dir / "folder.ini", s, p));
 }
 
-// The location rule, computed in a child that has given up root's rights so
-// that folder permissions mean what they say.
+// Runs `fn` in a child without root's rights, so that folder permissions
+// mean what they say; its exit status is the result.
+int asNobody(const std::function<int()>& fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        _exit(fn());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+// The location rule as such a child computes it (a path fits the pipe's buffer).
 std::string locationAsNobody(const fs::path& exeDir, const fs::path& configDir) {
     int fds[2];
     if (::pipe(fds) != 0) return "pipe failed";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
-        std::string r = settingsFilePathFor(exeDir, configDir).string();
-        ssize_t n = ::write(fds[1], r.data(), r.size());
-        _exit(n == ssize_t(r.size()) ? 0 : 3);
-    }
+    const int status = asNobody([&] {
+        const std::string r = settingsFilePathFor(exeDir, configDir).string();
+        return ::write(fds[1], r.data(), r.size()) == ssize_t(r.size()) ? 0 : 3;
+    });
     ::close(fds[1]);
     std::string out;
     char buf[512];
     ssize_t n;
     while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, std::size_t(n));
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "child failed";
+    return status == 0 ? out : "child failed";
 }
 
 TEST(SettingsLocation, BesideTheExecutableWhenWritableOrAlreadyThere) {
@@ -331,18 +322,6 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableOrAlreadyThere) {
     EXPECT_EQ(settingsFilePathFor("/usr/local/bin/", config), config / "quillmark" / "status.ini");
 }
 
-// Runs `fn` in a child without root's rights; its exit status is the result.
-int asNobody(const std::function<int()>& fn) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
-        _exit(fn());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
-}
-
 TEST(SettingsLocation, WritableFileInAFolderThatTakesNoNewFilesIsStillSaved) {
     TempDir dir;
     fs::path exe = dir / "bin";
@@ -357,9 +336,7 @@ TEST(SettingsLocation, WritableFileInAFolderThatTakesNoNewFilesIsStillSaved) {
         s.forceRegularSize = 1;
         return saveSettings(file, s, WindowPlacement{}) ? 0 : 1;
     }), 0);
-    AppSettings back;
-    WindowPlacement p;
-    ASSERT_TRUE(loadSettings(file, back, p));
+    const AppSettings back = loaded(file);
     EXPECT_EQ(back.overwrite, 0);
     EXPECT_EQ(back.forceProgressive, 0);
     EXPECT_EQ(back.forceRegularSize, 1);
@@ -383,6 +360,7 @@ TEST(SettingsLocation, ConfigFolderFollowsTheEnvironment) {
     else ::unsetenv("XDG_CONFIG_HOME");
 }
 
+// An unusable lock file (here a folder) does not keep the program from starting.
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstReleases) {
     TempDir dir;
     fs::path lock = dir / "run" / "quillmark.lock";
@@ -392,6 +370,8 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstReleases) {
     first.release();
     EXPECT_TRUE(second.acquire());
     EXPECT_FALSE(first.acquire());
+    SingleInstance odd(dir / "run");
+    EXPECT_TRUE(odd.acquire());
 }
 
 // A child takes the lock and starts a long-lived grandchild program, as a
@@ -442,13 +422,6 @@ TEST(SingleInstance, KilledHolderLeavesNothingStuck) {
     ASSERT_GT(grandchild, 0);
     EXPECT_EQ(::kill(grandchild, 0), 0);  // still running, yet holds no lock
     ::kill(grandchild, SIGKILL);
-}
-
-TEST(SingleInstance, UnusableLockFileDoesNotKeepTheProgramFromStarting) {
-    TempDir dir;
-    fs::create_directories(dir / "a_folder");
-    SingleInstance odd(dir / "a_folder");
-    EXPECT_TRUE(odd.acquire());
 }
 
 }  // namespace

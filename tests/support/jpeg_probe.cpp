@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <map>
+#include <tuple>
 
 namespace quill::test {
 namespace {
@@ -42,6 +43,23 @@ void putEntry(Bytes& b, std::uint32_t tag, std::uint32_t type, std::uint32_t cou
     } else {
         put(b, value, 4, big);
     }
+}
+
+// The entries of the IFD at `at` as tag -> (type, value), the next IFD's
+// offset under tag 0x10000; empty when the IFD does not fit.
+std::map<std::uint32_t, std::pair<int, std::uint32_t>> readIfd(const Bytes& t, std::uint32_t at,
+                                                               bool big) {
+    std::map<std::uint32_t, std::pair<int, std::uint32_t>> e;
+    if (at == 0 || std::size_t(at) + 2 > t.size()) return e;
+    const std::uint32_t n = get16(t, at, big);
+    if (std::size_t(at) + 2 + 12 * n + 4 > t.size()) return e;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const size_t p = at + 2 + 12 * i;
+        const int type = int(get16(t, p + 2, big));
+        e[get16(t, p, big)] = {type, type == 3 ? get16(t, p + 8, big) : get32(t, p + 8, big)};
+    }
+    e[0x10000] = {4, get32(t, at + 2 + 12 * n, big)};
+    return e;
 }
 
 }  // namespace
@@ -142,59 +160,26 @@ ExifView readExif(const Bytes& payload) {
     if (payload.size() < 6 + 8) return v;
     const Bytes t(payload.begin() + 6, payload.end());
     const bool big = t[0] == 'M';
-    // Entries of the IFD at `at` by tag; the next IFD's offset under tag 0x10000.
-    auto ifd = [&](std::uint32_t at) {
-        std::map<std::uint32_t, std::uint32_t> e;
-        if (at == 0 || at + 2 > t.size()) return e;
-        const std::uint32_t n = get16(t, at, big);
-        if (at + 2 + 12 * n + 4 > t.size()) return e;
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const size_t p = at + 2 + 12 * i;
-            e[get16(t, p, big)] = get16(t, p + 2, big) == 3 ? get16(t, p + 8, big) : get32(t, p + 8, big);
-        }
-        e[0x10000] = get32(t, at + 2 + 12 * n, big);
-        return e;
-    };
-    auto ifd0 = ifd(get32(t, 4, big));
+    auto ifd0 = readIfd(t, get32(t, 4, big), big);
     if (ifd0.empty()) return v;
     v.ok = true;
-    v.orientation = int(ifd0[0x0112]);
-    auto ifd1 = ifd(ifd0[0x10000]);
+    v.orientation = int(ifd0[0x0112].second);
+    auto ifd1 = readIfd(t, ifd0[0x10000].second, big);
     v.hasIfd1 = !ifd1.empty();
-    const std::uint32_t at = ifd1[0x0201], length = ifd1[0x0202];
+    const std::uint32_t at = ifd1[0x0201].second, length = ifd1[0x0202].second;
     if (at && at + length <= t.size()) v.thumbnail.assign(t.begin() + at, t.begin() + at + length);
     return v;
 }
 
 bool readExifDims(const Bytes& payload, ExifDims& out) {
     if (payload.size() < 6 + 8) return false;
-    Bytes t(payload.begin() + 6, payload.end());
+    const Bytes t(payload.begin() + 6, payload.end());
     const bool big = t[0] == 'M';
-    const std::uint32_t ifd0 = get32(t, 4, big);
-    if (ifd0 + 2 > t.size()) return false;
-    const std::uint32_t n = get16(t, ifd0, big);
-    std::uint32_t sub = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const size_t e = ifd0 + 2 + 12 * i;
-        if (e + 12 > t.size()) return false;
-        if (get16(t, e, big) == 0x8769) sub = get32(t, e + 8, big);
-    }
-    if (!sub || sub + 2 > t.size()) return false;
-    const std::uint32_t m = get16(t, sub, big);
-    for (std::uint32_t i = 0; i < m; ++i) {
-        const size_t e = sub + 2 + 12 * i;
-        if (e + 12 > t.size()) return false;
-        const std::uint32_t tag = get16(t, e, big);
-        const int type = int(get16(t, e + 2, big));
-        const std::uint32_t value = type == 3 ? get16(t, e + 8, big) : get32(t, e + 8, big);
-        if (tag == 0xA002) {
-            out.width = value;
-            out.widthType = type;
-        } else if (tag == 0xA003) {
-            out.height = value;
-            out.heightType = type;
-        }
-    }
+    auto ifd0 = readIfd(t, get32(t, 4, big), big);
+    auto sub = readIfd(t, ifd0[0x8769].second, big);
+    if (sub.empty()) return false;
+    if (sub.count(0xA002)) std::tie(out.widthType, out.width) = sub[0xA002];
+    if (sub.count(0xA003)) std::tie(out.heightType, out.height) = sub[0xA003];
     return true;
 }
 

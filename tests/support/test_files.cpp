@@ -181,6 +181,13 @@ Bytes readBytes(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "quilltest.XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();

@@ -61,6 +61,8 @@ Bytes makeJpeg(const JpegSpec& spec);
 // Writes bytes to path as a new file (creating folders), returns path.
 fs::path writeBytes(const fs::path& path, const Bytes& data);
 Bytes readBytes(const fs::path& path);
+// The names of the entries of folder `dir`, sorted.
+std::vector<std::string> namesIn(const fs::path& dir);
 
 // Decodes a JPEG to interleaved 8-bit samples in its natural output space
 // (gray, RGB or CMYK); empty on failure.
