@@ -241,12 +241,10 @@ TEST(ConvertLossless, CropAlignsToTheGridAndMatchesJpegtran) {
     EXPECT_EQ(probeJpeg(ours).height, 45);
     EXPECT_EQ(ours, runJpegtran("-copy all -optimize -trim -crop 30x40+20+5", source));
 
-    o.cropRight = 20;  // empty
-    EXPECT_FALSE(convertLossless(o));
-    o.cropRight = 10;  // reversed
-    EXPECT_FALSE(convertLossless(o));
-    o.cropRight = 101;  // past the edge
-    EXPECT_FALSE(convertLossless(o));
+    for (const std::uint32_t right : {20u, 10u, 101u}) {  // empty, reversed, past the edge
+        o.cropRight = right;
+        EXPECT_FALSE(convertLossless(o)) << right;
+    }
 }
 
 // The padding blocks become picture, and the Exif dimensions are compared

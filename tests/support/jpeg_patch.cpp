@@ -162,14 +162,6 @@ Bytes withBytesAfterSoi(Bytes jpeg, const Bytes& raw) {
     return jpeg;
 }
 
-Bytes truncatedAfterSos(const Bytes& jpeg, std::size_t scanBytes) {
-    const std::size_t sos = findMarker(jpeg, 0xDA);
-    require(sos != npos, "no SOS");
-    const std::size_t end = sos + 2 + lengthAt(jpeg, sos) + scanBytes;
-    require(end <= jpeg.size(), "file too short");
-    return Bytes(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(end));
-}
-
 Bytes tablesOnly(const Bytes& jpeg) {
     const std::size_t sos = findMarker(jpeg, 0xDA);
     require(sos != npos, "no SOS");

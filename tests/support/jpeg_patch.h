@@ -44,9 +44,6 @@ Bytes withSegmentAtEnd(Bytes jpeg, int marker, const Bytes& payload);
 // Inserts raw bytes right after SOI.
 Bytes withBytesAfterSoi(Bytes jpeg, const Bytes& raw);
 
-// Keeps everything up to the SOS header plus `scanBytes` bytes of scan data.
-Bytes truncatedAfterSos(const Bytes& jpeg, std::size_t scanBytes);
-
 // Keeps the bytes before the first SOS and appends EOI.
 Bytes tablesOnly(const Bytes& jpeg);
 
