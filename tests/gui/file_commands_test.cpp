@@ -227,7 +227,7 @@ TEST_F(FileCommands, RenameInBatches) {
                      {std::pair{c.prefix, "digits"}, {c.digits, "suffix"}}) {
                     type(d, text);
                     press(d, Qt::Key_Tab);
-                    EXPECT_EQ(focusName(d), next);
+                    EXPECT_EQ(focusName(d).toStdString(), next);
                 }
                 type(d, c.suffix);
             } else if (c.scheme != 2) {

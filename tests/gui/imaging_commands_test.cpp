@@ -184,11 +184,7 @@ TEST_F(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirG
     settings.restartRows = 5;
     std::vector<int> positions;
     run(settings, [&](QDialog* d) {
-        clickControl(d, 3000);
-        clickControl(d, 3001);
-        clickControl(d, 3002);
-        clickControl(d, 3034);
-        clickControl(d, 3097);
+        for (int id : {3000, 3001, 3002, 3034, 3097}) clickControl(d, id);
         for (const Typed& t : typed) {
             auto* edit = static_cast<QLineEdit*>(control(d, t.id));
             edit->selectAll();

@@ -93,6 +93,14 @@ protected:
         clickRow(row);
         waitForPreview();
     }
+    // A mouse event on the splitter at x, halfway down.
+    void splitterMouse(QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        PaneSplitter* splitter = frame->splitter();
+        const QPointF p(x, splitter->height() / 2);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, p, splitter->mapToGlobal(p), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(splitter, &event);
+    }
 };
 
 // a.jpg, b.JPEG, c.jpe, d.png, an empty e.jpg, a PNG named x.jpg and a
@@ -332,9 +340,6 @@ TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
     EXPECT_EQ(drawn.width(), frame->previewPane()->width());
     EXPECT_NEAR(drawn.height(), drawn.width() / 2, 1);
 
-    frame->onCommand(ID_SELECT_TOGGLE);
-    EXPECT_FALSE(frame->previewPane()->hasImage());
-    frame->onCommand(ID_SELECT_TOGGLE);
     preview(0);
     ASSERT_TRUE(frame->previewPane()->hasImage());
     frame->onCommand(ID_SELECT_TOGGLE);
@@ -433,36 +438,30 @@ TEST_F(Frame, SplitterStaysWithinItsLimits) {
     EXPECT_EQ(frame->previewPane()->geometry(), QRect(0, 0, 248, h));
     EXPECT_EQ(frame->fileList().table()->geometry(), QRect(252, 0, w - 252, h));
 
-    auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
-        const QPointF p(x, h / 2);
-        QMouseEvent event(type, p, splitter->mapToGlobal(p), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                          buttons, Qt::NoModifier);
-        QApplication::sendEvent(splitter, &event);
-    };
-    send(QEvent::MouseButtonPress, 250, Qt::LeftButton);
+    splitterMouse(QEvent::MouseButtonPress, 250, Qt::LeftButton);
     EXPECT_TRUE(splitter->dragging());
     for (auto [x, pos] : {std::pair{30, 100}, {-5, 100}, {w - 10, w - 102}}) {
-        send(QEvent::MouseMove, x, Qt::LeftButton);
+        splitterMouse(QEvent::MouseMove, x, Qt::LeftButton);
         EXPECT_EQ(frame->splitterPos(), pos) << x;
     }
-    send(QEvent::MouseButtonRelease, 400, Qt::NoButton);
+    splitterMouse(QEvent::MouseButtonRelease, 400, Qt::NoButton);
     EXPECT_FALSE(splitter->dragging());
     EXPECT_EQ(frame->splitterPos(), 400);
     EXPECT_EQ(frame->previewPane()->geometry(), QRect(0, 0, 398, h));
     EXPECT_EQ(frame->fileList().table()->geometry(), QRect(402, 0, w - 402, h));
 
     // Moves without the button only change the cursor near the strip.
-    send(QEvent::MouseMove, 30, Qt::NoButton);
+    splitterMouse(QEvent::MouseMove, 30, Qt::NoButton);
     EXPECT_EQ(frame->splitterPos(), 400);
     EXPECT_EQ(splitter->cursor().shape(), Qt::ArrowCursor);
-    send(QEvent::MouseMove, 402, Qt::NoButton);
+    splitterMouse(QEvent::MouseMove, 402, Qt::NoButton);
     EXPECT_EQ(splitter->cursor().shape(), Qt::SplitHCursor);
 
     // Only the strip moves it: not a press beside it, nor a click or a drag
     // on the preview.
-    send(QEvent::MouseButtonPress, 30, Qt::LeftButton);
+    splitterMouse(QEvent::MouseButtonPress, 30, Qt::LeftButton);
     EXPECT_FALSE(splitter->dragging());
-    send(QEvent::MouseButtonRelease, 30, Qt::NoButton);
+    splitterMouse(QEvent::MouseButtonRelease, 30, Qt::NoButton);
     QWidget* preview = frame->previewPane();
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
         QTest::mousePress(preview, button, {}, QPoint(30, 40));
@@ -701,12 +700,8 @@ TEST_F(Frame, WidthsSplitterAndSortComeBackAtTheNextStart) {
     const fs::path folder = numberedFolder(data, 3);
     choose(folder);
     frame->fileList().header()->resizeSection(kColModified, 333);
-    PaneSplitter* splitter = frame->splitter();
-    for (auto [type, x] : {std::pair{QEvent::MouseButtonPress, 250}, {QEvent::MouseButtonRelease, 300}}) {
-        QMouseEvent event(type, QPointF(x, 10), splitter->mapToGlobal(QPointF(x, 10)), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(splitter, &event);
-    }
+    splitterMouse(QEvent::MouseButtonPress, 250, Qt::LeftButton);
+    splitterMouse(QEvent::MouseButtonRelease, 300, Qt::NoButton);
     clickHeader(kColSize);
     clickHeader(kColSize);
     frame->close();

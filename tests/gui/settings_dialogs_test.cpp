@@ -38,23 +38,9 @@ namespace {
 
 using namespace quill::test;
 
-struct MessageView {
-    QString title, text, button1;
-    bool icon = false, button2Shown = false;
-};
-
-// Shows a message, looks at it, then ends it with `finish`.
-int showAndRead(int kind, MessageView& view, std::function<void(QWidget*)> finish, QWidget* owner = nullptr,
-                const char* shot = nullptr) {
-    auto watch = whenShown<QDialog>("messageDialog", [&, finish](QDialog* d) {
-        view.title = d->windowTitle();
-        view.text = child<QLabel>(d, "text")->text();
-        view.icon = child<QLabel>(d, "icon")->isVisibleTo(d);
-        view.button1 = child<QPushButton>(d, "button1")->isVisibleTo(d) ? child<QPushButton>(d, "button1")->text() : "";
-        view.button2Shown = child<QPushButton>(d, "button2")->isVisibleTo(d);
-        if (shot) screenshot(d, shot);
-        finish(d);
-    });
+// Shows a message and ends it with `finish`.
+int showAndEnd(int kind, QWidget* owner, std::function<void(QDialog*)> finish) {
+    auto watch = whenShown<QDialog>("messageDialog", std::move(finish));
     return showMessage(owner, kind, QStringLiteral("確認"), QStringLiteral("3 個のファイルを削除します。"));
 }
 
@@ -74,17 +60,22 @@ TEST(MessageDialog, KindsChooseIconAndButtons) {
                  {99, false, "閉じる", false, nullptr}};
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.kind);
-        MessageView v;
-        EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { click(d, "button1"); }, nullptr, k.shot), 1);
-        EXPECT_EQ(v.title, QStringLiteral("確認"));
-        EXPECT_EQ(v.text, QStringLiteral("3 個のファイルを削除します。"));
-        EXPECT_EQ(v.icon, k.icon);
-        EXPECT_EQ(v.button1, QString::fromUtf8(k.button1));
-        EXPECT_EQ(v.button2Shown, k.button2);
-        EXPECT_EQ(showAndRead(k.kind, v, escape), 2);
-        EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { d->close(); }), 2);
+        const int answer = showAndEnd(k.kind, nullptr, [&k](QDialog* d) {
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("確認"));
+            EXPECT_EQ(child<QLabel>(d, "text")->text(),
+                      QStringLiteral("3 個のファイルを削除します。"));
+            EXPECT_EQ(child<QLabel>(d, "icon")->isVisibleTo(d), k.icon);
+            EXPECT_TRUE(child<QPushButton>(d, "button1")->isVisibleTo(d));
+            EXPECT_EQ(child<QPushButton>(d, "button1")->text(), QString::fromUtf8(k.button1));
+            EXPECT_EQ(child<QPushButton>(d, "button2")->isVisibleTo(d), k.button2);
+            if (k.shot) screenshot(d, k.shot);
+            click(d, "button1");
+        });
+        EXPECT_EQ(answer, 1);
+        EXPECT_EQ(showAndEnd(k.kind, nullptr, escape), 2);
+        EXPECT_EQ(showAndEnd(k.kind, nullptr, [](QDialog* d) { d->close(); }), 2);
         if (k.button2) {
-            EXPECT_EQ(showAndRead(k.kind, v, [](QWidget* d) { click(d, "button2"); }), 2);
+            EXPECT_EQ(showAndEnd(k.kind, nullptr, [](QDialog* d) { click(d, "button2"); }), 2);
         }
     }
 }
@@ -110,14 +101,10 @@ TEST(DialogPlacement, CentredOnlyOverAnOwnerWiderAndTaller) {
     QWidget owner;
     QRect dialog;
     auto showOverOwner = [&] {
-        MessageView v;
-        showAndRead(
-            0, v,
-            [&](QWidget* d) {
-                dialog = d->frameGeometry();
-                click(d, "button1");
-            },
-            &owner);
+        showAndEnd(0, &owner, [&](QDialog* d) {
+            dialog = d->frameGeometry();
+            click(d, "button1");
+        });
     };
     owner.setGeometry(40, 30, 700, 500);
     owner.show();
