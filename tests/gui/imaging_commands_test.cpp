@@ -35,11 +35,6 @@ QScrollBar* bar(QWidget* dialog, int id) { return static_cast<QScrollBar*>(contr
 QString label(QWidget* dialog, int id) { return static_cast<QLabel*>(control(dialog, id))->text(); }
 void pressReturn(QWidget* dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); }
 
-// Closes every message dialog with its first button, keeping what it said.
-struct Messages : MessageAnswers {
-    Messages() : MessageAnswers({}, 1) {}
-};
-
 class CompressionDialog : public ::testing::Test {
 protected:
     // Runs the dialog on settings; act answers it.
@@ -179,7 +174,7 @@ TEST_F(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirG
         {3036, "70000", "1から65535の範囲でなければなりません。", "200"},
         {3098, "9", "100バイトから100メガバイトの範囲でなければなりません。", "500000"},
     };
-    Messages messages;
+    MessageAnswers messages({}, 1);  // each closed by its first button
     CompressionSettings settings;
     settings.restartRows = 5;
     std::vector<int> positions;
@@ -262,7 +257,7 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
     });
     QString caption;
     auto progressWatch = whenShown<QDialog>("progressDialog", [&](QDialog* d) { caption = d->windowTitle(); });
-    Messages messages;
+    MessageAnswers messages({}, 1);  // each closed by its first button
     clickTool(ID_RECOMPRESS);
 
     EXPECT_EQ(caption, "再圧縮JPEG作成中...");
@@ -302,7 +297,7 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsA
     auto okEachTime = wheneverShown<QDialog>("compressionDialog", [](QDialog* d) { click(d, "1"); });
     QString caption;
     auto progressWatch = whenShown<QDialog>("progressDialog", [&](QDialog* d) { caption = d->windowTitle(); });
-    Messages messages;
+    MessageAnswers messages({}, 1);  // each closed by its first button
     frame->onCommand(ID_NEW_JPEG);
 
     EXPECT_EQ(caption, "新規JPEG作成中...");

@@ -176,7 +176,7 @@ TEST_F(Frame, ListsOnlyTheJpegFilesOfTheChosenFolder) {
     EXPECT_EQ(unreadable->toolTip(), "e.jpg: JPEGファイルではありません。\nx.jpg: JPEGファイルではありません。");
 
     // The new-list button empties the list but keeps the folder.
-    QTest::mouseClick(frame->commandBar()->widgetForAction(frame->commandAction(ID_LIST_NEW)), Qt::LeftButton);
+    clickTool(ID_LIST_NEW);
     processEvents();
     EXPECT_EQ(frame->fileList().rowCount(), 0);
     EXPECT_EQ(frame->windowTitle(), "Quillmark");
@@ -240,12 +240,8 @@ TEST_F(Frame, SortsByHeaderClicksAndKeepsTheOrderOnRefresh) {
     test::writeBytes(folder / "small.jpg", jpegOfSize(950));
     test::writeBytes(folder / "Middle.jpg", jpegOfSize(2000));
     test::writeBytes(folder / "large.jpg", jpegOfSize(12000));
-    const JpegSpec gray{.width = 8,
-                        .height = 8,
-                        .input = test::Space::Gray,
-                        .stored = test::Space::Gray,
-                        .h0 = 1,
-                        .v0 = 1};
+    JpegSpec gray{.width = 8, .height = 8, .input = test::Space::Gray, .stored = test::Space::Gray};
+    gray.h0 = gray.v0 = 1;
     test::writeBytes(folder / "gray.jpg", jpegOfSize(3000, gray));
     choose(folder);
     EXPECT_EQ(names(), (std::vector<std::string>{"gray.jpg", "large.jpg", "Middle.jpg", "small.jpg"}));
@@ -503,7 +499,6 @@ TEST_F(Frame, TransformButtonBodyDoesNothingItsArrowOrSpaceOpensTheMenu) {
     frame->setCommandHandler(ID_OP_TRANSFORM, [&](CMainFrame&, int i) { ++calls[i]; });
     QToolButton* button = frame->transformButton();
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->toolTip(), "変形");
 
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
     processEvents();
