@@ -24,11 +24,6 @@
 // Latch, which runs the interface thread's events until it is opened. (A
 // worker held at a step while the test looks at its dialog waits on a plain
 // std::latch that the action counts down, as lossless_commands_test does.)
-//
-//   Latch done;
-//   std::thread worker([&] { result = job(); done.open(); });
-//   done.wait();
-//   worker.join();
 #pragma once
 
 #include "app/command_ids.h"

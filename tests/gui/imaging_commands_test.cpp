@@ -18,8 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QTableView>
-#include <QToolBar>
 
 #include <random>
 
@@ -35,16 +33,13 @@ QScrollBar* bar(QWidget* dialog, int id) { return static_cast<QScrollBar*>(contr
 QString label(QWidget* dialog, int id) { return static_cast<QLabel*>(control(dialog, id))->text(); }
 void pressReturn(QWidget* dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Return); }
 
-class CompressionDialog : public ::testing::Test {
-protected:
-    // Runs the dialog on settings; act answers it.
-    int run(CompressionSettings& settings, std::function<void(QDialog*)> act) {
-        auto watch = whenShown<QDialog>("compressionDialog", std::move(act));
-        return runCompressionDialog(nullptr, settings);
-    }
-};
+// Runs the compression dialog on settings; act answers it.
+int run(CompressionSettings& settings, std::function<void(QDialog*)> act) {
+    auto watch = whenShown<QDialog>("compressionDialog", std::move(act));
+    return runCompressionDialog(nullptr, settings);
+}
 
-TEST_F(CompressionDialog, EveryFieldGoesThroughStatusIniAndComesBackUnchanged) {
+TEST(CompressionDialog, EveryFieldGoesThroughStatusIniAndComesBackUnchanged) {
     // One user action per field, and what it stores. Huffman optimisation is
     // checked before "Progressive" disables it.
     struct Row {
@@ -87,16 +82,13 @@ TEST_F(CompressionDialog, EveryFieldGoesThroughStatusIniAndComesBackUnchanged) {
     TempDir dir;
     {
         CMainFrame frame(dir / "status.ini");
-        QString focus;
         const int result = run(frame.settings.compression, [&](QDialog* d) {
-            focus = d->focusWidget()->objectName();
             for (const Row& r : rows) r.act(d);
             processEvents();  // the number checks, all passing
             screenshot(d, "compression_dialog");
             pressReturn(d);
         });
         EXPECT_EQ(result, 1);
-        EXPECT_EQ(focus, "3000");
         EXPECT_EQ(frame.settings.compression, expected);
     }
     CMainFrame reloaded(dir / "status.ini");
@@ -107,7 +99,7 @@ TEST_F(CompressionDialog, EveryFieldGoesThroughStatusIniAndComesBackUnchanged) {
     EXPECT_EQ(again, expected);
 }
 
-TEST_F(CompressionDialog, DefaultsShowZeroOnTheirBarsCancelKeepsThemOkStoresOne) {
+TEST(CompressionDialog, DefaultsShowZeroOnTheirBarsCancelKeepsThemOkStoresOne) {
     CompressionSettings settings;
     settings.quality = 40;
     const CompressionSettings before = settings;
@@ -132,7 +124,7 @@ TEST_F(CompressionDialog, DefaultsShowZeroOnTheirBarsCancelKeepsThemOkStoresOne)
     EXPECT_EQ(settings.quality, 40);
 }
 
-TEST_F(CompressionDialog, EachRuleEnablesWhatItsChoiceUses) {
+TEST(CompressionDialog, EachRuleEnablesWhatItsChoiceUses) {
     // After each click, the controls that must be enabled (+id) or disabled (-id).
     const std::vector<std::pair<int, std::vector<int>>> steps = {
         {0, {-3001, -3002, -3003, -3006, -3008, +3027, -3063, -3065, -3071, +3030, -3035, +3010, -3098}},
@@ -160,7 +152,7 @@ TEST_F(CompressionDialog, EachRuleEnablesWhatItsChoiceUses) {
     });
 }
 
-TEST_F(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirGroup) {
+TEST(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirGroup) {
     struct Typed {
         int id;
         const char* keys;

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
-#include <QToolBar>
 
 #include <sys/stat.h>
 
