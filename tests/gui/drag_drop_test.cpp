@@ -20,11 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::processEvents;
 
-void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &event);
-}
-
 class DragDrop : public test::FrameTest {
 protected:
     void SetUp() override {
@@ -104,8 +99,7 @@ TEST_F(DragDrop, TheCurrentFileIsDraggedOutOfTheListAndThePreview) {
 
     // A plain click on the preview drags nothing; a drag offers the file
     // dropped last.
-    send(preview, QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, Qt::LeftButton);
-    send(preview, QEvent::MouseButtonRelease, {20, 20}, Qt::LeftButton, Qt::NoButton);
+    QTest::mouseClick(preview, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(offered.size(), 1u);
     QMimeData files;
     files.setUrls({url("a.jpg")});
