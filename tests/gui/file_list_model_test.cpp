@@ -51,10 +51,9 @@ TEST(FileListModel, RowsStayWholeThroughRepeatedSorts) {
     for (int c : {0, 1, 9, 2, 31, 0, 1}) {
         model.sortRows(c, columnSortKind(c), c % 2 == 1);
         for (int r = 0; r < model.rowCount(); ++r) {
-            const std::string name(model.cell(r, 0));
             const JpegInfo& original = rows[static_cast<std::size_t>(model.itemParam(r))];
-            ASSERT_EQ(name, original.fields[0]);
-            for (int k = 1; k < kColumnCount; ++k) ASSERT_EQ(model.cell(r, k), original.fields[k]) << r << ' ' << k;
+            for (int k = 0; k < kColumnCount; ++k)
+                ASSERT_EQ(model.cell(r, k), original.fields[k]) << r << ' ' << k;
         }
     }
 }

@@ -294,25 +294,22 @@ TEST_F(Frame, RefreshScrollsTheGivenRowIntoView) {
 }
 
 TEST_F(Frame, SelectCommandAndClickStatus) {
-    frame->onCommand(ID_SELECT_TOGGLE);
-    EXPECT_EQ(frame->statusText(), "ファイルリストが空です。");
-
+    auto toggle = [&](int selected, const char* status) {
+        frame->onCommand(ID_SELECT_TOGGLE);
+        EXPECT_EQ(frame->fileList().selectedCount(), selected);
+        EXPECT_EQ(frame->statusText(), status);
+    };
+    toggle(0, "ファイルリストが空です。");
     choose(numberedFolder(data, 5));
-    frame->onCommand(ID_SELECT_TOGGLE);
-    EXPECT_EQ(frame->fileList().selectedCount(), 5);
-    EXPECT_EQ(frame->statusText(), "全て選択しました。");
-    frame->onCommand(ID_SELECT_TOGGLE);
-    EXPECT_EQ(frame->fileList().selectedCount(), 0);
-    EXPECT_EQ(frame->statusText(), "選択解除しました。");
+    toggle(5, "全て選択しました。");
+    toggle(0, "選択解除しました。");
 
     clickRow(1);
     EXPECT_EQ(frame->statusText(), "全て 5, 選択数 1");
     clickRow(3, Qt::ControlModifier);
     EXPECT_EQ(frame->statusText(), "全て 5, 選択数 2");
     // A click on a row makes the next press select all again.
-    frame->onCommand(ID_SELECT_TOGGLE);
-    EXPECT_EQ(frame->fileList().selectedCount(), 5);
-    EXPECT_EQ(frame->statusText(), "全て選択しました。");
+    toggle(5, "全て選択しました。");
 }
 
 TEST_F(Frame, PreviewFollowsTheSelectionAndIsClearedByListCommands) {
