@@ -103,6 +103,13 @@ template <class T>
     return ShowWatch<T>(name, std::move(action), ShowWatch<T>::Times::Every);
 }
 
+// Expects the progress dialog of a batch to show, captioned `title`.
+[[nodiscard]] inline ShowWatch<QDialog> expectProgress(const QString& title) {
+    return whenShown<QDialog>(QStringLiteral("progressDialog"), [title](QDialog* d) {
+        EXPECT_EQ(d->windowTitle().toStdString(), title.toStdString());
+    });
+}
+
 // Opened once, from any thread; wait() runs the calling (interface) thread's
 // events until then.
 class Latch {

@@ -247,12 +247,10 @@ TEST_F(ImagingCommands, RecompressWritesWhatTheCoreWritesAndNamesTheFileNoQualit
         processEvents();
         pressReturn(d);
     });
-    QString caption;
-    auto progressWatch = whenShown<QDialog>("progressDialog", [&](QDialog* d) { caption = d->windowTitle(); });
+    auto progress = expectProgress("再圧縮JPEG作成中...");
     MessageAnswers messages({}, 1);  // each closed by its first button
     clickTool(ID_RECOMPRESS);
 
-    EXPECT_EQ(caption, "再圧縮JPEG作成中...");
     EXPECT_EQ(frame->settings.compression.sizeLimit, 2000u);
     const std::vector<Bytes> expected = coreOutputs({folder / "flat.jpg", folder / "noise.jpg"}, frame->settings.compression);
     ASSERT_EQ(expected.size(), 1u);
@@ -287,12 +285,10 @@ TEST_F(ImagingCommands, NewJpegFromBmpGifAndPngThenNamesThePictureNoQualityFitsA
     frame->imageFileChooser = [&](QWidget*) { return chosen; };
 
     auto okEachTime = wheneverShown<QDialog>("compressionDialog", [](QDialog* d) { click(d, "1"); });
-    QString caption;
-    auto progressWatch = whenShown<QDialog>("progressDialog", [&](QDialog* d) { caption = d->windowTitle(); });
+    auto progress = expectProgress("新規JPEG作成中...");
     MessageAnswers messages({}, 1);  // each closed by its first button
     frame->onCommand(ID_NEW_JPEG);
 
-    EXPECT_EQ(caption, "新規JPEG作成中...");
     EXPECT_EQ((std::vector<Bytes>{readBytes(folder / "a_compress.jpg"), readBytes(folder / "b_compress.jpg"),
                                   readBytes(folder / "c_compress.jpg")}),
               coreOutputs({bmp, gif, png}, frame->settings.compression));

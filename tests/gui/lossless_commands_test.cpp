@@ -153,12 +153,10 @@ TEST_F(LosslessCommands, AutoRotateAndTheOptionsFromTheSettings) {
     frame->settings.keepTime = 1;
     frame->settings.resetOrientation = 1;
     listAndSelect({"six.jpg", "up.jpg"});
-    QString title;
-    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+    auto progress = test::expectProgress("Exifの向きに従って回転中...");
     const QList<QAction*> items = frame->transformMenu()->actions();
     ASSERT_TRUE(items.at(items.size() - 2)->isSeparator());
     items.last()->trigger();
-    EXPECT_EQ(title, "Exifの向きに従って回転中...");
     EXPECT_EQ(listed(), (std::vector<std::string>{"six.jpg", "six_rotationAuto.jpg", "up.jpg"}));
     const fs::path turned = folder / "six_rotationAuto.jpg";
     EXPECT_EQ(test::probeJpeg(test::readBytes(turned)).width, 32);
@@ -271,14 +269,12 @@ TEST(BatchRunner, DeleteWorkerAsksBeforeReadOnlyFilesSkipsMissingOnesAndKeepsFol
         job.command = ID_FILE_DELETE;
         job.useTrash = trash;
         job.sourcePaths = {plain, dir / "missing.jpg", keep, drop, dir / "folder.jpg"};
-        QString title;
-        auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+        auto progress = test::expectProgress("ファイル削除中...");
         Answers answers({2, 1});
         EXPECT_EQ(runBatch(nullptr, job), 1);
         qputenv("HOME", home);
         qputenv("XDG_DATA_HOME", data);
 
-        EXPECT_EQ(title, "ファイル削除中...");
         ASSERT_EQ(answers.seen.size(), 2u);
         EXPECT_EQ(answers.seen[0].title, "削除確認");
         EXPECT_EQ(answers.seen[0].text.toStdString(), "'" + keep.string() + "'\n は読み取り専用です。\n本当によろしいですか？");
@@ -306,10 +302,8 @@ TEST(BatchRunner, AWorkerOfAnotherCommandEndsTheDialogWithItsResult) {
         j.failedFiles.push_back({"y", FileResult::fail(FailReason::NotImage)});
         return 0;
     };
-    QString title;
-    auto watcher = test::whenShown<QDialog>(QStringLiteral("progressDialog"), [&](QDialog* d) { title = d->windowTitle(); });
+    auto progress = test::expectProgress("再圧縮JPEG作成中...");
     EXPECT_EQ(runBatch(nullptr, job), 0);
-    EXPECT_EQ(title, "再圧縮JPEG作成中...");
     EXPECT_EQ(positions, (std::vector<int>{1, 2}));
     EXPECT_EQ(job.dialog, nullptr);
 }
