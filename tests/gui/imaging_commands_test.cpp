@@ -195,11 +195,9 @@ TEST(CompressionDialog, OutOfRangeNumbersAreRefusedAndResetAndBarsStepAsTheirGro
         click(d, "1");
     });
     ASSERT_EQ(messages.seen.size(), std::size(typed));
-    for (std::size_t i = 0; i < std::size(typed); ++i) {
-        EXPECT_EQ(messages.seen[i].title, "設定値エラー");
-        EXPECT_EQ(messages.seen[i].text, QString::fromUtf8(typed[i].message));
-        EXPECT_FALSE(messages.seen[i].twoButtons);
-    }
+    for (std::size_t i = 0; i < std::size(typed); ++i)
+        EXPECT_EQ(messages.seen[i],
+                  (SeenMessage{"設定値エラー", QString::fromUtf8(typed[i].message)}));
     EXPECT_EQ(positions, (std::vector<int>{96, 100, 106, 1, 0, 100}));
     EXPECT_EQ(settings.lanczosHeight, 200);
     EXPECT_EQ(settings.sizeLimit, 500000u);
