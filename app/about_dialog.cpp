@@ -15,10 +15,7 @@ namespace quill {
 
 void showAboutBox(QWidget* owner) {
     QDialog dialog(owner);
-    dialog.setObjectName("aboutDialog");
-    dialog.setWindowTitle(QStringLiteral("Quillmarkのバージョン情報"));
-    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setUpDialog(dialog, "aboutDialog", QStringLiteral("Quillmarkのバージョン情報"));
 
     auto* group = new QGroupBox(&dialog);
     auto* icon = new QLabel(group);
@@ -40,8 +37,7 @@ void showAboutBox(QWidget* owner) {
     groupLayout->addWidget(line2);
     group->setMinimumWidth(340);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
-    ok->setObjectName("button1");
+    auto* ok = dialogButton(&dialog, "button1", QStringLiteral("OK"));
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(1); });
     auto* buttons = new QHBoxLayout;

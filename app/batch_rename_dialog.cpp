@@ -30,10 +30,7 @@ QLineEdit* addField(QFormLayout* form, const char* objectName, const QString& la
 
 int runBatchRenameDialog(QWidget* owner, BatchRenameRecord& record) {
     QDialog dialog(owner);
-    dialog.setObjectName("batchRenameDialog");
-    dialog.setWindowTitle(QStringLiteral("名前の一括変更"));
-    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setUpDialog(dialog, "batchRenameDialog", QStringLiteral("名前の一括変更"));
 
     auto* sequence = new QRadioButton(QStringLiteral("連番モード [1, 2, 3, ..]"), &dialog);
     sequence->setObjectName("sequence");
@@ -54,17 +51,10 @@ int runBatchRenameDialog(QWidget* owner, BatchRenameRecord& record) {
     prefix->setMinimumWidth(220);
     digits->setMaxLength(9);
 
-    auto* button1 = new QPushButton(QStringLiteral("変更する"), &dialog);
-    button1->setObjectName("button1");
+    auto* button1 = dialogButton(&dialog, "button1", QStringLiteral("変更する"));
     button1->setDefault(true);
-    button1->setAccessibleName(button1->text());
-    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
-    button2->setObjectName("button2");
-    button2->setAccessibleName(button2->text());
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(button1);
-    buttons->addWidget(button2);
+    auto* button2 = dialogButton(&dialog, "button2", QStringLiteral("キャンセル"));
+    auto* buttons = buttonRow({button1, button2});
 
     auto* indented = new QHBoxLayout;
     indented->addSpacing(20);

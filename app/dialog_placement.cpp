@@ -1,6 +1,9 @@
 #include "app/dialog_placement.h"
 
+#include <QDialog>
 #include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QWidget>
 
 namespace quill {
@@ -13,6 +16,26 @@ DialogUnits dialogUnits(const QFont& font) {
 
 int DialogUnits::width(int units) const { return qRound(units * x); }
 int DialogUnits::height(int units) const { return qRound(units * y); }
+
+void setUpDialog(QDialog& dialog, const char* objectName, const QString& title) {
+    dialog.setObjectName(QString::fromLatin1(objectName));
+    dialog.setWindowTitle(title);
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
+QPushButton* dialogButton(QWidget* parent, const char* objectName, const QString& text) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    return button;
+}
+
+QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* button : buttons) row->addWidget(button);
+    return row;
+}
 
 QRect DialogUnits::rect(int left, int top, int w, int h) const {
     return QRect(width(left), height(top), width(w), height(h));

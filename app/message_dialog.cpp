@@ -20,10 +20,7 @@ namespace {
 
 int showMessageHere(QWidget* owner, int kind, const QString& title, const QString& text) {
     QDialog dialog(owner);
-    dialog.setObjectName("messageDialog");
-    dialog.setWindowTitle(title);
-    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setUpDialog(dialog, "messageDialog", title);
 
     auto* icon = new QLabel(&dialog);
     icon->setObjectName("icon");
@@ -36,11 +33,9 @@ int showMessageHere(QWidget* owner, int kind, const QString& title, const QStrin
     message->setMaximumWidth(560);
     message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    auto* button1 = new QPushButton(QStringLiteral("閉じる"), &dialog);
-    button1->setObjectName("button1");
+    auto* button1 = dialogButton(&dialog, "button1", QStringLiteral("閉じる"));
     button1->setDefault(true);
-    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
-    button2->setObjectName("button2");
+    auto* button2 = dialogButton(&dialog, "button2", QStringLiteral("キャンセル"));
     QObject::connect(button1, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(1); });
     QObject::connect(button2, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(2); });
 

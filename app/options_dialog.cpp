@@ -74,10 +74,7 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     record.previewAsStored = settings.previewAsStored != 0 ? 1 : 0;
 
     QDialog dialog(owner);
-    dialog.setObjectName("optionsDialog");
-    dialog.setWindowTitle(QStringLiteral("オプション設定"));
-    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setUpDialog(dialog, "optionsDialog", QStringLiteral("オプション設定"));
 
     auto* viewerGroup = new QGroupBox(QStringLiteral("画像表示"), &dialog);
     auto* useViewer = new QCheckBox(QStringLiteral("ビューワーを指定する"), viewerGroup);
@@ -139,15 +136,10 @@ int runOptionsDialog(QWidget* owner, AppSettings& settings) {
     QGroupBox* losslessGroup = extraGroup(QStringLiteral("ロスレス処理"), kLosslessOptions);
     QGroupBox* fileGroup = extraGroup(QStringLiteral("ファイル操作"), kFileOptions);
 
-    auto* button1 = new QPushButton(QStringLiteral("設定する"), &dialog);
-    button1->setObjectName("button1");
+    auto* button1 = dialogButton(&dialog, "button1", QStringLiteral("設定する"));
     button1->setDefault(true);
-    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
-    button2->setObjectName("button2");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(button1);
-    buttons->addWidget(button2);
+    auto* button2 = dialogButton(&dialog, "button2", QStringLiteral("キャンセル"));
+    auto* buttons = buttonRow({button1, button2});
 
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(viewerGroup);

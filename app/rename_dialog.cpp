@@ -35,10 +35,7 @@ int runRenameDialog(QWidget* owner, const std::filesystem::path& file) {
     const QString shownBase = displayName(baseBytes);
 
     QDialog dialog(owner);
-    dialog.setObjectName("renameDialog");
-    dialog.setWindowTitle(QStringLiteral("名前の変更"));
-    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setUpDialog(dialog, "renameDialog", QStringLiteral("名前の変更"));
 
     auto* currentLabel = new QLabel(QStringLiteral("現在の名前:"), &dialog);
     auto* current = new QLineEdit(displayName(name), &dialog);
@@ -60,16 +57,10 @@ int runRenameDialog(QWidget* owner, const std::filesystem::path& file) {
     extensionLabel->setObjectName("extension");
     extensionLabel->setAccessibleName(QStringLiteral("拡張子"));
 
-    auto* button1 = new QPushButton(QStringLiteral("変更する"), &dialog);
-    button1->setObjectName("button1");
+    auto* button1 = dialogButton(&dialog, "button1", QStringLiteral("変更する"));
     button1->setDefault(true);
-    button1->setAccessibleName(button1->text());
-    auto* button2 = new QPushButton(QStringLiteral("キャンセル"), &dialog);
-    button2->setObjectName("button2");
-    button2->setAccessibleName(button2->text());
-    auto* cancelAll = new QPushButton(QStringLiteral("全てキャンセル"), &dialog);
-    cancelAll->setObjectName("cancelAll");
-    cancelAll->setAccessibleName(cancelAll->text());
+    auto* button2 = dialogButton(&dialog, "button2", QStringLiteral("キャンセル"));
+    auto* cancelAll = dialogButton(&dialog, "cancelAll", QStringLiteral("全てキャンセル"));
 
     auto* fields = new QGridLayout;
     fields->addWidget(currentLabel, 0, 0);
@@ -77,11 +68,7 @@ int runRenameDialog(QWidget* owner, const std::filesystem::path& file) {
     fields->addWidget(newLabel, 1, 0);
     fields->addWidget(newName, 1, 1);
     fields->addWidget(extensionLabel, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(button1);
-    buttons->addWidget(button2);
-    buttons->addWidget(cancelAll);
+    auto* buttons = buttonRow({button1, button2, cancelAll});
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(fields);
     layout->addSpacing(8);

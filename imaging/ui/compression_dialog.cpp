@@ -163,10 +163,7 @@ long long decimalValue(const QString& text) {
 class CompressionDialog : public QDialog {
 public:
     CompressionDialog(QWidget* owner, CompressionSettings& settings) : QDialog(owner), settings_(settings) {
-        setObjectName(QStringLiteral("compressionDialog"));
-        setWindowTitle(QStringLiteral("JPEG圧縮設定"));
-        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+        setUpDialog(*this, "compressionDialog", QStringLiteral("JPEG圧縮設定"));
         build();
         load();
         placeDialog(*this, owner);
